@@ -1,0 +1,62 @@
+#include "platform.h"
+
+#include "app_title.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+// Filters are handed over in Qt's "Description (*.a *.b);;..." form; index counts from 1.
+class QtFileChooser : public FileChooser {
+public:
+    QString openFile(QWidget* parent, const QString& filter) override {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::AnyFile); // the named file need not exist: decoding reports it
+        dialog.setNameFilters(filter.split(QStringLiteral(";;")));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    }
+
+    QString saveFile(QWidget* parent, const QString& filter, int filterIndex, const QString& proposedName,
+                     const QString& defaultSuffix) override {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        const QStringList filters = filter.split(QStringLiteral(";;"));
+        dialog.setNameFilters(filters);
+        if (filterIndex >= 1 && filterIndex <= filters.size())
+            dialog.selectNameFilter(filters.at(filterIndex - 1));
+        dialog.setDefaultSuffix(defaultSuffix);
+        dialog.selectFile(proposedName);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    }
+};
+
+class QtMessageSink : public MessageSink {
+public:
+    void message(QWidget* parent, const QString& text) override { show(parent, text, QMessageBox::NoIcon); }
+    void error(QWidget* parent, const QString& text) override { show(parent, text, QMessageBox::Critical); }
+
+private:
+    static void show(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
+        QMessageBox box(icon, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+};
+
+} // namespace
+
+FileChooser& qtFileChooser() {
+    static QtFileChooser chooser;
+    return chooser;
+}
+
+MessageSink& qtMessageSink() {
+    static QtMessageSink sink;
+    return sink;
+}

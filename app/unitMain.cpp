@@ -1,0 +1,282 @@
+#include "unitMain.h"
+
+#include "app_title.h"
+#include "application.h"
+#include "platform.h"
+#include "ui_unitMain.h"
+#include "wait_cursor.h"
+
+#include "i18n/catalogue.h"
+#include "imaging/file_types.h"
+#include "imaging/fit.h"
+#include "imaging/imaging.h"
+#include "output/unitPrintImage.h"
+#include "settings/unitOpciones.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPainter>
+#include <QScreen>
+#include <QUrl>
+
+namespace {
+
+const char kOpenError[] = "Error al abrir la imagen";
+const char kPasteError[] = "Error al copiar la imagen";
+const char kMakerAddress[] = "https://www.example.com/pelvanor";
+const QPoint kLayoutPosition(811, 287);
+
+QImage decodeResource(const QString& name) {
+    QFile file(name);
+    file.open(QIODevice::ReadOnly);
+    return imaging::decodeBytes(file.readAll()).image;
+}
+
+bool offersPicture(const QMimeData* mime) {
+    if (!mime)
+        return false;
+    if (mime->hasImage())
+        return true;
+    for (const QString& format : mime->formats())
+        if (format.startsWith(QLatin1String("image/")))
+            return true;
+    return false;
+}
+
+// The largest size a refit will ask for: the whole desktop.
+QSize largestDisplaySize() {
+    QSize size(1920, 1200);
+    for (const QScreen* screen : QGuiApplication::screens())
+        size = size.expandedTo(screen->virtualSize());
+    return size;
+}
+
+} // namespace
+
+TFormMain::TFormMain(QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TFormMain>()), fileChooser(&qtFileChooser()),
+      messages(&qtMessageSink()) {
+    Q_INIT_RESOURCE(resources); // the pictures are compiled into the static windows library
+    // The layout's face; Liberation Sans has the narrow metrics the control sizes were made for.
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    ui->setupUi(this);
+    FormCreate();
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::FormCreate() {
+    BrandLogo = decodeResource(QStringLiteral(":/pictures/MARCALOGO"));
+    BrandLettering = decodeResource(QStringLiteral(":/pictures/MARCATEXTO"));
+    setAcceptDrops(true);
+    CentreOffsetX = 0.0f;
+    CentreOffsetY = 0.0f;
+
+    resize(892, 606);
+    showBrandPicture();
+    ui->flag_es->setPixmap(QPixmap(QStringLiteral(":/pictures/flag_es.jpg")));
+    ui->flag_gb->setPixmap(QPixmap(QStringLiteral(":/pictures/flag_gb.jpg")));
+    ui->imgLineas->setMouseTracking(true);
+    ui->imgLineas->raise();
+
+    for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas), static_cast<QObject*>(ui->pnlTools),
+                       static_cast<QObject*>(ui->Image1), static_cast<QObject*>(ui->flag_es),
+                       static_cast<QObject*>(ui->flag_gb)})
+        o->installEventFilter(this);
+
+    connect(ui->btnImagenOpen, &QPushButton::clicked, this, &TFormMain::btnImagenOpenClick);
+    connect(ui->btnImagenPaste, &QPushButton::clicked, this, &TFormMain::btnImagenPasteClick);
+    connect(ui->btnImagenSave, &QPushButton::clicked, this, &TFormMain::btnImagenSaveClick);
+    connect(ui->btnPrint, &QPushButton::clicked, this, &TFormMain::btnPrintClick);
+    connect(ui->Button1, &QPushButton::clicked, this, &TFormMain::Button1Click);
+    connect(ui->tbRadio, &QSlider::valueChanged, this, &TFormMain::tbRadioChange);
+    for (QSpinBox* s : {ui->GuiaGrados, ui->SectorIniGrados, ui->SectorFinGrados})
+        connect(s, &QSpinBox::valueChanged, this, &TFormMain::GuiaGradosChange);
+    for (QCheckBox* c : {ui->GuiaMostrar, ui->SectorMostrar})
+        connect(c, &QCheckBox::clicked, this, &TFormMain::GuiaGradosChange);
+}
+
+void TFormMain::setDialogs(TPrintImage* printImage, TformOpciones* opciones) {
+    PrintImage = printImage;
+    formOpciones = opciones;
+}
+
+QString TFormMain::sourcePath() const { return sourcePathValue; }
+
+// The brand picture: magenta is its transparent colour; scaled down to fit and centred.
+void TFormMain::showBrandPicture() {
+    QImage picture = QImage(QStringLiteral(":/pictures/brand.bmp")).convertToFormat(QImage::Format_ARGB32);
+    const QImage magenta = picture.createMaskFromColor(qRgb(255, 0, 255), Qt::MaskOutColor);
+    picture.setAlphaChannel(magenta);
+    const QSize box = ui->Image1->size();
+    ui->Image1->setPixmap(QPixmap::fromImage(picture.width() > box.width() || picture.height() > box.height()
+                                                 ? imaging::thumbnail(picture, box)
+                                                 : picture));
+}
+
+bool TFormMain::openPhotoFile(const QString& path) {
+    WaitCursor wait;
+    imaging::Decoded decoded = imaging::decodeFile(path);
+    if (!decoded.ok()) {
+        wait.release();
+        messages->message(this, QString::fromUtf8(kOpenError));
+        return false;
+    }
+    adoptPhoto(std::move(decoded.image), path);
+    return true;
+}
+
+void TFormMain::adoptPhoto(QImage decoded, const QString& path) {
+    Photo = std::move(decoded);
+    const QSize largest = largestDisplaySize();
+    displaySource = Photo.width() > largest.width() || Photo.height() > largest.height()
+                        ? imaging::thumbnail(Photo, largest)
+                        : QImage();
+    sourcePathValue = path;
+    FitPhoto();
+    DrawOverlay();
+}
+
+void TFormMain::btnImagenOpenClick() {
+    const QString filter = toQtNameFilters(i18n::lookup(QString::fromUtf8(kFileTypeList)));
+    const QString path = fileChooser->openFile(this, filter);
+    if (path.isEmpty())
+        return;
+    openPhotoFile(path);
+}
+
+void TFormMain::btnImagenPasteClick() {
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    if (!offersPicture(mime)) {
+        messages->message(this, QString::fromUtf8(kPasteError));
+        return;
+    }
+    WaitCursor wait;
+    const QImage bitmap = qvariant_cast<QImage>(mime->imageData());
+    if (bitmap.isNull()) {
+        wait.release();
+        messages->error(this, withFullStop(QStringLiteral("Unsupported clipboard format")));
+        return;
+    }
+    // Through BMP bytes and the file decoder: the pasted photo is opaque, like a clipboard bitmap.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    imaging::Decoded decoded;
+    if (bitmap.save(&buffer, "BMP"))
+        decoded = imaging::decodeBytes(bytes);
+    if (!decoded.ok()) {
+        wait.release();
+        messages->error(this, withFullStop(QStringLiteral("The clipboard image cannot be read: ") +
+                                           (decoded.error.isEmpty() ? QStringLiteral("not enough memory")
+                                                                    : decoded.error)));
+        return;
+    }
+    adoptPhoto(std::move(decoded.image), QString());
+}
+
+void TFormMain::FormDropFiles(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    openPhotoFile(paths.constFirst());
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TFormMain::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    event->acceptProposedAction();
+    FormDropFiles(paths);
+}
+
+void TFormMain::pnlScreenResize() {
+    if (Photo.isNull()) {
+        ui->imgScreen->setGeometry(0, 0, ui->pnlScreen->width(), ui->pnlScreen->height());
+        return;
+    }
+    FitPhoto();
+    DrawOverlay();
+}
+
+void TFormMain::FitPhoto() {
+    if (Photo.isNull())
+        return;
+    const QRect r = fitPhotoRect(ui->pnlScreen->width(), ui->pnlScreen->height(), Photo.width(), Photo.height());
+    const bool reducedSuffices =
+        !displaySource.isNull() && displaySource.width() >= r.width() && displaySource.height() >= r.height();
+    const QImage& source = reducedSuffices ? displaySource : Photo;
+    ui->imgScreen->setGeometry(r);
+    ui->imgScreen->setPixmap(QPixmap::fromImage(imaging::scaledTo(source, r.width(), r.height())));
+    ui->imgScreen->repaint();
+    ui->imgLineas->setGeometry(r);
+}
+
+void TFormMain::Button1Click() {
+    if (formOpciones && formOpciones->exec() == QDialog::Accepted)
+        DrawOverlay();
+}
+
+void TFormMain::Image1Click() { QDesktopServices::openUrl(QUrl(QString::fromUtf8(kMakerAddress))); }
+
+void TFormMain::flag_esClick() { i18n::SetLanguage(QStringLiteral("es")); }
+
+void TFormMain::flag_gbClick() { i18n::SetLanguage(QStringLiteral("en")); }
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->imgLineas)
+        return overlayPointerEvent(event) || QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::Resize) {
+        if (watched == ui->pnlScreen) {
+            pnlScreenResize();
+        } else if (watched == ui->pnlTools) {
+            // The brand picture is docked to the panel's bottom; the flags keep their bottom distance.
+            const int h = ui->pnlTools->height();
+            ui->Image1->move(2, h - 2 - ui->Image1->height());
+            ui->flag_es->move(3, h - 3 - ui->flag_es->height());
+            ui->flag_gb->move(40, h - 3 - ui->flag_gb->height());
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched == ui->Image1)
+            Image1Click();
+        else if (watched == ui->flag_es)
+            flag_esClick();
+        else if (watched == ui->flag_gb)
+            flag_gbClick();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The layout position when the window fits there, otherwise the nearest wholly visible place.
+void TFormMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!placed) {
+        placed = true;
+        placeOnScreen();
+    }
+}
+
+void TFormMain::placeOnScreen() {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    const QRect avail = s->availableGeometry();
+    const QRect frame = frameGeometry();
+    const QSize extra = frame.size() - size();
+    const int w = width() + extra.width();
+    const int h = height() + extra.height();
+    const int x = std::max(avail.left(), std::min(kLayoutPosition.x(), avail.right() + 1 - w));
+    const int y = std::max(avail.top(), std::min(kLayoutPosition.y(), avail.bottom() + 1 - h));
+    move(x, y);
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class TFormMain;
+}
+class FileChooser;
+class MessageSink;
+class TPrintImage;
+class TformOpciones;
+class QLabel;
+
+// The main window: tool panel, screen panel with the photo layer and the overlay layer above it.
+// Handlers read the controls, call the core and show the result.
+class TFormMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFormMain(QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // The two dialogs are created after the main window, as at start-up.
+    void setDialogs(TPrintImage* printImage, TformOpciones* opciones);
+    void setFileChooser(FileChooser* chooser) { fileChooser = chooser; }
+    void setMessageSink(MessageSink* sink) { messages = sink; }
+
+    const QImage& photo() const { return Photo; }
+    // Path of the file the photo came from; empty after a paste. Kept as the photo layer's tooltip.
+    QString sourcePath() const;
+    const QImage& brandLogo() const { return BrandLogo; }
+    const QImage& brandLettering() const { return BrandLettering; }
+
+    // Decodes the file and adopts it; on failure shows "Error al abrir la imagen" and keeps
+    // everything as it was. Returns whether the photo was replaced.
+    bool openPhotoFile(const QString& path);
+
+    // Gauge centre: offset from the photo's middle in units of its width and height.
+    float CentreOffsetX = 0.0f;
+    float CentreOffsetY = 0.0f;
+
+public slots:
+    void btnImagenOpenClick();
+    void btnImagenPasteClick();
+    void FormDropFiles(const QStringList& paths);
+    void pnlScreenResize();
+    void FitPhoto();
+    void ClearOverlay();
+    void DrawOverlay();
+    void tbRadioChange();
+    void GuiaGradosChange();
+    void Button1Click();
+    void Image1Click();
+    void btnImagenSaveClick();
+    void btnPrintClick();
+    void flag_esClick();
+    void flag_gbClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    // Pointer events of the overlay layer; true when handled.
+    bool overlayPointerEvent(QEvent* event);
+    void adoptPhoto(QImage decoded, const QString& path);
+    void showBrandPicture();
+    void placeOnScreen();
+
+    std::unique_ptr<Ui::TFormMain> ui;
+    QImage Photo;
+    // A reduced copy of a large photo, made once per load, that refits scale from instead.
+    QImage displaySource;
+    QImage BrandLogo;
+    QImage BrandLettering;
+    QString sourcePathValue;
+    TPrintImage* PrintImage = nullptr;
+    TformOpciones* formOpciones = nullptr;
+    FileChooser* fileChooser;
+    MessageSink* messages;
+    bool placed = false;
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// The program's seam over Qt's image classes: decoding, 32-bit bitmaps, copies, scaling,
+// resolution and encoders. Photos are held in Format_RGB32 when opaque and in
+// Format_ARGB32_Premultiplied when they carry alpha: both keep QPainter and scaling on fast paths.
+namespace imaging {
+
+struct Decoded {
+    QImage image;  // null on failure
+    QString error; // the reason when image is null
+    bool ok() const { return !image.isNull(); }
+};
+
+// Raises Qt's per-image allocation limit so large photos load; call once before the first decode.
+void configureDecoderLimits();
+// Largest decoded image the program accepts, in megabytes of 32-bit pixels.
+constexpr int kAllocationLimitMB = 640;
+
+// Decodes by content (not by extension), applies any EXIF orientation, and returns the image in
+// the photo format. Never throws; running out of memory is reported as a failure.
+Decoded decodeFile(const QString& path);
+Decoded decodeBytes(const QByteArray& bytes);
+
+// The 32-bit format a photo with or without alpha is held in.
+QImage::Format photoFormat(bool hasAlpha);
+// A new, uninitialised 32-bit bitmap; null when it cannot be allocated.
+QImage newBitmap(int width, int height, bool hasAlpha);
+// A pixel-for-pixel copy in the photo format; null when memory runs out.
+QImage copyToPhotoFormat(const QImage& source);
+// Smooth (bilinear) scaling of the whole image into exactly width x height.
+QImage scaledTo(const QImage& source, int width, int height);
+// Scaled copy that fits inside box keeping proportions (a thumbnail).
+QImage thumbnail(const QImage& source, const QSize& box);
+
+// Resolution in pixels per inch.
+double dpiX(const QImage& image);
+double dpiY(const QImage& image);
+void setDpi(QImage& image, double dpiX, double dpiY);
+
+// The Qt format name ("png", "jpeg", "bmp", "tiff") of the writer for a MIME type; empty if none.
+QByteArray encoderForMimeType(const QByteArray& mimeType);
+
+} // namespace imaging

@@ -1,0 +1,11 @@
+#include "output/unitPrintImage.h"
+
+#include "ui_unitPrintImage.h"
+
+TPrintImage::TPrintImage(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TPrintImage>()) {
+    ui->setupUi(this);
+    connect(ui->btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TPrintImage::~TPrintImage() = default;

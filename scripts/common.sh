@@ -1,0 +1,10 @@
+# Shared by the scripts: install what is missing, configure and build into $BUILD_DIR.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+JOBS="${JOBS:-$(nproc)}"
+
+configure_and_build() { # [extra cmake args...]
+    bash "$ROOT/scripts/deps"
+    cmake -S "$ROOT" -B "$BUILD_DIR" "$@" >/dev/null
+    cmake --build "$BUILD_DIR" -j "$JOBS"
+}

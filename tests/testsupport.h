@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/platform.h"
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+// Scripted stand-ins for the modal choosers and message boxes.
+class ScriptedChooser : public FileChooser {
+public:
+    QString nextOpen;
+    QString nextSave;
+    int opens = 0;
+    int saves = 0;
+    QString lastFilter;
+    int lastFilterIndex = 0;
+    QString lastProposedName;
+    QString lastSuffix;
+    QString openFile(QWidget*, const QString& filter) override;
+    QString saveFile(QWidget*, const QString& filter, int filterIndex, const QString& proposedName,
+                     const QString& defaultSuffix) override;
+};
+
+class RecordingSink : public MessageSink {
+public:
+    QStringList messages;
+    QStringList errors;
+    void message(QWidget*, const QString& text) override { messages << text; }
+    void error(QWidget*, const QString& text) override { errors << text; }
+};
+
+QString testData(const QString& name);
+// A fresh temporary folder for the calling test.
+QString tempDir();
