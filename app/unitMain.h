@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gauge/overlay.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -13,6 +15,7 @@ class MessageSink;
 class TPrintImage;
 class TformOpciones;
 class QLabel;
+class QMouseEvent;
 
 // The main window: tool panel, screen panel with the photo layer and the overlay layer above it.
 // Handlers read the controls, call the core and show the result.
@@ -40,6 +43,23 @@ public:
     // Gauge centre: offset from the photo's middle in units of its width and height.
     float CentreOffsetX = 0.0f;
     float CentreOffsetY = 0.0f;
+
+    // --- Gauge overlay and pointer (unitMain_gauge.cpp) ---
+    // The controls and settings a redraw reads, as they stand now; the composite reads the same.
+    GaugeInputs gaugeInputs() const;
+    int grabTarget() const { return GrabTarget; }
+    bool dragging() const { return Dragging; }
+
+private:
+    void showOverlay(const QImage& overlay);
+    void imgLineasMouseDown(QMouseEvent* event);
+    void imgLineasMouseMove(QMouseEvent* event);
+    void imgLineasMouseUp(QMouseEvent* event);
+    bool Dragging = false;
+    int DownX = 0;
+    int DownY = 0;
+    int GrabTarget = 0; // GaugeGrab: kept through a drag, set anew by each hover move
+    // --- end of gauge block ---
 
 public slots:
     void btnImagenOpenClick();

@@ -3,18 +3,135 @@
 
 #include "ui_unitMain.h"
 
-#include <QEvent>
+#include "gauge/geometry.h"
+#include "settings/unitOpciones.h"
 
-void TFormMain::ClearOverlay() {
-    QImage overlay(ui->imgScreen->size(), QImage::Format_ARGB32_Premultiplied);
-    overlay.fill(Qt::transparent);
+#include <QMouseEvent>
+
+GaugeInputs TFormMain::gaugeInputs() const {
+    GaugeInputs in;
+    in.layer = ui->imgScreen->size();
+    in.offsetX = CentreOffsetX;
+    in.offsetY = CentreOffsetY;
+    in.centreSize = ui->tbRadio->value();
+    in.guide = ui->GuiaGrados->fieldValue();
+    in.sectorStart = ui->SectorIniGrados->fieldValue();
+    in.sectorEnd = ui->SectorFinGrados->fieldValue();
+    in.guideShown = ui->GuiaMostrar->isChecked();
+    in.sectorShown = ui->SectorMostrar->isChecked();
+    in.settings = formOpciones ? formOpciones->settings() : GaugeSettings();
+    in.dpi = logicalDpiY();
+    return in;
+}
+
+void TFormMain::showOverlay(const QImage& overlay) {
+    // Shown unscaled from the layer's top-left corner, whatever the layer's own size.
+    ui->imgLineas->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ui->imgLineas->setPixmap(QPixmap::fromImage(overlay));
 }
 
-void TFormMain::DrawOverlay() { ClearOverlay(); }
+void TFormMain::ClearOverlay() {
+    showOverlay(renderCentreMark(gaugeInputs()));
+}
 
-void TFormMain::tbRadioChange() { DrawOverlay(); }
+void TFormMain::DrawOverlay() {
+    const OverlayResult result = renderOverlay(gaugeInputs());
+    showOverlay(result.image);
+    ui->SectorGrados->setText(result.readout);
+}
 
-void TFormMain::GuiaGradosChange() { DrawOverlay(); }
+void TFormMain::tbRadioChange() {
+    DrawOverlay();
+}
 
-bool TFormMain::overlayPointerEvent(QEvent* /*event*/) { return false; }
+void TFormMain::GuiaGradosChange() {
+    DrawOverlay();
+}
+
+bool TFormMain::overlayPointerEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: // a second click is a press like the first
+        imgLineasMouseDown(static_cast<QMouseEvent*>(event));
+        return true;
+    case QEvent::MouseMove:
+        imgLineasMouseMove(static_cast<QMouseEvent*>(event));
+        return true;
+    case QEvent::MouseButtonRelease:
+        imgLineasMouseUp(static_cast<QMouseEvent*>(event));
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Any button starts a drag; Qt's implicit grab keeps the moves and the release coming to the
+// layer while the pointer is outside it.
+void TFormMain::imgLineasMouseDown(QMouseEvent* event) {
+    if (Photo.isNull())
+        return;
+    const QPoint at = event->position().toPoint();
+    DownX = at.x();
+    DownY = at.y();
+    Dragging = true;
+    if (GrabTarget == GrabCentre)
+        ClearOverlay();
+}
+
+void TFormMain::imgLineasMouseMove(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    const QSize photoLayer = ui->imgScreen->size();
+    const PointerGeometry p = pointerGeometry(at.x(), at.y(), photoLayer.width(), photoLayer.height(),
+                                              CentreOffsetX, CentreOffsetY, ui->tbRadio->value());
+    if (!Dragging) {
+        GrabbableAngles angles;
+        angles.guide = ui->GuiaGrados->fieldValue();
+        angles.sectorStart = ui->SectorIniGrados->fieldValue();
+        angles.sectorEnd = ui->SectorFinGrados->fieldValue();
+        angles.guideShown = ui->GuiaMostrar->isChecked();
+        angles.sectorShown = ui->SectorMostrar->isChecked();
+        GrabTarget = grabTargetAt(p, angles);
+        if (GrabTarget != GrabNone)
+            ui->imgLineas->setCursor(Qt::PointingHandCursor);
+        else
+            ui->imgLineas->unsetCursor();
+        return;
+    }
+    QSpinBox* field = nullptr;
+    switch (GrabTarget) {
+    case GrabCentre:
+        // The event position is in the layer's own, moving coordinates, so the grabbed point
+        // stays under the pointer. Only the layer moves; the overlay is redrawn on release.
+        ui->imgLineas->move(ui->imgLineas->pos() + QPoint(at.x() - DownX, at.y() - DownY));
+        return;
+    case GrabGuide:
+        field = ui->GuiaGrados;
+        break;
+    case GrabSectorStart:
+        field = ui->SectorIniGrados;
+        break;
+    case GrabSectorEnd:
+        field = ui->SectorFinGrados;
+        break;
+    default:
+        return;
+    }
+    field->setValue(dragAngleValue(GaugeGrab(GrabTarget), p));
+    DrawOverlay();
+}
+
+void TFormMain::imgLineasMouseUp(QMouseEvent*) {
+    if (Photo.isNull() || !Dragging)
+        return;
+    Dragging = false;
+    const QRect overlay = ui->imgLineas->geometry();
+    const QRect photoLayer = ui->imgScreen->geometry();
+    if (overlay.width() > 0 && overlay.height() > 0) {
+        CentreOffsetX =
+            float(double(CentreOffsetX) + double(overlay.left() - photoLayer.left()) / overlay.width());
+        CentreOffsetY =
+            float(double(CentreOffsetY) + double(overlay.top() - photoLayer.top()) / overlay.height());
+    }
+    FitPhoto();
+    DrawOverlay();
+}

@@ -2,6 +2,7 @@
 
 #include "gauge/rounding.h"
 
+#include <algorithm>
 #include <cmath>
 
 QPoint gaugeCentre(int width, int height, float offsetX, float offsetY) {
@@ -12,4 +13,101 @@ QPoint gaugeCentre(int width, int height, float offsetX, float offsetY) {
 QPoint pointAt(const QPoint& c, double alphaDeg, double r) {
     const double a = alphaDeg * M_PI / 180.0;
     return QPoint(c.x() + roundHalfEven(r * std::cos(a)), c.y() - roundHalfEven(r * std::sin(a)));
+}
+
+GaugeRadii gaugeRadii(int width, int height, int centreSize, const QPoint& c) {
+    GaugeRadii r;
+    r.centre = divTrunc(std::min(width, height) * centreSize, 200);
+    r.reach = std::max(width, height);
+    r.number = std::min({c.x(), width - c.x(), c.y(), height - c.y()}) - 20;
+    return r;
+}
+
+int labelPointSize(int width) {
+    return divTrunc(width, 100);
+}
+
+int thicknessPenWidth(int index) {
+    switch (index) {
+    case 1:
+        return 5;
+    case 2:
+        return 7;
+    default:
+        return 3;
+    }
+}
+
+std::vector<TemplateRay> templateRays(const QPoint& c, const GaugeRadii& radii, int step) {
+    const int s = step == 5 ? 5 : 10;
+    std::vector<TemplateRay> rays;
+    rays.reserve(4 * 90 / s);
+    for (int i = 0; i < 90 / s; ++i) {
+        const int theta = i * s;
+        const double rad = theta * M_PI / 180.0;
+        const double cosT = std::cos(rad);
+        const double sinT = std::sin(rad);
+        const int width = i == 0 ? 2 : 1;
+        const bool numbered = theta % 10 == 0;
+        // The four rays of a pass at theta, theta + 180, theta + 90 and theta + 270, as offsets
+        // from the centre for a distance r.
+        const auto at = [&](int quarter, double r) {
+            const int rc = roundHalfEven(r * cosT);
+            const int rs = roundHalfEven(r * sinT);
+            switch (quarter) {
+            case 0:
+                return QPoint(c.x() + rc, c.y() - rs);
+            case 1:
+                return QPoint(c.x() - rc, c.y() + rs);
+            case 2:
+                return QPoint(c.x() - rs, c.y() - rc);
+            default:
+                return QPoint(c.x() + rs, c.y() + rc);
+            }
+        };
+        const QString texts[4] = {QString::number(theta), QString::number(theta == 0 ? 180 : theta),
+                                  QString::number(theta + 90), QString::number(theta + 90)};
+        for (int q = 0; q < 4; ++q)
+            rays.push_back({at(q, radii.centre), at(q, radii.reach), at(q, radii.number),
+                            numbered ? texts[q] : QString(), width});
+    }
+    return rays;
+}
+
+PointerGeometry pointerGeometry(int x, int y, int width, int height, float offsetX, float offsetY,
+                                int centreSize) {
+    PointerGeometry p;
+    p.dx = float(x - width / 2.0 - width * double(offsetX));
+    p.dy = float(-y + height / 2.0 + height * double(offsetY));
+    p.angle = float(std::atan2(double(p.dy), double(p.dx)) * 180.0 / M_PI);
+    p.angle360 = p.angle < 0 ? float(double(p.angle) + 360.0) : p.angle;
+    p.angle180 = p.angle < 0 ? float(double(p.angle) + 180.0) : p.angle;
+    p.distance = std::sqrt(double(p.dx) * p.dx + double(p.dy) * p.dy);
+    p.hitRadius = float(std::min(width, height) * double(centreSize) / 200.0);
+    return p;
+}
+
+GaugeGrab grabTargetAt(const PointerGeometry& p, const GrabbableAngles& g) {
+    const auto near = [](int field, float angle) { return std::abs(field - double(angle)) < 0.5; };
+    if (p.distance < p.hitRadius)
+        return GrabCentre;
+    if (g.sectorShown && near(g.sectorStart, p.angle360))
+        return GrabSectorStart;
+    if (g.sectorShown && near(g.sectorEnd, p.angle360))
+        return GrabSectorEnd;
+    if (g.guideShown && near(g.guide, p.angle180))
+        return GrabGuide;
+    return GrabNone;
+}
+
+int dragAngleValue(GaugeGrab target, const PointerGeometry& p) {
+    switch (target) {
+    case GrabGuide:
+        return roundHalfEven(p.angle180);
+    case GrabSectorStart:
+    case GrabSectorEnd:
+        return roundHalfEven(p.angle360);
+    default:
+        return -1;
+    }
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QPoint>
+#include <QString>
+
+#include <vector>
 
 // Gauge geometry shared by the screen overlay, the pointer and the composite.
 
@@ -11,3 +14,59 @@ QPoint gaugeCentre(int width, int height, float offsetX, float offsetY);
 // The point at angle alphaDeg (0 right, counter-clockwise on screen) and distance r from c,
 // each coordinate rounded by itself.
 QPoint pointAt(const QPoint& c, double alphaDeg, double r);
+
+// Radii of the gauge on a W x H surface with the centre size P (percent of the shorter side).
+struct GaugeRadii {
+    int centre = 0; // rC: centre mark radius, inner end of the template rays
+    int reach = 0;  // rL: outer end of every ray
+    int number = 0; // rN: distance of the numbers; zero or negative near an edge
+};
+GaugeRadii gaugeRadii(int width, int height, int centreSize, const QPoint& centre);
+
+// Label size in points for a surface W pixels wide; 0 means the default text size.
+int labelPointSize(int width);
+
+// Pen width of a thickness choice: "Fina" 3, "Mediana" 5, "Gruesa" 7; anything else draws thin.
+int thicknessPenWidth(int index);
+
+// One ray of the angle template with its number, in drawing order.
+struct TemplateRay {
+    QPoint inner; // at rC
+    QPoint outer; // at rL
+    QPoint label; // at rN
+    QString text; // empty when the ray carries no number
+    int penWidth; // 2 on the axes, 1 elsewhere
+};
+// The template for step 10 or 5 (any other step draws as 10): a ray every step degrees round the
+// circle, numbered by axis (0..180 on the upper half, 180 subtracted below) at multiples of 10.
+std::vector<TemplateRay> templateRays(const QPoint& centre, const GaugeRadii& radii, int step);
+
+// Where the pointer at (x, y) on the overlay layer stands relative to the unrounded gauge centre.
+struct PointerGeometry {
+    float dx = 0;        // rightward
+    float dy = 0;        // upward
+    float angle = 0;     // a: -180..180 degrees, counter-clockwise from the right
+    float angle360 = 0;  // a360: 0..<360, a full direction (sector rays)
+    float angle180 = 0;  // a180: 0..180, both halves of a line folded (guide line)
+    double distance = 0; // d
+    float hitRadius = 0; // min(W, H) * P / 200, not truncated
+};
+PointerGeometry pointerGeometry(int x, int y, int width, int height, float offsetX, float offsetY,
+                                int centreSize);
+
+enum GaugeGrab { GrabNone = 0, GrabCentre = 1, GrabGuide = 2, GrabSectorStart = 3, GrabSectorEnd = 4 };
+
+// The angle fields and check boxes the grab rule looks at.
+struct GrabbableAngles {
+    int guide = 15;
+    int sectorStart = 25;
+    int sectorEnd = 50;
+    bool guideShown = false;
+    bool sectorShown = false;
+};
+// What a press at this pointer would drag: the centre first, then the sector start, the sector
+// end and the guide line, each within half a degree (no wrap-around) and only when shown.
+GaugeGrab grabTargetAt(const PointerGeometry& p, const GrabbableAngles& angles);
+
+// The value an angle drag writes into its field; GrabNone and GrabCentre have none (-1).
+int dragAngleValue(GaugeGrab target, const PointerGeometry& p);

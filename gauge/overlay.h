@@ -1,0 +1,43 @@
+#pragma once
+
+#include "settings/gauge_settings.h"
+
+#include <QImage>
+#include <QRgb>
+#include <QSize>
+#include <QString>
+
+class QPainter;
+
+// Everything one screen redraw of the gauge reads, gathered at the moment of drawing.
+struct GaugeInputs {
+    QSize layer;          // the photo layer's W x H
+    float offsetX = 0.0f; // CentreOffsetX
+    float offsetY = 0.0f; // CentreOffsetY
+    int centreSize = 10;  // tbRadio
+    int guide = 15;
+    int sectorStart = 25;
+    int sectorEnd = 50;
+    bool guideShown = false;
+    bool sectorShown = false;
+    GaugeSettings settings;
+    int dpi = 96; // pixel density that turns the label's point size into pixels
+};
+
+struct OverlayResult {
+    QImage image;    // W x H, premultiplied ARGB: fully transparent or fully opaque pixels only
+    QString readout; // the sector width |start - end|
+};
+
+// Pixels drawn in this colour are shown transparent, so the photo shows through.
+constexpr QRgb kOverlayKey = 0xff111111;
+
+// The full redraw: centre mark, guide line, sector rays, centre mark again, the angle template
+// with its numbers, the guide and sector numbers. Drawn without anti-aliasing.
+OverlayResult renderOverlay(const GaugeInputs& in);
+
+// The overlay holding only the centre mark, which is what moves while the centre is dragged.
+QImage renderCentreMark(const GaugeInputs& in);
+
+// Draws text with its box centred on (x, y) over an opaque key-colour background.
+void DrawTextCentered(QPainter& painter, int x, int y, const QString& text);

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QSpinBox>
+
+// An integer entry field whose value is the integer its text holds, or its minimum when the text
+// is no integer. A value typed outside the range stays as typed until the focus leaves the field;
+// a value set by the program, and the text left behind, are pulled into the range.
+class SpinField : public QSpinBox {
+public:
+    explicit SpinField(QWidget* parent = nullptr);
+
+    // The value as the text stands now, before any range pull.
+    int fieldValue() const;
+
+protected:
+    QValidator::State validate(QString& input, int& pos) const override;
+    int valueFromText(const QString& text) const override;
+    void fixup(QString& input) const override;
+    void focusOutEvent(QFocusEvent* event) override;
+};
