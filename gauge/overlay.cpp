@@ -42,14 +42,6 @@ void drawCentreMark(QPainter& painter, const QPoint& c, int rC, const QColor& co
     painter.drawLine(c.x() - rC, c.y(), c.x() + rC, c.y());
 }
 
-QFont labelFont(int width, int dpi) {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleStrategy(QFont::NoAntialias);
-    const int points = labelPointSize(width);
-    if (points > 0)
-        font.setPixelSize(std::max(1, roundHalfEven(points * dpi / 72.0)));
-    return font;
-}
 
 // A number on a line at angle deg, at scale times the number radius from the centre.
 QPoint numberPoint(const QPoint& c, int rN, int deg, double scale) {
@@ -70,8 +62,17 @@ Frame frameOf(const GaugeInputs& in) {
 
 } // namespace
 
+QFont overlayLabelFont(int width, int dpi) {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleStrategy(QFont::NoAntialias);
+    const int points = labelPointSize(width);
+    if (points > 0)
+        font.setPixelSize(std::max(1, roundHalfEven(points * dpi / 72.0)));
+    return font;
+}
+
 void DrawTextCentered(QPainter& painter, int x, int y, const QString& text) {
-    const QFontMetrics metrics(painter.font());
+    const QFontMetrics metrics = painter.fontMetrics();
     const int w = metrics.horizontalAdvance(text);
     const int h = metrics.height();
     const QRect box(x - divTrunc(w, 2), y - divTrunc(h, 2), w, h);
@@ -122,7 +123,7 @@ OverlayResult renderOverlay(const GaugeInputs& in) {
         }
         drawCentreMark(painter, c, r.centre, s.angleColorLines);
 
-        painter.setFont(labelFont(in.layer.width(), in.dpi));
+        painter.setFont(overlayLabelFont(in.layer.width(), in.dpi));
         const QColor lines(s.angleColorLines.rgb());
         const QColor numbers(s.angleColorNumbers.rgb());
         for (const TemplateRay& ray : templateRays(c, r, s.angleStep)) {

@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 
+class QFont;
 class QPainter;
 
 // Everything one screen redraw of the gauge reads, gathered at the moment of drawing.
@@ -38,6 +39,9 @@ OverlayResult renderOverlay(const GaugeInputs& in);
 
 // The overlay holding only the centre mark, which is what moves while the centre is dragged.
 QImage renderCentreMark(const GaugeInputs& in);
+
+// The numbers' font: the UI face at trunc(W / 100) points, unsmoothed; 0 points keeps the default size.
+QFont overlayLabelFont(int width, int dpi);
 
 // Draws text with its box centred on (x, y) over an opaque key-colour background.
 void DrawTextCentered(QPainter& painter, int x, int y, const QString& text);
