@@ -7,7 +7,7 @@ DATA="$2"
 WORK="$(mktemp -d)"
 SHOT="$WORK/shot.png"
 
-"$BIN/pelvanor" "$DATA/eye_600x400.jpg" &
+"$BIN/pelvanor" "$DATA/portrait_600x800.jpg" &
 PID=$!
 trap 'kill $PID 2>/dev/null || true; rm -rf "$WORK"' EXIT
 
@@ -19,22 +19,24 @@ pix() { convert-im6.q16 "$SHOT" -format "%[hex:u.p{$1,$2}]" info:; }
 near() { convert-im6.q16 "$SHOT" -crop "3x3+$(($1 - 1))+$(($2 - 1))" -format %c histogram:info: | grep -qi "#$3"; }
 expect_pix() { [ "$(pix "$1" "$2")" = "$3" ] || fail "pixel $1,$2 is $(pix "$1" "$2"), expected $3 ($4)"; }
 expect_not() { [ "$(pix "$1" "$2")" != "$3" ] || fail "pixel $1,$2 is $3 ($4)"; }
-# round(x) with ties to even, and the point at angle a and distance r from the unrounded centre.
-py() { python3 -c "import math, struct; $1"; }
+# n / d rounded to the nearest integer, ties to even (n, d > 0).
+round_div() { local q=$(($1 / $2)) r=$(($1 % $2)); if ((2 * r > $2 || (2 * r == $2 && q % 2))); then q=$((q + 1)); fi; echo $q; }
 
 WID=$(xdotool search --sync --name "Pelvanor v2.0" | head -1)
 eval "$(xdotool getwindowgeometry --shell "$WID")" # X, Y, WIDTH, HEIGHT
 sleep 1
 
-# The photo layer: 600 x 400 fitted into the screen panel left of the 163-pixel tool panel.
+# The photo layer: the 600 x 800 photo fitted into the screen panel left of the 163-pixel tool
+# panel. Its sides come out even, so the centre has no half pixels to round.
 PW=$((WIDTH - 163))
 PH=$HEIGHT
-LW=$PW
-LH=$(py "print(round($PW / 1.5))")
-LX=$X
-LY=$((Y + (PH - LH) / 2))
-CX=$(py "print(round($LW / 2))")
-CY=$(py "print(round($LH / 2))")
+LH=$PH
+LW=$(round_div $((PH * 600)) 800)
+LX=$((X + (PW - LW) / 2))
+LY=$Y
+((LW % 2 == 0 && LH % 2 == 0)) || fail "expected even layer sides, got ${LW}x${LH}"
+CX=$((LW / 2))
+CY=$((LH / 2))
 echo "photo layer ${LW}x${LH} at $LX,$LY; centre $CX,$CY"
 
 shot
@@ -46,8 +48,8 @@ expect_pix $((SX + 50)) $SY FFFFFF "0-degree ray"
 expect_not $((SX + 50)) $((SY + 4)) FFFFFF "beside the 0-degree ray"
 expect_pix $SX $((SY - 50)) FFFFFF "90-degree ray"
 expect_not $((SX + 4)) $((SY - 50)) FFFFFF "beside the 90-degree ray"
-expect_pix $((SX - 330)) $SY FFFFFF "180-degree ray"
-expect_not $((SX - 330)) $((SY + 4)) FFFFFF "beside the 180-degree ray"
+expect_pix $((SX - 200)) $SY FFFFFF "180-degree ray"
+expect_not $((SX - 200)) $((SY + 4)) FFFFFF "beside the 180-degree ray"
 
 # Drag the centre 50 pixels right and 20 down.
 xdotool mousemove $SX $SY
@@ -58,8 +60,8 @@ for step in 10 20 30 40 50; do
     sleep 0.05
 done
 xdotool mouseup 1
-NCX=$(py "f = struct.unpack('f', struct.pack('f', 50 / $LW))[0]; print(round($LW * f + $LW / 2))")
-NCY=$(py "f = struct.unpack('f', struct.pack('f', 20 / $LH))[0]; print(round($LH * f + $LH / 2))")
+NCX=$((CX + 50))
+NCY=$((CY + 20))
 echo "centre after the drag: $NCX,$NCY"
 shot
 expect_pix $((LX + NCX)) $((LY + NCY + 10)) FFFFFF "moved centre mark, vertical stroke"
@@ -69,9 +71,9 @@ expect_not $SX $((SY + 10)) FFFFFF "the old centre mark is gone"
 # Show the guide line (check box on the tool panel) and find it at 15 degrees.
 xdotool mousemove $((X + PW + 31)) $((Y + 134)) click 1
 shot
-POINT="cx = $LW / 2 + $LW * struct.unpack('f', struct.pack('f', 50 / $LW))[0]; \
-cy = $LH / 2 + $LH * struct.unpack('f', struct.pack('f', 20 / $LH))[0]"
-at() { py "$POINT; a = math.radians($1); print(round(cx + $2 * math.cos(a)) + $LX, round(cy - $2 * math.sin(a)) + $LY)"; }
+# Screen point at angle $1 and distance $2 from the gauge centre.
+at() { awk -v a="$1" -v r="$2" -v x=$((LX + NCX)) -v y=$((LY + NCY)) \
+    'BEGIN { t = a * atan2(0, -1) / 180; printf "%d %d\n", int(x + r * cos(t) + 0.5), int(y - r * sin(t) + 0.5) }'; }
 read -r GX GY <<<"$(at 15 150)"
 near "$GX" "$GY" FF0000 || fail "no red guide line at 15 degrees near $GX,$GY"
 
