@@ -59,6 +59,7 @@ private:
     int DownX = 0;
     int DownY = 0;
     int GrabTarget = 0; // GaugeGrab: kept through a drag, set anew by each hover move
+    int overlayRedraws = 0;
     // --- end of gauge block ---
 
 public slots:

@@ -35,6 +35,7 @@ void TFormMain::ClearOverlay() {
 }
 
 void TFormMain::DrawOverlay() {
+    ++overlayRedraws;
     const OverlayResult result = renderOverlay(gaugeInputs());
     showOverlay(result.image);
     ui->SectorGrados->setText(result.readout);
@@ -116,8 +117,11 @@ void TFormMain::imgLineasMouseMove(QMouseEvent* event) {
     default:
         return;
     }
+    // A changed value has redrawn the overlay through the field's notification already.
+    const int redraws = overlayRedraws;
     field->setValue(dragAngleValue(GaugeGrab(GrabTarget), p));
-    DrawOverlay();
+    if (overlayRedraws == redraws)
+        DrawOverlay();
 }
 
 void TFormMain::imgLineasMouseUp(QMouseEvent*) {

@@ -9,39 +9,75 @@
 #include <QPainter>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
-QPen flatPen(const QColor& colour, int width) {
-    QPen pen(QColor(colour.rgb()), width);
-    pen.setCapStyle(Qt::FlatCap);
-    return pen;
+// The canvas starts transparent, which is what the key colour shows. Drawing in the key colour
+// writes transparent pixels over whatever lies beneath, as the key colour itself would.
+bool isKey(const QColor& colour) {
+    return colour.rgb() == kOverlayKey;
 }
 
-// A canvas filled with the opaque key colour; everything is drawn opaque and unsmoothed, and the
-// key pixels are made transparent once at the end.
-QImage keyCanvas(const QSize& size) {
+QRgb pixelOf(const QColor& colour) {
+    return isKey(colour) ? 0u : colour.rgb();
+}
+
+void setLinePen(QPainter& painter, const QColor& colour, int width) {
+    QPen pen(QColor::fromRgba(pixelOf(colour)), width);
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+    painter.setCompositionMode(isKey(colour) ? QPainter::CompositionMode_Source
+                                             : QPainter::CompositionMode_SourceOver);
+}
+
+// Text in the key colour draws nothing: its box is transparent already.
+void setTextColour(QPainter& painter, const QColor& colour) {
+    painter.setPen(QColor::fromRgba(pixelOf(colour)));
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+QImage transparentCanvas(const QSize& size) {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(kOverlayKey);
+    image.fill(0);
     return image;
 }
 
-void keyToTransparent(QImage& image) {
-    for (int y = 0; y < image.height(); ++y) {
-        QRgb* p = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0, w = image.width(); x < w; ++x)
-            p[x] = p[x] == kOverlayKey ? 0u : p[x];
+// A one-pixel line from a towards b, b itself excluded like a flat-capped pen, clipped to the
+// image. Qt's one-pixel pen makes a blend call per pixel on lines that rise to the right, which
+// made the template's thin rays cost more than everything else in a redraw together.
+void drawThinLine(QImage& image, QPoint a, const QPoint& b, QRgb colour) {
+    const int dx = std::abs(b.x() - a.x());
+    const int dy = -std::abs(b.y() - a.y());
+    const int sx = a.x() < b.x() ? 1 : -1;
+    const int sy = a.y() < b.y() ? 1 : -1;
+    const int w = image.width();
+    const int h = image.height();
+    const qsizetype stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    QRgb* bits = reinterpret_cast<QRgb*>(image.bits());
+    int err = dx + dy;
+    while (a != b) {
+        if (a.x() >= 0 && a.x() < w && a.y() >= 0 && a.y() < h)
+            bits[a.y() * stride + a.x()] = colour;
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            a.rx() += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            a.ry() += sy;
+        }
     }
 }
 
 void drawCentreMark(QPainter& painter, const QPoint& c, int rC, const QColor& colour) {
-    painter.setPen(flatPen(colour, 2));
+    setLinePen(painter, colour, 2);
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(QRect(c.x() - rC, c.y() - rC, 2 * rC, 2 * rC).adjusted(0, 0, -1, -1));
     painter.drawLine(c.x(), c.y() - rC, c.x(), c.y() + rC);
     painter.drawLine(c.x() - rC, c.y(), c.x() + rC, c.y());
 }
-
 
 // A number on a line at angle deg, at scale times the number radius from the centre.
 QPoint numberPoint(const QPoint& c, int rN, int deg, double scale) {
@@ -71,25 +107,34 @@ QFont overlayLabelFont(int width, int dpi) {
     return font;
 }
 
-void DrawTextCentered(QPainter& painter, int x, int y, const QString& text) {
-    const QFontMetrics metrics = painter.fontMetrics();
+namespace {
+
+void drawTextCentered(QPainter& painter, const QFontMetrics& metrics, int x, int y, const QString& text) {
     const int w = metrics.horizontalAdvance(text);
     const int h = metrics.height();
-    const QRect box(x - divTrunc(w, 2), y - divTrunc(h, 2), w, h);
-    painter.fillRect(box, QColor::fromRgb(kOverlayKey));
-    painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    const int left = x - divTrunc(w, 2);
+    const int top = y - divTrunc(h, 2);
+    const QPainter::CompositionMode mode = painter.compositionMode();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(left, top, w, h, Qt::transparent);
+    painter.setCompositionMode(mode);
+    painter.drawText(left, top + metrics.ascent(), text);
+}
+
+} // namespace
+
+void DrawTextCentered(QPainter& painter, int x, int y, const QString& text) {
+    drawTextCentered(painter, painter.fontMetrics(), x, y, text);
 }
 
 QImage renderCentreMark(const GaugeInputs& in) {
     if (in.layer.isEmpty())
         return QImage();
-    QImage image = keyCanvas(in.layer);
-    {
-        QPainter painter(&image);
-        const Frame f = frameOf(in);
-        drawCentreMark(painter, f.centre, f.radii.centre, in.settings.angleColorLines);
-    }
-    keyToTransparent(image);
+    QImage image = transparentCanvas(in.layer);
+    QPainter painter(&image);
+    const Frame f = frameOf(in);
+    drawCentreMark(painter, f.centre, f.radii.centre, in.settings.angleColorLines);
+    painter.end();
     return image;
 }
 
@@ -103,51 +148,52 @@ OverlayResult renderOverlay(const GaugeInputs& in) {
     const Frame f = frameOf(in);
     const QPoint c = f.centre;
     const GaugeRadii& r = f.radii;
-    QImage image = keyCanvas(in.layer);
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::TextAntialiasing, false);
-        drawCentreMark(painter, c, r.centre, s.angleColorLines);
+    QImage image = transparentCanvas(in.layer);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    drawCentreMark(painter, c, r.centre, s.angleColorLines);
 
-        if (in.guideShown) {
-            const double g = in.guide * M_PI / 180.0;
-            const int ex = roundHalfEven(r.reach * std::cos(g));
-            const int ey = roundHalfEven(r.reach * std::sin(g));
-            painter.setPen(flatPen(s.refColor, thicknessPenWidth(s.refWidth)));
-            painter.drawLine(c.x() + ex, c.y() - ey, c.x() - ex, c.y() + ey);
-        }
-        if (in.sectorShown) {
-            painter.setPen(flatPen(s.sectorColor, thicknessPenWidth(s.sectorWidth)));
-            painter.drawLine(c, pointAt(c, in.sectorStart, r.reach));
-            painter.drawLine(c, pointAt(c, in.sectorEnd, r.reach));
-        }
-        drawCentreMark(painter, c, r.centre, s.angleColorLines);
+    if (in.guideShown) {
+        const double g = in.guide * M_PI / 180.0;
+        const int ex = roundHalfEven(r.reach * std::cos(g));
+        const int ey = roundHalfEven(r.reach * std::sin(g));
+        setLinePen(painter, s.refColor, thicknessPenWidth(s.refWidth));
+        painter.drawLine(c.x() + ex, c.y() - ey, c.x() - ex, c.y() + ey);
+    }
+    if (in.sectorShown) {
+        setLinePen(painter, s.sectorColor, thicknessPenWidth(s.sectorWidth));
+        painter.drawLine(c, pointAt(c, in.sectorStart, r.reach));
+        painter.drawLine(c, pointAt(c, in.sectorEnd, r.reach));
+    }
+    drawCentreMark(painter, c, r.centre, s.angleColorLines);
 
-        painter.setFont(overlayLabelFont(in.layer.width(), in.dpi));
-        const QColor lines(s.angleColorLines.rgb());
-        const QColor numbers(s.angleColorNumbers.rgb());
-        for (const TemplateRay& ray : templateRays(c, r, s.angleStep)) {
-            painter.setPen(flatPen(lines, ray.penWidth));
+    painter.setFont(overlayLabelFont(in.layer.width(), in.dpi));
+    const QFontMetrics metrics = painter.fontMetrics();
+    for (const TemplateRay& ray : templateRays(c, r, s.angleStep)) {
+        if (ray.penWidth == 1) {
+            drawThinLine(image, ray.inner, ray.outer, pixelOf(s.angleColorLines));
+        } else {
+            setLinePen(painter, s.angleColorLines, ray.penWidth);
             painter.drawLine(ray.inner, ray.outer);
-            if (!ray.text.isEmpty()) {
-                painter.setPen(numbers);
-                DrawTextCentered(painter, ray.label.x(), ray.label.y(), ray.text);
-            }
         }
-        if (in.guideShown) {
-            painter.setPen(QColor(s.refColor.rgb()));
-            const QPoint p = numberPoint(c, r.number, in.guide, 0.94);
-            DrawTextCentered(painter, p.x(), p.y(), QString::number(in.guide));
-        }
-        if (in.sectorShown) {
-            painter.setPen(QColor(s.sectorColor.rgb()));
-            for (int a : {in.sectorStart, in.sectorEnd}) {
-                const QPoint p = numberPoint(c, r.number, a, 0.88);
-                DrawTextCentered(painter, p.x(), p.y(), QString::number(a));
-            }
+        if (!ray.text.isEmpty()) {
+            setTextColour(painter, s.angleColorNumbers);
+            drawTextCentered(painter, metrics, ray.label.x(), ray.label.y(), ray.text);
         }
     }
-    keyToTransparent(image);
+    if (in.guideShown) {
+        setTextColour(painter, s.refColor);
+        const QPoint p = numberPoint(c, r.number, in.guide, 0.94);
+        drawTextCentered(painter, metrics, p.x(), p.y(), QString::number(in.guide));
+    }
+    if (in.sectorShown) {
+        setTextColour(painter, s.sectorColor);
+        for (int a : {in.sectorStart, in.sectorEnd}) {
+            const QPoint p = numberPoint(c, r.number, a, 0.88);
+            drawTextCentered(painter, metrics, p.x(), p.y(), QString::number(a));
+        }
+    }
+    painter.end();
     result.image = std::move(image);
     return result;
 }

@@ -22,7 +22,9 @@ QString workedPhoto() {
     return path;
 }
 
-QImage overlayOf(TFormMain& w) { return w.findChild<QLabel*>("imgLineas")->pixmap().toImage(); }
+QImage overlayOf(TFormMain& w) {
+    return w.findChild<QLabel*>("imgLineas")->pixmap().toImage();
+}
 
 int opaquePixels(const QImage& image) {
     int n = 0;
@@ -68,7 +70,9 @@ void TestGaugeWindow::init() {
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
 }
 
-void TestGaugeWindow::cleanup() { w.reset(); }
+void TestGaugeWindow::cleanup() {
+    w.reset();
+}
 
 void TestGaugeWindow::load() {
     QVERIFY(w->openPhotoFile(workedPhoto()));
@@ -202,7 +206,7 @@ void TestGaugeWindow::sectorRayThroughZero() {
     QTest::mousePress(layer(), Qt::LeftButton, {}, pointer(10, 200));
     QTest::mouseMove(layer(), pointer(-1, 200));
     QCOMPARE(spin("SectorIniGrados")->value(), 359);
-    const QPoint centre(324, 303); // the unrounded centre is (324.5, 303)
+    const QPoint centre(324, 303);                      // the unrounded centre is (324.5, 303)
     QTest::mouseMove(layer(), centre + QPoint(201, 1)); // -0.29 degrees reads 359.71
     QCOMPARE(spin("SectorIniGrados")->value(), 360);
     QCOMPARE(readout(), QStringLiteral("310"));

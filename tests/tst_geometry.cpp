@@ -42,8 +42,8 @@ void TestGeometry::centreKeepsSinglePrecision() {
     QCOMPARE(gaugeCentre(649, 429, float(50.0 / 649), 0.0f).x(), 375);
     QCOMPARE(roundHalfEven(649 * (50.0 / 649) + 324.5), 374);
     QCOMPARE(gaugeCentre(649, 429, float(40.0 / 649), 0.0f).x(), 364);
-    QCOMPARE(gaugeCentre(649, 429, 0.0f, -0.25f).y(), 107);    // 107.25
-    QCOMPARE(gaugeCentre(649, 429, 0.75f, 0.0f).x(), 811);     // off the layer is allowed
+    QCOMPARE(gaugeCentre(649, 429, 0.0f, -0.25f).y(), 107);       // 107.25
+    QCOMPARE(gaugeCentre(649, 429, 0.75f, 0.0f).x(), 811);        // off the layer is allowed
     QCOMPARE(pointAt(QPoint(100, 100), 90, 10), QPoint(100, 90)); // counter-clockwise, y down
     QCOMPARE(pointAt(QPoint(100, 100), 270, 10), QPoint(100, 110));
 }
@@ -93,8 +93,10 @@ void TestGeometry::templateNumbering() {
     QCOMPARE(axisRays, 4);
     for (const auto& [angle, text] : byAngle) {
         QCOMPARE(angle % step, 0);
-        const QString expected =
-            angle % 10 ? QString() : QString::number(angle == 180 ? 180 : angle <= 180 ? angle : angle - 180);
+        const QString expected = angle % 10 ? QString()
+                                            : QString::number(angle == 180   ? 180
+                                                              : angle <= 180 ? angle
+                                                                             : angle - 180);
         QCOMPARE(text, expected);
     }
     QCOMPARE(byAngle[0], QStringLiteral("0"));

@@ -17,7 +17,9 @@ GaugeInputs worked() {
     return in;
 }
 
-QRgb at(const QImage& image, const QPoint& p) { return image.pixel(p); }
+QRgb at(const QImage& image, const QPoint& p) {
+    return image.pixel(p);
+}
 
 // Whether the colour appears within one pixel of p: rasterised lines may sit a pixel off the
 // rounded point.
@@ -87,7 +89,7 @@ void TestOverlay::centreMark() {
     QCOMPARE(at(image, c + QPoint(-10, 0)), kWhite); // horizontal stroke
     QCOMPARE(at(image, c + QPoint(10, 0)), kWhite);
     QVERIFY(colourNear(image, pointAt(c, 45, rC - 1), kWhite)); // the circle
-    QCOMPARE(at(image, c + QPoint(7, -7)), 0u);                    // inside: nothing
+    QCOMPARE(at(image, c + QPoint(7, -7)), 0u);                 // inside: nothing
     // Nothing else: every opaque pixel lies within the circle's square.
     const QRect square(c.x() - rC - 1, c.y() - rC - 1, 2 * rC + 3, 2 * rC + 3);
     for (int y = 0; y < image.height(); ++y)
@@ -103,21 +105,21 @@ void TestOverlay::centreMarkLiesOverTheLines() {
     const QImage image = renderOverlay(in).image;
     const QPoint c(324, 214);
     QCOMPARE(at(image, c + QPoint(5, 0)), kWhite); // the red line passes here, under the mark
-    QCOMPARE(at(image, pointAt(c, 15, 40)), kRed);  // and shows outside it
+    QCOMPARE(at(image, pointAt(c, 15, 40)), kRed); // and shows outside it
 }
 
 void TestOverlay::templateRays() {
     const QPoint c(324, 214);
     GaugeInputs in = worked();
     QImage image = renderOverlay(in).image;
-    QCOMPARE(at(image, c + QPoint(100, 0)), kWhite);    // 0 degrees
-    QCOMPARE(at(image, c + QPoint(0, 100)), kWhite);    // 270 degrees
-    QCOMPARE(at(image, c + QPoint(-100, 0)), kWhite);   // 180 degrees
-    QCOMPARE(at(image, c + QPoint(100, -100)), 0u); // no ray at 45 degrees for step 10
+    QCOMPARE(at(image, c + QPoint(100, 0)), kWhite);  // 0 degrees
+    QCOMPARE(at(image, c + QPoint(0, 100)), kWhite);  // 270 degrees
+    QCOMPARE(at(image, c + QPoint(-100, 0)), kWhite); // 180 degrees
+    QCOMPARE(at(image, c + QPoint(100, -100)), 0u);   // no ray at 45 degrees for step 10
     QVERIFY(colourNear(image, pointAt(c, 120, 150), kWhite));
-    QCOMPARE(at(image, pointAt(c, 30, 12)), 0u);            // rays start at rC, outside the mark
+    QCOMPARE(at(image, pointAt(c, 30, 12)), 0u);             // rays start at rC, outside the mark
     QVERIFY(!colourNear(image, pointAt(c, 5, 150), kWhite)); // no ray at 5 degrees for step 10
-    QCOMPARE(at(image, c + QPoint(320, 0)), kWhite);        // reaching the layer's edge
+    QCOMPARE(at(image, c + QPoint(320, 0)), kWhite);         // reaching the layer's edge
     // The axis rays are 2 pixels wide, the others 1.
     QCOMPARE(at(image, c + QPoint(100, -1)), kWhite);
     QCOMPARE(verticalRun(image, c.x() + 150, c.y() - 150, kWhite), 1);
@@ -199,10 +201,16 @@ void TestOverlay::keyColouredGaugeIsInvisible() {
     in.settings.angleColorNumbers = QColor(0x11, 0x11, 0x11);
     in.settings.refColor = QColor(0x11, 0x11, 0x11);
     in.guideShown = true;
-    const QImage image = renderOverlay(in).image;
+    QImage image = renderOverlay(in).image;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             QCOMPARE(image.pixel(x, y), 0u);
+    // A key-coloured centre mark still erases the red guide line beneath it.
+    in.settings.refColor = QColor(255, 0, 0);
+    image = renderOverlay(in).image;
+    const QPoint c(324, 214);
+    QCOMPARE(at(image, c + QPoint(5, 0)), 0u);
+    QCOMPARE(at(image, pointAt(c, 15, 40)), kRed);
 }
 
 void TestOverlay::readout() {
