@@ -1,9 +1,6 @@
 #include "gauge/unitSpinField.h"
 
 #include "gauge/spin_field.h"
-
-#include <QLineEdit>
-
 SpinField::SpinField(QWidget* parent) : QSpinBox(parent) {}
 
 int SpinField::fieldValue() const {
@@ -22,10 +19,6 @@ QValidator::State SpinField::validate(QString& input, int&) const {
 
 int SpinField::valueFromText(const QString& text) const {
     return spinFieldValue(text, minimum());
-}
-
-void SpinField::fixup(QString& input) const {
-    input = QString::number(pullIntoRange(spinFieldValue(input, minimum()), minimum(), maximum()));
 }
 
 void SpinField::focusOutEvent(QFocusEvent* event) {

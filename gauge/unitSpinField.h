@@ -15,6 +15,5 @@ public:
 protected:
     QValidator::State validate(QString& input, int& pos) const override;
     int valueFromText(const QString& text) const override;
-    void fixup(QString& input) const override;
     void focusOutEvent(QFocusEvent* event) override;
 };

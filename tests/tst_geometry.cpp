@@ -13,8 +13,6 @@ class TestGeometry : public QObject {
 private slots:
     void workedLayer();
     void centreKeepsSinglePrecision();
-    void numberRadiusNearAnEdge();
-    void labelSizeAndPens();
     void templateNumbering_data();
     void templateNumbering();
     void templateRayEnds();
@@ -34,6 +32,10 @@ void TestGeometry::workedLayer() {
     QCOMPARE(r.number, 194);
     QCOMPARE(labelPointSize(649), 6);
     QCOMPARE(pointerGeometry(0, 0, 649, 429, 0.0f, 0.0f, 10).hitRadius, 21.45f);
+    QCOMPARE(labelPointSize(99), 0);
+    // Near an edge the number radius reaches zero or below; it is used as it is.
+    QCOMPARE(gaugeRadii(649, 429, 10, QPoint(20, 214)).number, 0);
+    QCOMPARE(gaugeRadii(649, 429, 10, QPoint(640, 214)).number, -11);
 }
 
 void TestGeometry::centreKeepsSinglePrecision() {
@@ -46,22 +48,6 @@ void TestGeometry::centreKeepsSinglePrecision() {
     QCOMPARE(gaugeCentre(649, 429, 0.75f, 0.0f).x(), 811);        // off the layer is allowed
     QCOMPARE(pointAt(QPoint(100, 100), 90, 10), QPoint(100, 90)); // counter-clockwise, y down
     QCOMPARE(pointAt(QPoint(100, 100), 270, 10), QPoint(100, 110));
-}
-
-void TestGeometry::numberRadiusNearAnEdge() {
-    QCOMPARE(gaugeRadii(649, 429, 10, QPoint(20, 214)).number, 0);
-    QCOMPARE(gaugeRadii(649, 429, 10, QPoint(640, 214)).number, -11);
-    QCOMPARE(gaugeRadii(649, 429, 100, QPoint(0, 0)).centre, 214);
-    QCOMPARE(gaugeRadii(649, 429, 3, QPoint(0, 0)).centre, 6); // 1287 div 200
-}
-
-void TestGeometry::labelSizeAndPens() {
-    QCOMPARE(labelPointSize(99), 0);
-    QCOMPARE(labelPointSize(729), 7);
-    QCOMPARE(thicknessPenWidth(0), 3);
-    QCOMPARE(thicknessPenWidth(1), 5);
-    QCOMPARE(thicknessPenWidth(2), 7);
-    QCOMPARE(thicknessPenWidth(-1), 3);
 }
 
 void TestGeometry::templateNumbering_data() {
@@ -112,10 +98,7 @@ void TestGeometry::templateRayEnds() {
     QCOMPARE(rays[0].inner, QPoint(345, 214));
     QCOMPARE(rays[0].outer, QPoint(973, 214));
     QCOMPARE(rays[0].label, QPoint(518, 214));
-    QCOMPARE(rays[1].outer, QPoint(-325, 214));
-    QCOMPARE(rays[2].outer, QPoint(324, 214 - 649));
     QCOMPARE(rays[3].label, QPoint(324, 214 + 194));
-    QCOMPARE(rays[3].text, QStringLiteral("90"));
     // Pass 3 (30 degrees): its third ray is at 120 degrees.
     QCOMPARE(rays[14].outer, pointAt(c, 120, 649));
     QCOMPARE(rays[14].text, QStringLiteral("120"));
@@ -135,12 +118,7 @@ void TestGeometry::pointerAngles() {
     QCOMPARE(p.dx, -0.5f);
     QCOMPARE(p.dy, 0.5f);
     QCOMPARE(p.angle180, 135.0f);
-    p = pointerGeometry(100, 150, 400, 300, 0.0f, 0.0f, 10);
-    QCOMPARE(p.angle, 180.0f);
-    QCOMPARE(p.angle360, 180.0f);
-    QCOMPARE(p.angle180, 180.0f);
-    p = pointerGeometry(250, 150, 400, 300, 0.25f, 0.0f, 10);
-    QCOMPARE(p.dx, -50.0f);
+    QCOMPARE(pointerGeometry(250, 150, 400, 300, 0.25f, 0.0f, 10).dx, -50.0f);
 }
 
 void TestGeometry::grabRule_data() {
@@ -200,13 +178,10 @@ void TestGeometry::dragValues() {
 void TestGeometry::spinFieldRule() {
     QCOMPARE(spinFieldValue(QStringLiteral("42"), 0), 42);
     QCOMPARE(spinFieldValue(QStringLiteral("400"), 0), 400); // used as typed until focus leaves
-    QCOMPARE(spinFieldValue(QStringLiteral("-5"), 0), -5);
-    QCOMPARE(spinFieldValue(QString(), 2), 2);
     QCOMPARE(spinFieldValue(QStringLiteral("-"), 2), 2);
-    QCOMPARE(spinFieldValue(QStringLiteral("1e2"), 0), 0);
+    QCOMPARE(spinFieldValue(QStringLiteral("1e2"), 2), 2);
     QCOMPARE(pullIntoRange(400, 0, 360), 360);
     QCOMPARE(pullIntoRange(-5, 0, 180), 0);
-    QCOMPARE(pullIntoRange(90, 0, 180), 90);
     QCOMPARE(pullIntoRange(-7, 0, 0), -7); // a field without range
 }
 

@@ -64,20 +64,15 @@ void TestOverlay::onlyTransparentOrOpaquePixels() {
     in.guideShown = in.sectorShown = true;
     const QImage image = renderOverlay(in).image;
     QCOMPARE(image.size(), QSize(649, 429));
+    // Text is drawn unsmoothed too: every opaque pixel has one of the gauge's colours.
+    const QList<QRgb> colours{0u, kWhite, 0xffffff00, kRed, kAqua};
     int transparent = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            QVERIFY2(p == 0 || qAlpha(p) == 255, "no partly transparent pixel");
-            QVERIFY2(p != kOverlayKey, "no opaque key pixel");
-            transparent += p == 0;
+            QVERIFY(colours.contains(image.pixel(x, y)));
+            transparent += image.pixel(x, y) == 0;
         }
     QVERIFY(transparent > image.width() * image.height() * 8 / 10); // the photo shows through
-    // Text is drawn unsmoothed: every opaque pixel has one of the gauge's colours.
-    const QList<QRgb> colours{kWhite, 0xffffff00, kRed, kAqua};
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            QVERIFY(image.pixel(x, y) == 0 || colours.contains(image.pixel(x, y)));
 }
 
 void TestOverlay::centreMark() {
