@@ -1,6 +1,7 @@
 #include "gauge/unitSpinField.h"
 
 #include "gauge/spin_field.h"
+
 SpinField::SpinField(QWidget* parent) : QSpinBox(parent) {}
 
 int SpinField::fieldValue() const {
