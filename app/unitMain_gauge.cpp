@@ -11,10 +11,18 @@ void TFormMain::ClearOverlay() {
     ui->imgLineas->setPixmap(QPixmap::fromImage(overlay));
 }
 
-void TFormMain::DrawOverlay() { ClearOverlay(); }
+void TFormMain::DrawOverlay() {
+    ClearOverlay();
+}
 
-void TFormMain::tbRadioChange() { DrawOverlay(); }
+void TFormMain::tbRadioChange() {
+    DrawOverlay();
+}
 
-void TFormMain::GuiaGradosChange() { DrawOverlay(); }
+void TFormMain::GuiaGradosChange() {
+    DrawOverlay();
+}
 
-bool TFormMain::overlayPointerEvent(QEvent* /*event*/) { return false; }
+bool TFormMain::overlayPointerEvent(QEvent* /*event*/) {
+    return false;
+}

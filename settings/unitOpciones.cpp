@@ -10,4 +10,6 @@ TformOpciones::TformOpciones(QWidget* parent) : QDialog(parent), ui(std::make_un
 
 TformOpciones::~TformOpciones() = default;
 
-GaugeSettings TformOpciones::settings() const { return GaugeSettings(); }
+GaugeSettings TformOpciones::settings() const {
+    return GaugeSettings();
+}

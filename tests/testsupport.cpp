@@ -11,8 +11,8 @@ QString ScriptedChooser::openFile(QWidget*, const QString& filter) {
     return nextOpen;
 }
 
-QString ScriptedChooser::saveFile(QWidget*, const QString& filter, int filterIndex, const QString& proposedName,
-                                  const QString& defaultSuffix) {
+QString ScriptedChooser::saveFile(QWidget*, const QString& filter, int filterIndex,
+                                  const QString& proposedName, const QString& defaultSuffix) {
     ++saves;
     lastFilter = filter;
     lastFilterIndex = filterIndex;
@@ -21,7 +21,9 @@ QString ScriptedChooser::saveFile(QWidget*, const QString& filter, int filterInd
     return nextSave;
 }
 
-QString testData(const QString& name) { return QStringLiteral(PELVANOR_TEST_DATA "/") + name; }
+QString testData(const QString& name) {
+    return QStringLiteral(PELVANOR_TEST_DATA "/") + name;
+}
 
 QString tempDir() {
     static std::vector<std::unique_ptr<QTemporaryDir>> dirs; // removed when the test program ends
