@@ -136,10 +136,8 @@ bool TFormMain::openPhotoFile(const QString& path) {
 
 void TFormMain::adoptPhoto(QImage decoded, const QString& path) {
     Photo = std::move(decoded);
-    const QSize largest = largestDisplaySize();
-    displaySource = Photo.width() > largest.width() || Photo.height() > largest.height()
-                        ? imaging::thumbnail(Photo, largest)
-                        : QImage();
+    displaySource = QImage(); // made on the first refit, so a load costs one scaling only
+    displaySourceDue = false;
     sourcePathValue = path;
     FitPhoto();
     DrawOverlay();
@@ -217,6 +215,12 @@ void TFormMain::FitPhoto() {
         return;
     const QRect r =
         fitPhotoRect(ui->pnlScreen->width(), ui->pnlScreen->height(), Photo.width(), Photo.height());
+    if (displaySourceDue && displaySource.isNull()) {
+        const QSize largest = largestDisplaySize();
+        if (Photo.width() > largest.width() || Photo.height() > largest.height())
+            displaySource = imaging::thumbnail(Photo, largest);
+    }
+    displaySourceDue = true;
     const bool reducedSuffices =
         !displaySource.isNull() && displaySource.width() >= r.width() && displaySource.height() >= r.height();
     const QImage& source = reducedSuffices ? displaySource : Photo;
