@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -233,6 +234,36 @@ private slots:
         QCOMPARE(child<QLabel>("flag_gb")->pixmap().size(), QSize(16, 11));
     }
 
+    void flagsLieAboveBrandPicture() {
+        QWidget* tools = child<QWidget>("pnlTools");
+        QCOMPARE(tools->childAt(child<QWidget>("flag_es")->geometry().center()), child<QWidget>("flag_es"));
+        QCOMPARE(tools->childAt(child<QWidget>("flag_gb")->geometry().center()), child<QWidget>("flag_gb"));
+        // With no browser to open the maker's address, a click on the picture changes nothing.
+        QTest::mouseClick(child<QWidget>("Image1"), Qt::LeftButton);
+        QVERIFY(sink.messages.isEmpty() && sink.errors.isEmpty());
+        QVERIFY(form->isVisible());
+    }
+
+    void realMessageBoxIsPlainAndTitled() {
+        form->setMessageSink(&qtMessageSink());
+        QString title, text;
+        int icon = -1, buttons = -1;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttons = box->buttons().size();
+            box->accept();
+        });
+        form->openPhotoFile(testData("not_an_image.jpg"));
+        QCOMPARE(title, QStringLiteral("Pelvanor v1.1"));
+        QCOMPARE(text, QStringLiteral("Error al abrir la imagen"));
+        QCOMPARE(icon, int(QMessageBox::NoIcon));
+        QCOMPARE(buttons, 1);
+    }
+
     void openFitsPhotoAndKeepsPath() {
         QVERIFY(open(testData("portrait_600x800.jpg")));
         QCOMPARE(form->photo().size(), QSize(600, 800));
@@ -276,6 +307,7 @@ private slots:
             open(testData(file));
         QCOMPARE(sink.messages, QStringList{"Error al abrir la imagen"});
         QVERIFY(snapshot() == before);
+        QVERIFY(!QGuiApplication::overrideCursor()); // the wait cursor is gone
     }
 
     void pngNamedJpgAndOddPathsLoad() {
