@@ -48,14 +48,14 @@ wait_dialog_closed() {
     fail "the settings dialog did not close"
 }
 
-# count_rays NAME CX CY: white rays crossing the ring 50 to 75 pixels round (CX, CY), where the
-# test photo shows its green iris.
+# count_rays NAME CX CY: light rays (anti-aliased ones too) crossing the ring 50 to 75 pixels
+# round (CX, CY), where the test photo shows its dark green iris.
 count_rays() {
     local r=75
     convert-im6.q16 "$WORK/$1.png" -crop "$((2 * r + 1))x$((2 * r + 1))+$(($2 - r))+$(($3 - r))" +repage \
         -depth 8 txt:- |
         awk -v r="$r" -F'[ ,:()]+' '
-            NR > 1 && $3 >= 240 && $4 >= 240 && $5 >= 240 {
+            NR > 1 && $3 >= 140 && $4 >= 140 && $5 >= 140 {
                 dx = $1 - r; dy = r - $2; d = sqrt(dx * dx + dy * dy)
                 if (d >= 50 && d <= r) { a = int((atan2(dy, dx) * 180 / 3.14159265 + 360) % 360); hit[a] = 1 }
             }
