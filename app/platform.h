@@ -12,8 +12,8 @@ public:
     // The chosen path, or an empty string when the user cancels. filter uses Qt's ";;" form.
     virtual QString openFile(QWidget* parent, const QString& filter) = 0;
     // proposedName is the file name shown first; defaultSuffix is added when the user types none.
-    virtual QString saveFile(QWidget* parent, const QString& filter, int filterIndex, const QString& proposedName,
-                             const QString& defaultSuffix) = 0;
+    virtual QString saveFile(QWidget* parent, const QString& filter, int filterIndex,
+                             const QString& proposedName, const QString& defaultSuffix) = 0;
 };
 
 class MessageSink {

@@ -85,9 +85,9 @@ void TFormMain::FormCreate() {
     ui->imgLineas->setMouseTracking(true);
     ui->imgLineas->raise();
 
-    for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas), static_cast<QObject*>(ui->pnlTools),
-                       static_cast<QObject*>(ui->Image1), static_cast<QObject*>(ui->flag_es),
-                       static_cast<QObject*>(ui->flag_gb)})
+    for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
+                       static_cast<QObject*>(ui->pnlTools), static_cast<QObject*>(ui->Image1),
+                       static_cast<QObject*>(ui->flag_es), static_cast<QObject*>(ui->flag_gb)})
         o->installEventFilter(this);
 
     connect(ui->btnImagenOpen, &QPushButton::clicked, this, &TFormMain::btnImagenOpenClick);
@@ -107,7 +107,9 @@ void TFormMain::setDialogs(TPrintImage* printImage, TformOpciones* opciones) {
     formOpciones = opciones;
 }
 
-QString TFormMain::sourcePath() const { return sourcePathValue; }
+QString TFormMain::sourcePath() const {
+    return sourcePathValue;
+}
 
 // The brand picture: magenta is its transparent colour; scaled down to fit and centred.
 void TFormMain::showBrandPicture() {
@@ -134,10 +136,8 @@ bool TFormMain::openPhotoFile(const QString& path) {
 
 void TFormMain::adoptPhoto(QImage decoded, const QString& path) {
     Photo = std::move(decoded);
-    const QSize largest = largestDisplaySize();
-    displaySource = Photo.width() > largest.width() || Photo.height() > largest.height()
-                        ? imaging::thumbnail(Photo, largest)
-                        : QImage();
+    displaySource = QImage(); // made on the first refit, so a load costs one scaling only
+    displaySourceDue = false;
     sourcePathValue = path;
     FitPhoto();
     DrawOverlay();
@@ -213,7 +213,14 @@ void TFormMain::pnlScreenResize() {
 void TFormMain::FitPhoto() {
     if (Photo.isNull())
         return;
-    const QRect r = fitPhotoRect(ui->pnlScreen->width(), ui->pnlScreen->height(), Photo.width(), Photo.height());
+    const QRect r =
+        fitPhotoRect(ui->pnlScreen->width(), ui->pnlScreen->height(), Photo.width(), Photo.height());
+    if (displaySourceDue && displaySource.isNull()) {
+        const QSize largest = largestDisplaySize();
+        if (Photo.width() > largest.width() || Photo.height() > largest.height())
+            displaySource = imaging::thumbnail(Photo, largest);
+    }
+    displaySourceDue = true;
     const bool reducedSuffices =
         !displaySource.isNull() && displaySource.width() >= r.width() && displaySource.height() >= r.height();
     const QImage& source = reducedSuffices ? displaySource : Photo;
@@ -228,11 +235,17 @@ void TFormMain::Button1Click() {
         DrawOverlay();
 }
 
-void TFormMain::Image1Click() { QDesktopServices::openUrl(QUrl(QString::fromUtf8(kMakerAddress))); }
+void TFormMain::Image1Click() {
+    QDesktopServices::openUrl(QUrl(QString::fromUtf8(kMakerAddress)));
+}
 
-void TFormMain::flag_esClick() { i18n::SetLanguage(QStringLiteral("es")); }
+void TFormMain::flag_esClick() {
+    i18n::SetLanguage(QStringLiteral("es"));
+}
 
-void TFormMain::flag_gbClick() { i18n::SetLanguage(QStringLiteral("en")); }
+void TFormMain::flag_gbClick() {
+    i18n::SetLanguage(QStringLiteral("en"));
+}
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui->imgLineas)

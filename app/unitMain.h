@@ -97,6 +97,7 @@ private:
     QImage Photo;
     // A reduced copy of a large photo, made once per load, that refits scale from instead.
     QImage displaySource;
+    bool displaySourceDue = false;
     QImage BrandLogo;
     QImage BrandLettering;
     QString sourcePathValue;

@@ -12,4 +12,3 @@ void TFormMain::btnPrintClick() {
     if (Photo.isNull())
         return;
 }
-

@@ -44,7 +44,9 @@ void SetLanguage(const QString& code) {
     ++_nl_msg_cat_cntr;
 }
 
-QString currentLanguage() { return g_language; }
+QString currentLanguage() {
+    return g_language;
+}
 
 QString lookup(const QString& text) {
     if (!g_bound || text.isEmpty())

@@ -32,7 +32,9 @@ Decoded decodeWith(QImageReader& reader) {
 
 } // namespace
 
-void configureDecoderLimits() { QImageReader::setAllocationLimit(kAllocationLimitMB); }
+void configureDecoderLimits() {
+    QImageReader::setAllocationLimit(kAllocationLimitMB);
+}
 
 Decoded decodeFile(const QString& path) {
     QImageReader reader(path);
@@ -81,8 +83,12 @@ QImage thumbnail(const QImage& source, const QSize& box) {
 
 static constexpr double kInchesPerMetre = 39.37007874015748;
 
-double dpiX(const QImage& image) { return image.dotsPerMeterX() / kInchesPerMetre; }
-double dpiY(const QImage& image) { return image.dotsPerMeterY() / kInchesPerMetre; }
+double dpiX(const QImage& image) {
+    return image.dotsPerMeterX() / kInchesPerMetre;
+}
+double dpiY(const QImage& image) {
+    return image.dotsPerMeterY() / kInchesPerMetre;
+}
 
 void setDpi(QImage& image, double x, double y) {
     image.setDotsPerMeterX(qRound(x * kInchesPerMetre));

@@ -1,0 +1,440 @@
+#include "app/application.h"
+#include "app/unitMain.h"
+#include "imaging/fit.h"
+#include "imaging/imaging.h"
+#include "settings/unitOpciones.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+// An object whose handler fails, as a handler with an unexpected error would.
+class FailingObject : public QObject {
+public:
+    QString text;
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User)
+            throw std::runtime_error(text.toStdString());
+        return QObject::event(e);
+    }
+};
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TFormMain> form;
+    std::unique_ptr<TformOpciones> opciones;
+    ScriptedChooser chooser;
+    RecordingSink sink;
+
+    template <class T> T* child(const char* name) {
+        T* w = form->findChild<T*>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("control %s missing", name);
+        return w;
+    }
+    QLabel* screen() { return child<QLabel>("imgScreen"); }
+    QLabel* overlay() { return child<QLabel>("imgLineas"); }
+    QWidget* panel() { return child<QWidget>("pnlScreen"); }
+    bool open(const QString& path) {
+        chooser.nextOpen = path;
+        form->btnImagenOpenClick();
+        return sink.messages.isEmpty();
+    }
+    void dropFiles(const QStringList& paths) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& p : paths)
+            urls << QUrl::fromLocalFile(p);
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &drop);
+    }
+    // The photo, its source path and the display: what a failed load must leave alone.
+    struct Snapshot {
+        qint64 photoKey;
+        QString path;
+        QRect screenRect;
+        qint64 pixmapKey;
+        bool operator==(const Snapshot& o) const {
+            return photoKey == o.photoKey && path == o.path && screenRect == o.screenRect &&
+                   pixmapKey == o.pixmapKey;
+        }
+    };
+    Snapshot snapshot() {
+        return {form->photo().cacheKey(), form->sourcePath(), screen()->geometry(),
+                screen()->pixmap().cacheKey()};
+    }
+
+private slots:
+    void init() {
+        form = std::make_unique<TFormMain>();
+        opciones = std::make_unique<TformOpciones>(form.get());
+        form->setDialogs(nullptr, opciones.get());
+        form->setFileChooser(&chooser);
+        form->setMessageSink(&sink);
+        chooser = ScriptedChooser();
+        sink = RecordingSink();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void cleanup() {
+        opciones.reset();
+        form.reset();
+    }
+
+    void windowGeometryAndCaption() {
+        QCOMPARE(form->windowTitle(), QStringLiteral("Pelvanor v2.0"));
+        QCOMPARE(QApplication::applicationName(), QStringLiteral("Pelvanor v1.1"));
+        QCOMPARE(form->size(), QSize(892, 606));
+        QCOMPARE(form->minimumSize(), QSize(892, 606));
+        QCOMPARE(panel()->geometry(), QRect(0, 0, 729, 606));
+        QCOMPARE(child<QWidget>("pnlTools")->geometry(), QRect(729, 0, 163, 606));
+
+        // Growing the window widens the screen panel only; the picture and flags stay at the bottom.
+        form->resize(1092, 806);
+        QCOMPARE(panel()->size(), QSize(929, 806));
+        QCOMPARE(child<QWidget>("pnlTools")->width(), 163);
+        QCOMPARE(child<QWidget>("Image1")->geometry(), QRect(2, 660, 159, 144));
+        QCOMPARE(child<QWidget>("flag_es")->geometry(), QRect(3, 792, 16, 11));
+        QCOMPARE(child<QWidget>("flag_gb")->geometry(), QRect(40, 792, 16, 11));
+    }
+
+    void toolPanelMatchesLayout_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("text");
+        auto row = [](const char* n, const char* k, QRect g, const char* t) {
+            QTest::newRow(n) << QString::fromLatin1(n) << QString::fromLatin1(k) << g << QString::fromUtf8(t);
+        };
+        row("btnImagenOpen", "QPushButton", QRect(11, 8, 141, 25), "Abrir imagen");
+        row("btnImagenPaste", "QPushButton", QRect(11, 40, 141, 25), "Pegar imagen");
+        row("GroupBox1", "QGroupBox", QRect(6, 72, 151, 49), "  Tamaño del centro     ");
+        row("tbRadio", "QSlider", QRect(8, 16, 137, 25), "");
+        row("GroupBox4", "QGroupBox", QRect(6, 128, 151, 49), "   ");
+        row("GuiaMostrar", "QCheckBox", QRect(16, -2, 113, 17), "Mostrar línea guía");
+        row("Label6", "QLabel", QRect(14, 24, -1, -1), "Inclinación");
+        row("GuiaGrados", "QSpinBox", QRect(68, 20, 41, 22), "");
+        row("Label2", "QLabel", QRect(108, 22, -1, -1), "grados");
+        row("GroupBox5", "QGroupBox", QRect(6, 184, 152, 97), "         ");
+        row("SectorMostrar", "QCheckBox", QRect(16, -2, 97, 17), "Mostrar sector");
+        row("Label3", "QLabel", QRect(3, 24, -1, -1), "Angulo inicial");
+        row("SectorIniGrados", "QSpinBox", QRect(68, 20, 41, 22), "");
+        row("Label1", "QLabel", QRect(108, 22, -1, -1), "grados");
+        row("Label4", "QLabel", QRect(10, 48, -1, -1), "Angulo final");
+        row("SectorFinGrados", "QSpinBox", QRect(68, 44, 41, 22), "");
+        row("Label5", "QLabel", QRect(108, 46, -1, -1), "grados");
+        row("SectorGrados", "QLabel", QRect(20, 72, 41, 16), "25");
+        row("Label8", "QLabel", QRect(64, 72, -1, -1), "grados");
+        row("Button1", "QPushButton", QRect(11, 288, 141, 25), "Ajustes");
+        row("GroupBox2", "QGroupBox", QRect(6, 323, 152, 49), "  Ojo derecho/izquierdo  ");
+        row("rbOD", "QRadioButton", QRect(24, 24, 49, 17), "O.D.");
+        row("rbOI", "QRadioButton", QRect(88, 24, 49, 17), "O.I.");
+        row("GroupBox3", "QGroupBox", QRect(6, 377, 152, 49), " Referencia  ");
+        row("Referencia", "QLineEdit", QRect(8, 16, 137, 21), "");
+        row("btnImagenSave", "QPushButton", QRect(7, 434, 86, 25), "Guardar imagen");
+        row("btnPrint", "QPushButton", QRect(100, 434, 57, 25), "Imprimir");
+        row("Image1", "QLabel", QRect(2, 460, 159, 144), "");
+        row("flag_es", "QLabel", QRect(3, 592, 16, 11), "");
+        row("flag_gb", "QLabel", QRect(40, 592, 16, 11), "");
+    }
+    void toolPanelMatchesLayout() {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, text);
+        QWidget* w = form->findChild<QWidget*>(name);
+        QVERIFY2(w, qPrintable(name));
+        QVERIFY2(w->inherits(kind.toLatin1()), w->metaObject()->className());
+        if (geometry.width() < 0) // labels size themselves; their position is the layout's
+            QCOMPARE(w->pos(), geometry.topLeft());
+        else
+            QCOMPARE(w->geometry(), geometry);
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            QCOMPARE(b->text(), text);
+        else if (auto* g = qobject_cast<QGroupBox*>(w))
+            QCOMPARE(g->title(), text);
+        else if (auto* l = qobject_cast<QLabel*>(w); l && !text.isEmpty())
+            QCOMPARE(l->text(), text);
+    }
+
+    void initialValuesAndRanges() {
+        auto* tb = child<QSlider>("tbRadio");
+        QCOMPARE(QList<int>({tb->minimum(), tb->maximum(), tb->value()}), QList<int>({2, 100, 10}));
+        QCOMPARE(tb->tickPosition(), QSlider::NoTicks);
+        auto spin = [this](const char* n) {
+            auto* s = child<QSpinBox>(n);
+            return QList<int>({s->minimum(), s->maximum(), s->value()});
+        };
+        QCOMPARE(spin("GuiaGrados"), QList<int>({0, 180, 15}));
+        QCOMPARE(spin("SectorIniGrados"), QList<int>({0, 360, 25}));
+        QCOMPARE(spin("SectorFinGrados"), QList<int>({0, 360, 50}));
+        QVERIFY(!child<QCheckBox>("GuiaMostrar")->isChecked());
+        QVERIFY(!child<QCheckBox>("SectorMostrar")->isChecked());
+        QVERIFY(child<QRadioButton>("rbOD")->isChecked());
+        QVERIFY(!child<QRadioButton>("rbOI")->isChecked());
+        QVERIFY(child<QLineEdit>("Referencia")->text().isEmpty());
+        QVERIFY(child<QLabel>("SectorGrados")->font().bold());
+        QVERIFY(child<QLabel>("SectorGrados")->alignment() & Qt::AlignRight);
+        QCOMPARE(form->CentreOffsetX, 0.0f);
+        QCOMPARE(form->CentreOffsetY, 0.0f);
+        QVERIFY(form->photo().isNull());
+        QCOMPARE(overlay()->geometry(), QRect(44, 4, 605, 429));
+    }
+
+    void focusOrder() {
+        const QStringList expected = {"btnImagenOpen", "btnImagenPaste", "btnImagenSave", "btnPrint",
+                                      "tbRadio",       "rbOD",           "rbOI",          "Referencia",
+                                      "Button1",       "GuiaGrados",     "GuiaMostrar",   "SectorIniGrados",
+                                      "SectorMostrar", "SectorFinGrados"};
+        QWidget* w = child<QWidget>("btnImagenOpen");
+        QStringList seen;
+        for (int i = 0; i < expected.size(); ++i) {
+            seen << w->objectName();
+            do
+                w = w->nextInFocusChain();
+            while (!expected.contains(w->objectName()) && w != child<QWidget>("btnImagenOpen"));
+        }
+        QCOMPARE(seen, expected);
+    }
+
+    void brandImagesAndPictures() {
+        QCOMPARE(form->brandLogo().size(), QSize(489, 367));
+        QCOMPARE(form->brandLettering().size(), QSize(1467, 254));
+        QVERIFY(form->brandLogo().hasAlphaChannel());
+        QCOMPARE(qAlpha(form->brandLogo().pixel(0, 0)), 0); // real transparency around the drawing
+        QCOMPARE(qRound(imaging::dpiX(form->brandLogo())), 300);
+        const QImage picture = child<QLabel>("Image1")->pixmap().toImage();
+        QVERIFY(picture.width() <= 159 && picture.height() <= 144);
+        QVERIFY(picture.width() == 159 || picture.height() == 144);
+        QCOMPARE(qAlpha(picture.pixel(0, 0)), 0); // magenta shows through
+        QCOMPARE(child<QLabel>("flag_es")->pixmap().size(), QSize(16, 11));
+        QCOMPARE(child<QLabel>("flag_gb")->pixmap().size(), QSize(16, 11));
+    }
+
+    void flagsLieAboveBrandPicture() {
+        QWidget* tools = child<QWidget>("pnlTools");
+        QCOMPARE(tools->childAt(child<QWidget>("flag_es")->geometry().center()), child<QWidget>("flag_es"));
+        QCOMPARE(tools->childAt(child<QWidget>("flag_gb")->geometry().center()), child<QWidget>("flag_gb"));
+        // With no browser to open the maker's address, a click on the picture changes nothing.
+        QTest::mouseClick(child<QWidget>("Image1"), Qt::LeftButton);
+        QVERIFY(sink.messages.isEmpty() && sink.errors.isEmpty());
+        QVERIFY(form->isVisible());
+    }
+
+    void realMessageBoxIsPlainAndTitled() {
+        form->setMessageSink(&qtMessageSink());
+        QString title, text;
+        int icon = -1, buttons = -1;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttons = box->buttons().size();
+            box->accept();
+        });
+        form->openPhotoFile(testData("not_an_image.jpg"));
+        QCOMPARE(title, QStringLiteral("Pelvanor v1.1"));
+        QCOMPARE(text, QStringLiteral("Error al abrir la imagen"));
+        QCOMPARE(icon, int(QMessageBox::NoIcon));
+        QCOMPARE(buttons, 1);
+    }
+
+    void openFitsPhotoAndKeepsPath() {
+        QVERIFY(open(testData("portrait_600x800.jpg")));
+        QCOMPARE(form->photo().size(), QSize(600, 800));
+        QCOMPARE(form->sourcePath(), testData("portrait_600x800.jpg"));
+        QCOMPARE(screen()->geometry(), QRect(137, 0, 454, 606));
+        QCOMPARE(screen()->pixmap().size(), QSize(454, 606));
+        QCOMPARE(overlay()->geometry(), screen()->geometry());
+        QVERIFY(chooser.lastFilter.startsWith("Todo (*.jpg *.jpeg *.png *.bmp *.tif);;Archivos JPG (*.jpg)"));
+
+        // A resize refits both layers.
+        form->resize(1000, 700);
+        QCOMPARE(screen()->geometry(), fitPhotoRect(panel()->width(), panel()->height(), 600, 800));
+        QCOMPARE(overlay()->geometry(), screen()->geometry());
+        QCOMPARE(screen()->pixmap().size(), screen()->size());
+    }
+
+    void cancelledOpenChangesNothing() {
+        QVERIFY(open(testData("eye_600x400.jpg")));
+        const Snapshot before = snapshot();
+        QVERIFY(open(QString()));
+        QCOMPARE(chooser.opens, 2);
+        QVERIFY(snapshot() == before);
+    }
+
+    void failedLoadsKeepEverything_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("drop");
+        for (const char* f : {"no_such_file.jpg", "not_an_image.jpg", "empty.jpg"}) {
+            QTest::newRow(qPrintable(QStringLiteral("open %1").arg(f))) << QString::fromLatin1(f) << false;
+            QTest::newRow(qPrintable(QStringLiteral("drop %1").arg(f))) << QString::fromLatin1(f) << true;
+        }
+    }
+    void failedLoadsKeepEverything() {
+        QFETCH(QString, file);
+        QFETCH(bool, drop);
+        QVERIFY(open(testData("eye_600x400.jpg")));
+        const Snapshot before = snapshot();
+        if (drop)
+            dropFiles({testData(file)});
+        else
+            open(testData(file));
+        QCOMPARE(sink.messages, QStringList{"Error al abrir la imagen"});
+        QVERIFY(snapshot() == before);
+        QVERIFY(!QGuiApplication::overrideCursor()); // the wait cursor is gone
+    }
+
+    void pngNamedJpgAndOddPathsLoad() {
+        QVERIFY(open(testData("png_named.jpg")));
+        QCOMPARE(form->photo().size(), QSize(320, 240));
+
+        // A path far beyond 254 bytes, with blanks and characters outside ASCII.
+        QString dir = tempDir();
+        for (int i = 0; i < 6; ++i)
+            dir += QStringLiteral("/carpeta ñandú ojo 👁 número %1 con un nombre largo").arg(i);
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = dir + QStringLiteral("/ojo izquierdo ü.jpg");
+        QVERIFY(path.toUtf8().size() > 300);
+        QVERIFY(QFile::copy(testData("eye_600x400.jpg"), path));
+        dropFiles({path});
+        QVERIFY(sink.messages.isEmpty());
+        QCOMPARE(form->sourcePath(), path);
+        QCOMPARE(form->photo().size(), QSize(600, 400));
+    }
+
+    void dropLoadsFirstFileOnly() {
+        dropFiles({testData("portrait_600x800.jpg"), testData("eye_600x400.jpg"), testData("sample.bmp")});
+        QVERIFY(sink.messages.isEmpty());
+        QCOMPARE(form->sourcePath(), testData("portrait_600x800.jpg"));
+        QCOMPARE(form->photo().size(), QSize(600, 800));
+    }
+
+    void pasteTakesClipboardImage() {
+        QVERIFY(open(testData("eye_600x400.jpg")));
+        QImage pasted(300, 100, QImage::Format_ARGB32);
+        pasted.fill(qRgba(0, 128, 255, 255));
+        QGuiApplication::clipboard()->setImage(pasted);
+        form->btnImagenPasteClick();
+        QVERIFY(sink.messages.isEmpty() && sink.errors.isEmpty());
+        QCOMPARE(form->photo().size(), QSize(300, 100));
+        QVERIFY(!form->photo().hasAlphaChannel()); // a pasted bitmap is opaque
+        QCOMPARE(form->photo().pixel(150, 50), qRgb(0, 128, 255));
+        QVERIFY(form->sourcePath().isEmpty());
+        QCOMPARE(screen()->geometry(), fitPhotoRect(729, 606, 300, 100));
+
+        // A later open brings the path back.
+        QVERIFY(open(testData("eye_600x400.jpg")));
+        QCOMPARE(form->sourcePath(), testData("eye_600x400.jpg"));
+    }
+
+    void pasteWithoutPictureKeepsPhoto() {
+        QVERIFY(open(testData("eye_600x400.jpg")));
+        const Snapshot before = snapshot();
+        QGuiApplication::clipboard()->setText(QStringLiteral("only text"));
+        form->btnImagenPasteClick();
+        QCOMPARE(sink.messages, QStringList{"Error al copiar la imagen"});
+        QVERIFY(snapshot() == before);
+
+        // A picture format whose data cannot be read: a clear error, photo kept.
+        sink = RecordingSink();
+        auto* mime = new QMimeData;
+        mime->setData(QStringLiteral("image/png"), QByteArray("not a png at all"));
+        QGuiApplication::clipboard()->setMimeData(mime);
+        form->btnImagenPasteClick();
+        QCOMPARE(sink.messages, QStringList());
+        QCOMPARE(sink.errors.size(), 1);
+        QVERIFY(sink.errors.first().endsWith('.'));
+        QVERIFY(snapshot() == before);
+    }
+
+    void resizeWithoutPhotoStretchesEmptyLayer() {
+        form->resize(1000, 700);
+        QCOMPARE(screen()->geometry(), QRect(QPoint(0, 0), panel()->size()));
+        QCOMPARE(overlay()->geometry(), QRect(44, 4, 605, 429));
+        QVERIFY(overlay()->pixmap().isNull());
+    }
+
+    void saveAndPrintDoNothingWithoutPhoto() {
+        chooser.nextSave = tempDir() + "/x.png";
+        form->btnImagenSaveClick();
+        form->btnPrintClick();
+        QCOMPARE(chooser.saves, 0);
+        QVERIFY(sink.messages.isEmpty() && sink.errors.isEmpty());
+    }
+
+    void settingsRedrawOnAcceptOnly() {
+        QVERIFY(open(testData("eye_600x400.jpg")));
+        for (const bool accept : {false, true}) {
+            const qint64 before = overlay()->pixmap().cacheKey();
+            QTimer::singleShot(0, this, [accept] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                accept ? dialog->accept() : dialog->reject();
+            });
+            form->Button1Click();
+            QCOMPARE(overlay()->pixmap().cacheKey() != before, accept);
+        }
+    }
+
+    void escapedErrorsAreShownAndProgramGoesOn_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << "Disk on fire"
+                               << "Disk on fire.";
+        QTest::newRow("ends in full stop") << "Done."
+                                           << "Done.";
+        QTest::newRow("ends before full stop") << "Careful,"
+                                               << "Careful,";
+        QTest::newRow("ends after full stop") << "Why?"
+                                              << "Why?.";
+        QTest::newRow("ends in blank") << "Trailing "
+                                       << "Trailing ";
+    }
+    void escapedErrorsAreShownAndProgramGoesOn() {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        auto* app = static_cast<PelvanorApplication*>(QCoreApplication::instance());
+        app->setErrorSink(&sink);
+        FailingObject failing;
+        failing.text = text;
+        QEvent event(QEvent::User);
+        QCoreApplication::sendEvent(&failing, &event);
+        app->setErrorSink(&qtMessageSink());
+        QCOMPARE(sink.errors, QStringList{shown});
+        QVERIFY(open(testData("eye_600x400.jpg"))); // still working
+    }
+};
+
+int main(int argc, char** argv) {
+    PelvanorApplication app(argc, argv);
+    imaging::configureDecoderLimits();
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_mainwindow.moc"
