@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -109,22 +110,35 @@ QFont overlayLabelFont(int width, int dpi) {
 
 namespace {
 
-void drawTextCentered(QPainter& painter, const QFontMetrics& metrics, int x, int y, const QString& text) {
+QRect textBox(const QFontMetrics& metrics, int x, int y, const QString& text) {
     const int w = metrics.horizontalAdvance(text);
     const int h = metrics.height();
-    const int left = x - divTrunc(w, 2);
-    const int top = y - divTrunc(h, 2);
-    const QPainter::CompositionMode mode = painter.compositionMode();
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(left, top, w, h, Qt::transparent);
-    painter.setCompositionMode(mode);
-    painter.drawText(left, top + metrics.ascent(), text);
+    return QRect(x - divTrunc(w, 2), y - divTrunc(h, 2), w, h);
+}
+
+// The overlay's own labels clear their box in the image directly: switching the painter's
+// composition mode twice per label cost as much as drawing the text.
+void drawLabel(QImage& image, QPainter& painter, const QFontMetrics& metrics, int x, int y,
+               const QString& text) {
+    const QRect box = textBox(metrics, x, y, text);
+    const QRect clipped = box & image.rect();
+    const qsizetype stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    QRgb* bits = reinterpret_cast<QRgb*>(image.bits());
+    for (int row = clipped.top(); row <= clipped.bottom(); ++row)
+        std::fill_n(bits + row * stride + clipped.left(), clipped.width(), 0u);
+    painter.drawText(box.left(), box.top() + metrics.ascent(), text);
 }
 
 } // namespace
 
 void DrawTextCentered(QPainter& painter, int x, int y, const QString& text) {
-    drawTextCentered(painter, painter.fontMetrics(), x, y, text);
+    const QFontMetrics metrics = painter.fontMetrics();
+    const QRect box = textBox(metrics, x, y, text);
+    const QPainter::CompositionMode mode = painter.compositionMode();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(box, Qt::transparent);
+    painter.setCompositionMode(mode);
+    painter.drawText(box.left(), box.top() + metrics.ascent(), text);
 }
 
 QImage renderCentreMark(const GaugeInputs& in) {
@@ -178,19 +192,19 @@ OverlayResult renderOverlay(const GaugeInputs& in) {
         }
         if (!ray.text.isEmpty()) {
             setTextColour(painter, s.angleColorNumbers);
-            drawTextCentered(painter, metrics, ray.label.x(), ray.label.y(), ray.text);
+            drawLabel(image, painter, metrics, ray.label.x(), ray.label.y(), ray.text);
         }
     }
     if (in.guideShown) {
         setTextColour(painter, s.refColor);
         const QPoint p = numberPoint(c, r.number, in.guide, 0.94);
-        drawTextCentered(painter, metrics, p.x(), p.y(), QString::number(in.guide));
+        drawLabel(image, painter, metrics, p.x(), p.y(), QString::number(in.guide));
     }
     if (in.sectorShown) {
         setTextColour(painter, s.sectorColor);
         for (int a : {in.sectorStart, in.sectorEnd}) {
             const QPoint p = numberPoint(c, r.number, a, 0.88);
-            drawTextCentered(painter, metrics, p.x(), p.y(), QString::number(a));
+            drawLabel(image, painter, metrics, p.x(), p.y(), QString::number(a));
         }
     }
     painter.end();

@@ -3,6 +3,7 @@
 #include "gauge/overlay.h"
 
 #include <QFontMetrics>
+#include <QPainter>
 #include <QtTest>
 
 namespace {
@@ -52,6 +53,7 @@ private slots:
     void centreMarkLiesOverTheLines();
     void templateRays();
     void numberBoxInterruptsTheRay();
+    void textCentredInItsBox();
     void guideLineAndSector();
     void lineThickness();
     void keyColouredGaugeIsInvisible();
@@ -145,6 +147,29 @@ void TestOverlay::numberBoxInterruptsTheRay() {
         for (int x = left; x < left + w; ++x)
             yellow += at(image, QPoint(x, y)) == 0xffffff00;
     QVERIFY(yellow > 3);
+}
+
+// The box is w x h of the text, its top-left corner at (x - w div 2, y - h div 2).
+void TestOverlay::textCentredInItsBox() {
+    QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+    image.fill(kWhite);
+    const QFont font = overlayLabelFont(649, 96);
+    const QFontMetrics metrics(font);
+    const int w = metrics.horizontalAdvance(QStringLiteral("170"));
+    const int h = metrics.height();
+    {
+        QPainter painter(&image);
+        painter.setFont(font);
+        painter.setPen(Qt::yellow);
+        DrawTextCentered(painter, 51, 50, QStringLiteral("170"));
+    }
+    QRect cleared;
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x)
+            if (image.pixel(x, y) != kWhite)
+                cleared |= QRect(x, y, 1, 1);
+    QCOMPARE(cleared, QRect(51 - w / 2, 50 - h / 2, w, h));
+    QCOMPARE(image.pixel(cleared.topLeft()), 0u); // the box is transparent around the glyphs
 }
 
 void TestOverlay::guideLineAndSector() {
