@@ -1,5 +1,6 @@
 #include "settings/unitOpciones.h"
 
+#include "gauge/unitSpinField.h"
 #include "settings/colour_chooser.h"
 #include "ui_unitOpciones.h"
 
@@ -26,14 +27,9 @@ void setPanelColour(QFrame* panel, const QColor& colour) {
     panel->setPalette(palette);
 }
 
-// The shared spin-field rule: the integer in the text, else the minimum; pulled into the range here
-// as well, so a text not yet confirmed by leaving the field still reads as a valid percentage.
-int transparencyValue(const QSpinBox* field) {
-    bool ok = false;
-    int value = field->cleanText().toInt(&ok);
-    if (!ok)
-        value = field->minimum();
-    return std::clamp(value, field->minimum(), field->maximum());
+// A transparency as the field's text stands, pulled into 0..100 even before the field is left.
+int transparencyValue(const SpinField* field) {
+    return std::clamp(field->fieldValue(), field->minimum(), field->maximum());
 }
 
 // The lists hold exactly three items and cannot be edited, so an index is always 0, 1 or 2.
