@@ -141,28 +141,33 @@ CompositeResult renderComposite(const CompositeInputs& in, int bands) {
         try {
             for (int y = top; y < bottom; ++y)
                 std::memcpy(bits + y * stride, source.constScanLine(y), size_t(width) * 4);
-            QImage view(bits + top * stride, width, bottom - top, stride, format);
+            // Every band paints on the whole picture, clipped to its rows, so the rasterizer sees
+            // the same device in every band and the result equals one pass.
+            QImage view(bits, width, height, stride, format);
             QPainter painter(&view);
-            painter.translate(0, -top);
+            painter.setClipRect(QRect(0, top, width, bottom - top));
             replayDrawing(painter, ops);
         } catch (...) {
             failed = true;
         }
     };
 
+    // Every band is drawn on a thread of its own, even a single one: Qt's glyph caches live per
+    // thread and large glyphs come out slightly differently once a thread has drawn other text, so
+    // a fresh thread makes every rendering, band or not, first or later, give the same pixels.
     const int n = chooseBands(bands, width, height);
     std::vector<std::thread> workers;
-    std::vector<std::pair<int, int>> localBands{{0, height / n}};
-    for (int i = 1; i < n; ++i) {
+    std::vector<std::pair<int, int>> unthreaded;
+    for (int i = 0; i < n; ++i) {
         const int top = int(qint64(height) * i / n);
         const int bottom = int(qint64(height) * (i + 1) / n);
         try {
             workers.emplace_back(drawBand, top, bottom);
         } catch (const std::system_error&) {
-            localBands.emplace_back(top, bottom); // no thread to be had: draw it here
+            unthreaded.emplace_back(top, bottom); // no thread to be had: draw it here
         }
     }
-    for (const auto& [top, bottom] : localBands)
+    for (const auto& [top, bottom] : unthreaded)
         drawBand(top, bottom);
     for (std::thread& t : workers)
         t.join();

@@ -4,7 +4,7 @@
 #include "imaging/imaging.h"
 
 #include <QPainter>
-#include <QPen>
+#include <QPainterPath>
 #include <QTextOption>
 
 #include <cmath>
@@ -20,6 +20,23 @@ constexpr qreal kBrandOpacity = 0.3;
 
 QColor withTransparency(const QColor& colour, int percent) {
     return QColor(colour.red(), colour.green(), colour.blue(), alphaForTransparency(percent));
+}
+
+// Every channel of the premultiplied pixels times factor, rounded: the alpha is multiplied exactly,
+// where QPainter's opacity would quantise the factor to 1/256 steps.
+QImage faded(const QImage& image, double factor) {
+    QImage out = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (out.isNull())
+        return out;
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = row[x];
+            const auto scale = [factor](int v) { return roundHalfEven(v * factor); };
+            row[x] = qRgba(scale(qRed(p)), scale(qGreen(p)), scale(qBlue(p)), scale(qAlpha(p)));
+        }
+    }
+    return out;
 }
 
 class Builder {
@@ -85,8 +102,7 @@ public:
         DrawOp op;
         op.kind = DrawOp::Picture;
         op.from = box.topLeft();
-        op.picture = imaging::scaledTo(source, w, h);
-        op.opacity = kBrandOpacity;
+        op.picture = faded(imaging::scaledTo(source, w, h), kBrandOpacity);
         ops.push_back(std::move(op));
     }
 
@@ -162,6 +178,22 @@ void addAnnotations(Builder& b, const CompositeInputs& in, const CompositeLayout
         b.text(g.deltaBox, translate(QStringLiteral("Delta: ") + in.sectorReadout), g.deltaFont, numbers);
 }
 
+// The area a line or circle covers, filled rather than stroked: Qt's stroking fast paths clip the
+// geometry to the clip region first, so each band would come out slightly different.
+QPainterPath outline(const DrawOp& op, const QPointF& shift) {
+    QPainterPath centreLine;
+    if (op.kind == DrawOp::Line) {
+        centreLine.moveTo(op.from + shift);
+        centreLine.lineTo(op.to + shift);
+    } else {
+        centreLine.addEllipse(op.from + shift, op.radius, op.radius);
+    }
+    QPainterPathStroker stroker;
+    stroker.setWidth(op.penWidth);
+    stroker.setCapStyle(Qt::FlatCap);
+    return stroker.createStroke(centreLine);
+}
+
 } // namespace
 
 QFont compositeFont(int pixelSize) {
@@ -202,13 +234,8 @@ void replayDrawing(QPainter& painter, const std::vector<DrawOp>& ops) {
         const QPointF shift = op.onPixelCentres ? half : QPointF();
         switch (op.kind) {
         case DrawOp::Line:
-            painter.setPen(QPen(op.color, op.penWidth, Qt::SolidLine, Qt::FlatCap));
-            painter.drawLine(op.from + shift, op.to + shift);
-            break;
         case DrawOp::Circle:
-            painter.setPen(QPen(op.color, op.penWidth, Qt::SolidLine, Qt::FlatCap));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawEllipse(op.from + shift, op.radius, op.radius);
+            painter.fillPath(outline(op, shift), op.color);
             break;
         case DrawOp::Text:
             if (op.fontPixels != currentFont) {
@@ -222,13 +249,14 @@ void replayDrawing(QPainter& painter, const std::vector<DrawOp>& ops) {
             painter.drawText(op.box.translated(shift), op.text, centred);
             painter.restore();
             break;
-        case DrawOp::Fill:
-            painter.fillRect(op.box, op.color);
+        case DrawOp::Fill: {
+            QPainterPath box;
+            box.addRect(op.box);
+            painter.fillPath(box, op.color);
             break;
+        }
         case DrawOp::Picture:
-            painter.setOpacity(op.opacity);
             painter.drawImage(op.from, op.picture);
-            painter.setOpacity(1.0);
             break;
         }
     }

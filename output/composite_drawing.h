@@ -28,8 +28,7 @@ struct DrawOp {
     QString text;
     int fontPixels = 0;
     QColor color;
-    QImage picture; // already scaled to its box
-    qreal opacity = 1;
+    QImage picture; // already scaled to its box and faded
 };
 
 // The composite's serif face at a pixel size, with the same rendering on every platform plugin:
