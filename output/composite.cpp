@@ -22,7 +22,11 @@
 namespace {
 
 // Below this many pixels a second thread costs more than it saves.
-constexpr qint64 kMinPixelsForBands = 1000000;
+constexpr qint64 kMinPixelsForThreads = 1000000;
+// The composite is drawn in horizontal tiles of this many rows, the same tiles however many
+// threads draw them: Qt's fast anti-aliased lines clip to the paint device first, and a line cut at
+// another row comes out a few levels different along its edges.
+constexpr int kTileRows = 1024;
 const char kNoMemory[] = "Not enough memory for the composite";
 
 // The photo's own pixel format when it is one of the two the program keeps photos in.
@@ -33,11 +37,10 @@ QImage inPhotoFormat(const QImage& photo) {
     return imaging::copyToPhotoFormat(photo);
 }
 
-int chooseBands(int requested, int width, int height) {
-    int bands = requested;
-    if (bands <= 0)
-        bands = qint64(width) * height >= kMinPixelsForBands ? std::min(2, QThread::idealThreadCount()) : 1;
-    return std::clamp(bands, 1, std::max(1, height));
+int chooseThreads(int requested, int width, int height) {
+    if (requested > 0)
+        return requested;
+    return qint64(width) * height >= kMinPixelsForThreads ? std::min(2, QThread::idealThreadCount()) : 1;
 }
 
 } // namespace
@@ -99,7 +102,7 @@ CompositeLayout compositeLayout(int width, int height, float offsetX, float offs
     return g;
 }
 
-CompositeResult renderComposite(const CompositeInputs& in, int bands) {
+CompositeResult renderComposite(const CompositeInputs& in, int threads) {
     CompositeResult result;
     if (in.photo.isNull()) {
         result.error = QStringLiteral("No photo");
@@ -136,41 +139,39 @@ CompositeResult renderComposite(const CompositeInputs& in, int bands) {
     const QImage::Format format = composite.format();
     std::atomic<bool> failed{false};
 
-    // Each band copies its rows of the photo and draws the whole list clipped to itself.
-    const auto drawBand = [&](int top, int bottom) {
+    // A tile copies its rows of the photo and draws the whole list on them.
+    const auto drawTile = [&](int tile) {
         try {
-            for (int y = top; y < bottom; ++y)
+            const int top = tile * kTileRows;
+            const int rows = std::min(kTileRows, height - top);
+            for (int y = top; y < top + rows; ++y)
                 std::memcpy(bits + y * stride, source.constScanLine(y), size_t(width) * 4);
-            // Every band paints on the whole picture, clipped to its rows, so the rasterizer sees
-            // the same device in every band and the result equals one pass.
-            QImage view(bits, width, height, stride, format);
+            QImage view(bits + top * stride, width, rows, stride, format);
             QPainter painter(&view);
-            painter.setClipRect(QRect(0, top, width, bottom - top));
+            painter.translate(0, -top);
             replayDrawing(painter, ops);
         } catch (...) {
             failed = true;
         }
     };
 
-    // Every band is drawn on a thread of its own, even a single one: Qt's glyph caches live per
-    // thread and large glyphs come out slightly differently once a thread has drawn other text, so
-    // a fresh thread makes every rendering, band or not, first or later, give the same pixels.
-    const int n = chooseBands(bands, width, height);
-    std::vector<std::thread> workers;
-    std::vector<std::pair<int, int>> unthreaded;
-    for (int i = 0; i < n; ++i) {
-        const int top = int(qint64(height) * i / n);
-        const int bottom = int(qint64(height) * (i + 1) / n);
-        try {
-            workers.emplace_back(drawBand, top, bottom);
-        } catch (const std::system_error&) {
-            unthreaded.emplace_back(top, bottom); // no thread to be had: draw it here
+    // Each tile is drawn on a fresh thread, up to `threads` at a time. Qt keeps glyph caches per
+    // thread and draws large glyphs slightly differently once a thread has drawn other text, so a
+    // fresh thread per tile makes the pixels the same in every rendering, whatever the thread count.
+    const int tiles = (height + kTileRows - 1) / kTileRows;
+    const int n = std::min(chooseThreads(threads, width, height), tiles);
+    for (int first = 0; first < tiles; first += n) {
+        std::vector<std::thread> workers;
+        for (int tile = first; tile < std::min(tiles, first + n); ++tile) {
+            try {
+                workers.emplace_back(drawTile, tile);
+            } catch (const std::system_error&) {
+                drawTile(tile); // no thread to be had: draw it here
+            }
         }
+        for (std::thread& t : workers)
+            t.join();
     }
-    for (const auto& [top, bottom] : unthreaded)
-        drawBand(top, bottom);
-    for (std::thread& t : workers)
-        t.join();
 
     if (failed) {
         result.error = QString::fromUtf8(kNoMemory);

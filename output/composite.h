@@ -71,7 +71,7 @@ struct CompositeResult {
     bool ok() const { return !image.isNull(); }
 };
 
-// Renders the composite, a new image of the photo's size and pixel format. The drawing is split
-// into horizontal bands drawn in parallel; bands <= 0 chooses from the machine, 1 draws in one pass.
-// Fails only when the photo is missing or memory runs out.
-CompositeResult renderComposite(const CompositeInputs& in, int bands = 0);
+// Renders the composite, a new image of the photo's size and pixel format, drawn in horizontal
+// tiles on up to `threads` threads (0 chooses from the machine); the pixels do not depend on the
+// number of threads. Fails only when the photo is missing or memory runs out.
+CompositeResult renderComposite(const CompositeInputs& in, int threads = 0);

@@ -4,7 +4,7 @@
 #include "imaging/imaging.h"
 
 #include <QPainter>
-#include <QPainterPath>
+#include <QPen>
 #include <QTextOption>
 
 #include <cmath>
@@ -178,22 +178,6 @@ void addAnnotations(Builder& b, const CompositeInputs& in, const CompositeLayout
         b.text(g.deltaBox, translate(QStringLiteral("Delta: ") + in.sectorReadout), g.deltaFont, numbers);
 }
 
-// The area a line or circle covers, filled rather than stroked: Qt's stroking fast paths clip the
-// geometry to the clip region first, so each band would come out slightly different.
-QPainterPath outline(const DrawOp& op, const QPointF& shift) {
-    QPainterPath centreLine;
-    if (op.kind == DrawOp::Line) {
-        centreLine.moveTo(op.from + shift);
-        centreLine.lineTo(op.to + shift);
-    } else {
-        centreLine.addEllipse(op.from + shift, op.radius, op.radius);
-    }
-    QPainterPathStroker stroker;
-    stroker.setWidth(op.penWidth);
-    stroker.setCapStyle(Qt::FlatCap);
-    return stroker.createStroke(centreLine);
-}
-
 } // namespace
 
 QFont compositeFont(int pixelSize) {
@@ -234,8 +218,13 @@ void replayDrawing(QPainter& painter, const std::vector<DrawOp>& ops) {
         const QPointF shift = op.onPixelCentres ? half : QPointF();
         switch (op.kind) {
         case DrawOp::Line:
+            painter.setPen(QPen(op.color, op.penWidth, Qt::SolidLine, Qt::FlatCap));
+            painter.drawLine(op.from + shift, op.to + shift);
+            break;
         case DrawOp::Circle:
-            painter.fillPath(outline(op, shift), op.color);
+            painter.setPen(QPen(op.color, op.penWidth, Qt::SolidLine, Qt::FlatCap));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(op.from + shift, op.radius, op.radius);
             break;
         case DrawOp::Text:
             if (op.fontPixels != currentFont) {
@@ -249,12 +238,9 @@ void replayDrawing(QPainter& painter, const std::vector<DrawOp>& ops) {
             painter.drawText(op.box.translated(shift), op.text, centred);
             painter.restore();
             break;
-        case DrawOp::Fill: {
-            QPainterPath box;
-            box.addRect(op.box);
-            painter.fillPath(box, op.color);
+        case DrawOp::Fill:
+            painter.fillRect(op.box, op.color);
             break;
-        }
         case DrawOp::Picture:
             painter.drawImage(op.from, op.picture);
             break;
