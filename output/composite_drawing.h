@@ -13,8 +13,8 @@
 
 class QPainter;
 
-// The composite as a list of drawing steps, made once and then replayed on every band of the
-// picture, so each band gets exactly the same drawing in the same order.
+// The composite as a list of drawing steps, made once and then replayed on every tile of the
+// picture, so each tile gets exactly the same drawing in the same order.
 struct DrawOp {
     enum Kind { Line, Circle, Text, Fill, Picture };
     Kind kind = Line;

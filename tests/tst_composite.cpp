@@ -7,10 +7,6 @@
 
 #include <QtTest>
 
-#include <malloc.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
 namespace {
 
 CompositeInputs inputsOn(int width, int height, QColor background = Qt::black) {
@@ -28,7 +24,7 @@ std::vector<const DrawOp*> opsOf(const std::vector<DrawOp>& ops, DrawOp::Kind ki
     return found;
 }
 
-// The text of the number op whose box is centred on (x, y), or "" when none is.
+// The text whose box is centred on (x, y), or "" when there is none.
 QString numberAt(const std::vector<DrawOp>& ops, double x, double y) {
     for (const DrawOp* op : opsOf(ops, DrawOp::Text))
         if (qAbs(op->box.center().x() - x) < 1e-9 && qAbs(op->box.center().y() - y) < 1e-9)
@@ -36,15 +32,10 @@ QString numberAt(const std::vector<DrawOp>& ops, double x, double y) {
     return QString();
 }
 
-bool near(QRgb pixel, int r, int g, int b, int tolerance = 1) {
-    return qAbs(qRed(pixel) - r) <= tolerance && qAbs(qGreen(pixel) - g) <= tolerance &&
-           qAbs(qBlue(pixel) - b) <= tolerance;
-}
-
-QByteArray describe(QRgb p) {
-    return QByteArray::number(qRed(p)) + "," + QByteArray::number(qGreen(p)) + "," +
-           QByteArray::number(qBlue(p));
-}
+#define QCOMPARE_RGB(pixel, r, g, b)                                                                         \
+    QVERIFY2(qAbs(qRed(pixel) - (r)) <= 1 && qAbs(qGreen(pixel) - (g)) <= 1 &&                               \
+                 qAbs(qBlue(pixel) - (b)) <= 1,                                                              \
+             qPrintable(QColor(pixel).name()))
 
 } // namespace
 
@@ -52,67 +43,38 @@ class TestComposite : public QObject {
     Q_OBJECT
 private slots:
     void figuresOfA1000By800Photo();
-    void transparencyAndThickness_data();
-    void transparencyAndThickness();
-    void templateStepsAndNumbering();
-    void guideAndSectorSteps();
-    void centreOnTheEdgePutsNumbersOnTheCentre();
-    void templateLineIsBlendedAtItsAlpha();
-    void guideLineAtZeroCrossesThePhoto();
+    void drawingSteps();
+    void numbersFollowTheEdgeDistance();
+    void linesAreBlendedAtTheirAlpha();
     void referenceBandOnlyWithAReference();
-    void brandLogoIsFadedToThirtyPercent();
+    void brandImagesAreFadedToThirtyPercent();
     void eyeLabelReadsOSInEnglish();
     void threadCountDoesNotChangeThePixels_data();
     void threadCountDoesNotChangeThePixels();
-    void keepsThePhotoAndItsFormat();
-    void tinyAndFarOffPhotosRender();
-    void reportsWhenMemoryRunsOut();
+    void smallOddAndMissingPhotos();
 };
 
 void TestComposite::figuresOfA1000By800Photo() {
     const CompositeLayout g = compositeLayout(1000, 800, 0.0f, 0.0f, 10, QSize(489, 367), QSize(1467, 254));
-    QCOMPARE(g.cx, 500);
-    QCOMPARE(g.cy, 400);
-    QCOMPARE(g.markRadius, 40);
-    QCOMPARE(g.edgeDistance, 400);
-    QCOMPARE(g.numberRadius, 380);
-    QCOMPARE(g.guideRadius, 357);
-    QCOMPARE(g.sectorRadius, 327);
-    QCOMPARE(g.numberFont, 16);
-    QCOMPARE(g.referenceFont, 20);
-    QCOMPARE(g.eyeFont, 60);
-    QCOMPARE(g.deltaFont, 15);
+    QCOMPARE(
+        QList<int>({g.cx, g.cy, g.markRadius, g.edgeDistance, g.numberRadius, g.guideRadius, g.sectorRadius}),
+        QList<int>({500, 400, 40, 400, 380, 357, 327}));
+    QCOMPARE(QList<int>({g.numberFont, g.referenceFont, g.eyeFont, g.deltaFont}),
+             QList<int>({16, 20, 60, 15}));
     QCOMPARE(g.logoBox, QRectF(0, 0, 125, 94));
-    QCOMPARE(g.letteringBox.size(), QSizeF(166, 29));
-    QCOMPARE(g.letteringBox.topLeft(), QPointF(0, 750.8));
-    QCOMPARE(g.bandBox.top(), 779.8);
-    QCOMPARE(g.bandBox.height(), 20.2);
-    QCOMPARE(g.bandBox.width(), 1000.0);
-    QCOMPARE(g.eyeBox.x(), 880.0);
-    QCOMPARE(g.eyeBox.width(), 120.0);
-    QCOMPARE(g.eyeBox.height(), 69.0); // the serif's line spacing at 60 pixels
+    QCOMPARE(g.letteringBox, QRectF(0, 750.8, 166, 29));
+    QCOMPARE(g.bandBox, QRectF(0, 779.8, 1000, 20.2));
+    QCOMPARE(g.eyeBox, QRectF(880, 0, 120, 69)); // 69: the serif's line spacing at 60 pixels
     QCOMPARE(g.deltaBox.top(), g.eyeBox.bottom());
+
+    QCOMPARE(QList<int>({alphaForTransparency(0), alphaForTransparency(25), alphaForTransparency(50),
+                         alphaForTransparency(100)}),
+             QList<int>({255, 192, 128, 0}));
+    QCOMPARE(QList<int>({penWidthForThickness(0), penWidthForThickness(1), penWidthForThickness(2)}),
+             QList<int>({4, 12, 20}));
 }
 
-void TestComposite::transparencyAndThickness_data() {
-    QTest::addColumn<int>("percent");
-    QTest::addColumn<int>("alpha");
-    QTest::newRow("opaque") << 0 << 255;
-    QTest::newRow("default") << 25 << 192;
-    QTest::newRow("half") << 50 << 128;
-    QTest::newRow("invisible") << 100 << 0;
-}
-
-void TestComposite::transparencyAndThickness() {
-    QFETCH(int, percent);
-    QFETCH(int, alpha);
-    QCOMPARE(alphaForTransparency(percent), alpha);
-    QCOMPARE(penWidthForThickness(0), 4);
-    QCOMPARE(penWidthForThickness(1), 12);
-    QCOMPARE(penWidthForThickness(2), 20);
-}
-
-void TestComposite::templateStepsAndNumbering() {
+void TestComposite::drawingSteps() {
     CompositeInputs in = inputsOn(1000, 800);
     const CompositeLayout g = compositeLayout(1000, 800, 0, 0, 10, QSize(), QSize());
     const double cx = g.cx, cy = g.cy, B = g.numberRadius;
@@ -120,96 +82,67 @@ void TestComposite::templateStepsAndNumbering() {
     const std::vector<DrawOp> ten = compositeDrawing(in, g);
     QCOMPARE(opsOf(ten, DrawOp::Line).size(), size_t(2 + 36)); // centre cross + template
     QCOMPARE(opsOf(ten, DrawOp::Text).size(), size_t(36 + 1)); // numbers + eye label
-    QCOMPARE(numberAt(ten, cx + B, cy), QStringLiteral("0"));
-    QCOMPARE(numberAt(ten, cx, cy - B), QStringLiteral("90"));
-    QCOMPARE(numberAt(ten, cx - B, cy), QStringLiteral("180"));
-    QCOMPARE(numberAt(ten, cx, cy + B), QStringLiteral("90"));
+    QCOMPARE(QStringList({numberAt(ten, cx + B, cy), numberAt(ten, cx, cy - B), numberAt(ten, cx - B, cy),
+                          numberAt(ten, cx, cy + B)}),
+             QStringList({"0", "90", "180", "90"}));
 
     in.settings.angleStep = 5;
-    const std::vector<DrawOp> five = compositeDrawing(in, g);
-    const auto lines = opsOf(five, DrawOp::Line);
-    QCOMPARE(lines.size(), size_t(2 + 72));
-    QCOMPARE(opsOf(five, DrawOp::Text).size(), size_t(36 + 1));
-    int bold = 0;
-    for (size_t i = 2; i < lines.size(); ++i)
-        bold += lines[i]->penWidth == 4 ? 1 : 0;
-    QCOMPARE(bold, 4); // only the axes at 0, 90, 180 and 270 degrees
-    // A ray at 190 degrees reads 10, one at 350 reads 170.
-    const double c = std::cos(10 * M_PI / 180), s = std::sin(10 * M_PI / 180);
-    QCOMPARE(numberAt(five, cx - B * c, cy + B * s), QStringLiteral("10"));
-    const double c80 = std::cos(80 * M_PI / 180), s80 = std::sin(80 * M_PI / 180);
-    QCOMPARE(numberAt(five, cx + B * s80, cy + B * c80), QStringLiteral("170"));
-}
-
-void TestComposite::guideAndSectorSteps() {
-    CompositeInputs in = inputsOn(1000, 800);
-    in.guideShown = true;
+    in.guideShown = in.sectorShown = true;
     in.guideDegrees = 180;
-    in.sectorShown = true;
-    in.sectorStart = 30;
-    in.sectorEnd = 30;
+    in.sectorStart = in.sectorEnd = 30;
     in.sectorReadout = QStringLiteral("0");
     in.settings.refWidth = 2;
     in.settings.sectorWidth = 1;
-    const CompositeLayout g = compositeLayout(1000, 800, 0, 0, 10, QSize(), QSize());
-    const std::vector<DrawOp> ops = compositeDrawing(in, g);
-    const auto lines = opsOf(ops, DrawOp::Line);
-    QCOMPARE(lines.size(), size_t(2 + 36 + 1 + 2));
-    QCOMPARE(lines[38]->penWidth, 20.0);
-    QCOMPARE(lines[38]->from, QPointF(-500, 400)); // 180 degrees: the first end lies to the left
-    QCOMPARE(lines[38]->to, QPointF(1500, 400));
-    QCOMPARE(numberAt(ops, 500 - 357, 400), QStringLiteral("180"));
-    QCOMPARE(lines[39]->penWidth, 12.0);
-    QCOMPARE(lines[39]->from, QPointF(500, 400));
-    QCOMPARE(lines[39]->to, lines[40]->to); // equal start and end: coincident rays
-    const auto texts = opsOf(ops, DrawOp::Text);
+    const std::vector<DrawOp> five = compositeDrawing(in, g);
+    const auto lines = opsOf(five, DrawOp::Line);
+    QCOMPARE(lines.size(), size_t(2 + 72 + 1 + 2));
+    QCOMPARE(std::count_if(lines.begin() + 2, lines.begin() + 74, [](auto* l) { return l->penWidth == 4; }),
+             4);
+    const double c = std::cos(10 * M_PI / 180), s = std::sin(10 * M_PI / 180);
+    QCOMPARE(numberAt(five, cx - B * c, cy + B * s), QStringLiteral("10"));  // the ray at 190 degrees
+    QCOMPARE(numberAt(five, cx + B * s, cy + B * c), QStringLiteral("100")); // the ray at 280 degrees
+
+    QCOMPARE(lines[74]->penWidth, 20.0); // guide line across the photo, its number on the side of 180
+    QCOMPARE(QLineF(lines[74]->from, lines[74]->to), QLineF(-500, 400, 1500, 400));
+    QCOMPARE(numberAt(five, cx - g.guideRadius, cy), QStringLiteral("180"));
+    QCOMPARE(lines[75]->penWidth, 12.0); // equal sector angles: two coincident rays from the centre
+    QCOMPARE(QLineF(lines[75]->from, lines[75]->to), QLineF(lines[76]->from, lines[76]->to));
+    QCOMPARE(lines[75]->from, QPointF(cx, cy));
+    const auto texts = opsOf(five, DrawOp::Text);
+    QCOMPARE(texts.size(), size_t(36 + 1 + 2 + 2));
     QCOMPARE(texts.back()->text, QStringLiteral("Delta: 0"));
-    QCOMPARE(texts.back()->box, g.deltaBox);
-    // Guide and sector numbers take the template number colour, not their line's.
-    for (const DrawOp* t : texts)
+    for (const DrawOp* t : texts) // guide and sector numbers take the template number colour
         QCOMPARE(t->color, QColor(255, 255, 0, 192));
 }
 
-void TestComposite::centreOnTheEdgePutsNumbersOnTheCentre() {
+void TestComposite::numbersFollowTheEdgeDistance() {
     CompositeInputs in = inputsOn(1000, 800);
-    in.centreOffsetX = -0.5f;
-    in.guideShown = true;
-    in.sectorShown = true;
-    const CompositeLayout g = compositeLayout(1000, 800, -0.5f, 0, 10, QSize(), QSize());
-    QCOMPARE(g.cx, 0);
-    QCOMPARE(g.edgeDistance, 0);
-    int numbers = 0;
-    for (const DrawOp* t : opsOf(compositeDrawing(in, g), DrawOp::Text)) {
-        if (!t->onPixelCentres)
-            continue; // the labels at the corner
-        QCOMPARE(t->box.center(), QPointF(0, 400));
-        ++numbers;
-    }
-    QCOMPARE(numbers, 36 + 1 + 2);
+    in.guideShown = in.sectorShown = true;
+    const CompositeLayout edge = compositeLayout(1000, 800, -0.5f, 0, 10, QSize(), QSize());
+    QCOMPARE(edge.edgeDistance, 0); // centre on the left edge: every number on the centre
+    for (const DrawOp* t : opsOf(compositeDrawing(in, edge), DrawOp::Text))
+        if (t->onPixelCentres)
+            QCOMPARE(t->box.center(), QPointF(0, 400));
+
+    const CompositeLayout far = compositeLayout(400, 300, 3.0f, 0, 10, QSize(), QSize());
+    QVERIFY(far.edgeDistance < 0); // centre right of the photo: numbers on the other side
+    QCOMPARE(numberAt(compositeDrawing(in, far), far.cx + far.numberRadius, far.cy), QStringLiteral("0"));
+    QVERIFY(far.cx + far.numberRadius < far.cx);
 }
 
-void TestComposite::templateLineIsBlendedAtItsAlpha() {
-    const CompositeResult r = renderComposite(inputsOn(1000, 800));
-    QVERIFY(r.ok());
-    // The 0-degree ray, between the centre mark and the numbers: white at alpha 192 over black.
-    const QRgb p = r.image.pixel(500 + 40 + 100, 400);
-    QVERIFY2(near(p, 192, 192, 192), describe(p));
-    // Half way between two rays the photo shows unchanged.
-    QCOMPARE(r.image.pixel(500 + 200, 400 - 17), qRgb(0, 0, 0));
-}
+void TestComposite::linesAreBlendedAtTheirAlpha() {
+    const QImage plain = renderComposite(inputsOn(1000, 800)).image;
+    QCOMPARE_RGB(plain.pixel(500 + 40 + 100, 400), 192, 192, 192); // white at alpha 192 over black
+    QCOMPARE(plain.pixel(700, 383), qRgb(0, 0, 0));                // between two rays
 
-void TestComposite::guideLineAtZeroCrossesThePhoto() {
-    for (const int degrees : {0, 180}) {
+    for (const int degrees : {0, 180}) { // the guide line crosses the photo horizontally
         CompositeInputs in = inputsOn(900, 600);
-        in.settings.angleTrans = 100; // the template out of the way
+        in.settings.angleTrans = 100;
         in.guideShown = true;
         in.guideDegrees = degrees;
         const QImage image = renderComposite(in).image;
-        for (int x = 0; x < 900; x += 7) {
-            if (x > 150 && x < 750)
-                continue; // the number sits on the line on one side
-            const QRgb on = image.pixel(x, 300);
-            QVERIFY2(near(on, 192, 0, 0), describe(on) + " at x " + QByteArray::number(x));
+        for (const int x : {0, 77, 149, 751, 899}) { // clear of the number on the line
+            QCOMPARE_RGB(image.pixel(x, 300), 192, 0, 0);
             QCOMPARE(image.pixel(x, 290), qRgb(0, 0, 0));
         }
     }
@@ -220,20 +153,16 @@ void TestComposite::referenceBandOnlyWithAReference() {
     in.settings.angleTrans = 100;
     QCOMPARE(renderComposite(in).image.pixel(990, 795), qRgb(255, 255, 255));
     in.reference = QStringLiteral("Paciente 7");
-    const QImage banded = renderComposite(in).image;
-    QVERIFY2(near(banded.pixel(990, 795), 127, 127, 127), describe(banded.pixel(990, 795)));
-    QCOMPARE(banded.pixel(990, 775), qRgb(255, 255, 255)); // above the band
-    // The text is there: white and black pixels inside the band's middle.
-    bool white = false, black = false;
+    const QImage image = renderComposite(in).image;
+    QCOMPARE_RGB(image.pixel(990, 795), 127, 127, 127); // black at alpha 128
+    QCOMPARE(image.pixel(990, 775), qRgb(255, 255, 255));
+    int black = 0; // the black copy of the text shows beside the white one
     for (int x = 400; x < 600; ++x)
-        for (int y = 780; y < 800; ++y) {
-            white = white || banded.pixel(x, y) == qRgb(255, 255, 255);
-            black = black || qRed(banded.pixel(x, y)) < 30;
-        }
-    QVERIFY(white && black);
+        black += qRed(image.pixel(x, 790)) < 30 ? 1 : 0;
+    QVERIFY(black > 0);
 }
 
-void TestComposite::brandLogoIsFadedToThirtyPercent() {
+void TestComposite::brandImagesAreFadedToThirtyPercent() {
     CompositeInputs in = inputsOn(1000, 800);
     in.settings.angleTrans = 100;
     in.brandLogo = QImage(489, 367, QImage::Format_ARGB32_Premultiplied);
@@ -241,10 +170,9 @@ void TestComposite::brandLogoIsFadedToThirtyPercent() {
     in.brandLettering = QImage(1467, 254, QImage::Format_ARGB32_Premultiplied);
     in.brandLettering.fill(QColor(0, 0, 255, 128));
     const QImage image = renderComposite(in).image;
-    QVERIFY2(near(image.pixel(60, 47), 77, 0, 0), describe(image.pixel(60, 47)));
-    QCOMPARE(image.pixel(130, 47), qRgb(0, 0, 0)); // right of the 125-pixel box
-    // Lettering of alpha 128 faded to 0.3: blue 255 * 128/255 * 0.3.
-    QVERIFY2(near(image.pixel(80, 765), 0, 0, 38), describe(image.pixel(80, 765)));
+    QCOMPARE_RGB(image.pixel(60, 47), 77, 0, 0); // 255 * 0.3
+    QCOMPARE(image.pixel(130, 47), qRgb(0, 0, 0));
+    QCOMPARE_RGB(image.pixel(80, 765), 0, 0, 38); // 128 * 0.3
 }
 
 void TestComposite::eyeLabelReadsOSInEnglish() {
@@ -253,33 +181,23 @@ void TestComposite::eyeLabelReadsOSInEnglish() {
     in.leftEye = true;
     in.translate = i18n::lookup;
     const CompositeLayout g = compositeLayout(1000, 800, 0, 0, 10, QSize(), QSize());
+    const auto label = [&] { return opsOf(compositeDrawing(in, g), DrawOp::Text).back()->text; };
 
-    i18n::SetLanguage(QStringLiteral("es"));
-    QCOMPARE(opsOf(compositeDrawing(in, g), DrawOp::Text).back()->text, QStringLiteral("OI"));
+    QCOMPARE(label(), QStringLiteral("OI"));
     const QImage spanish = renderComposite(in).image;
     i18n::SetLanguage(QStringLiteral("en"));
-    QCOMPARE(opsOf(compositeDrawing(in, g), DrawOp::Text).back()->text, QStringLiteral("OS"));
+    QCOMPARE(label(), QStringLiteral("OS"));
     const QImage english = renderComposite(in).image;
-    in.leftEye = false;
-    QCOMPARE(opsOf(compositeDrawing(in, g), DrawOp::Text).back()->text, QStringLiteral("OD"));
     i18n::SetLanguage(QStringLiteral("es"));
-
-    const QRect box = g.eyeBox.toRect();
-    QVERIFY(spanish.copy(box) != english.copy(box));
-    QCOMPARE(spanish.copy(0, 100, 800, 700), english.copy(0, 100, 800, 700)); // nothing else changes
-    // Yellow glyph pixels inside the box.
-    int yellow = 0;
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        for (int x = box.left(); x <= box.right(); ++x)
-            yellow += near(english.pixel(x, y), 192, 192, 0) ? 1 : 0;
-    QVERIFY(yellow > 100);
+    QVERIFY(spanish.copy(g.eyeBox.toRect()) != english.copy(g.eyeBox.toRect()));
+    QCOMPARE(spanish.copy(0, 100, 1000, 700), english.copy(0, 100, 1000, 700));
 }
 
 void TestComposite::threadCountDoesNotChangeThePixels_data() {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<bool>("alpha");
-    QTest::newRow("opaque photo, three tiles") << QSize(1203, 2500) << false;
-    QTest::newRow("photo with alpha, tall") << QSize(903, 2100) << true;
+    QTest::newRow("opaque, three tiles") << QSize(1203, 2500) << false;
+    QTest::newRow("with alpha") << QSize(903, 2100) << true;
     QTest::newRow("numbers above 64 pixels") << QSize(3500, 3400) << false;
 }
 
@@ -295,85 +213,40 @@ void TestComposite::threadCountDoesNotChangeThePixels() {
     in.centreOffsetY = -0.21f;
     in.centreSize = 37;
     in.settings.angleStep = 5;
-    in.settings.angleTrans = 10;
     in.settings.refWidth = 2;
-    in.settings.sectorWidth = 1;
-    in.guideShown = true;
+    in.guideShown = in.sectorShown = true;
     in.guideDegrees = 33;
-    in.sectorShown = true;
     in.sectorStart = 200;
     in.sectorEnd = 311;
-    in.sectorReadout = QStringLiteral("111");
     in.reference = QStringLiteral("Una referencia bastante larga para que se corte en el borde, y algo más");
-    in.brandLogo =
-        QImage(testData(QStringLiteral("alpha.png"))).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    in.brandLogo = QImage(testData(QStringLiteral("alpha.png")));
     in.brandLettering = in.brandLogo;
 
     const QImage one = renderComposite(in, 1).image;
     QVERIFY(!one.isNull());
-    for (const int threads : {2, 3, 7}) {
-        const QImage threaded = renderComposite(in, threads).image;
-        QVERIFY2(threaded == one, QByteArray::number(threads) + " threads differ from one");
-    }
-    QVERIFY(renderComposite(in).image == one);
+    for (const int threads : {2, 3, 7})
+        QVERIFY2(renderComposite(in, threads).image == one, QByteArray::number(threads) + " threads differ");
+    QVERIFY(renderComposite(in).image == one); // and a second rendering in the same process
 }
 
-void TestComposite::keepsThePhotoAndItsFormat() {
-    CompositeInputs in = inputsOn(640, 480, QColor(20, 30, 40));
-    const QImage before = in.photo.copy();
-    in.guideShown = true;
-    const CompositeResult r = renderComposite(in);
-    QCOMPARE(in.photo, before);
-    QCOMPARE(r.image.size(), QSize(640, 480));
-    QCOMPARE(r.image.format(), QImage::Format_RGB32);
+void TestComposite::smallOddAndMissingPhotos() {
+    CompositeInputs in = inputsOn(5, 5);
+    in.brandLogo = in.brandLettering = QImage(489, 367, QImage::Format_ARGB32_Premultiplied);
+    in.reference = QStringLiteral("x");
+    in.guideShown = in.sectorShown = true;
+    const std::vector<DrawOp> ops =
+        compositeDrawing(in, compositeLayout(5, 5, 0, 0, 10, QSize(489, 367), QSize()));
+    QVERIFY(opsOf(ops, DrawOp::Picture).empty()); // boxes of width 0
+    QVERIFY(opsOf(ops, DrawOp::Text).empty());    // fonts of size 0
+    QCOMPARE(renderComposite(in).image.size(), QSize(5, 5));
 
+    in = inputsOn(640, 480, QColor(20, 30, 40));
+    const QImage before = in.photo.copy();
+    QCOMPARE(renderComposite(in).image.format(), QImage::Format_RGB32);
+    QCOMPARE(in.photo, before); // the photo itself is never drawn on
     in.photo = QImage(testData(QStringLiteral("alpha.png")));
     QCOMPARE(renderComposite(in).image.format(), QImage::Format_ARGB32_Premultiplied);
     QVERIFY(!renderComposite(CompositeInputs()).ok());
-}
-
-void TestComposite::tinyAndFarOffPhotosRender() {
-    CompositeInputs in = inputsOn(5, 5);
-    in.brandLogo = QImage(489, 367, QImage::Format_ARGB32_Premultiplied);
-    in.brandLogo.fill(Qt::red);
-    in.brandLettering = in.brandLogo;
-    in.reference = QStringLiteral("x");
-    in.guideShown = in.sectorShown = true;
-    const CompositeLayout g = compositeLayout(5, 5, 0, 0, 10, in.brandLogo.size(), in.brandLettering.size());
-    QCOMPARE(g.logoBox.width(), 0.0);
-    QCOMPARE(g.letteringBox.width(), 0.0);
-    QVERIFY(opsOf(compositeDrawing(in, g), DrawOp::Picture).empty());
-    QVERIFY(opsOf(compositeDrawing(in, g), DrawOp::Text).empty()); // every font rounds to 0
-    QVERIFY(renderComposite(in).ok());
-    QVERIFY(renderComposite(inputsOn(1, 1)).ok());
-
-    in = inputsOn(400, 300);
-    in.centreOffsetX = 3.0f; // far right of the photo: A is negative
-    in.guideShown = true;
-    const CompositeLayout far = compositeLayout(400, 300, 3.0f, 0, 10, QSize(), QSize());
-    QVERIFY(far.edgeDistance < 0);
-    // Numbers land on the opposite side of the centre from their lines.
-    QCOMPARE(numberAt(compositeDrawing(in, far), far.cx + far.numberRadius, far.cy), QStringLiteral("0"));
-    QVERIFY(far.cx + far.numberRadius < far.cx);
-    QVERIFY(renderComposite(in).ok());
-}
-
-void TestComposite::reportsWhenMemoryRunsOut() {
-    const CompositeInputs in = inputsOn(6000, 4000);
-    malloc_trim(0); // free heap space would serve the copy without asking the system
-    rlimit old{};
-    QVERIFY(getrlimit(RLIMIT_AS, &old) == 0);
-    QFile status(QStringLiteral("/proc/self/statm"));
-    QVERIFY(status.open(QIODevice::ReadOnly));
-    const qint64 pages = status.readAll().split(' ').first().toLongLong();
-    rlimit tight = old;
-    tight.rlim_cur =
-        rlim_t(pages * sysconf(_SC_PAGESIZE) + 24 * 1024 * 1024); // far below the 96 MB the copy needs
-    QVERIFY(setrlimit(RLIMIT_AS, &tight) == 0);
-    const CompositeResult r = renderComposite(in);
-    setrlimit(RLIMIT_AS, &old);
-    QVERIFY(!r.ok());
-    QVERIFY(!r.error.isEmpty());
 }
 
 QTEST_MAIN(TestComposite)

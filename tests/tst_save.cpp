@@ -79,18 +79,13 @@ private slots:
     void proposedName();
     void extensionTable_data();
     void extensionTable();
-    void dialogShowsTheProposal();
+    void dialogProposalAndPaste();
     void everyExtensionWritesThePhoto_data();
     void everyExtensionWritesThePhoto();
-    void otherExtensionsAreRefused_data();
     void otherExtensionsAreRefused();
-    void afterAPasteTheLastNameStays();
-    void withoutAPhotoNothingHappens();
-    void failedWriteKeepsTheExistingFile();
-    void unwritableFolderIsReported();
+    void failedWritesAreReportedAndKeepTheOldFile();
     void outOfMemoryWritesNothing();
     void measurementIsStoredAsText();
-    void tiffDescription();
     void sourceMetadataIsNotCarriedOver();
 };
 
@@ -113,9 +108,6 @@ void TestSave::proposedName_data() {
     QTest::newRow("after a paste") << ""
                                    << "/x/ojo1_ang.jpg"
                                    << "/x/ojo1_ang.jpg";
-    QTest::newRow("paste before any save") << ""
-                                           << ""
-                                           << "";
 }
 
 void TestSave::proposedName() {
@@ -136,7 +128,7 @@ void TestSave::extensionTable_data() {
     QTest::newRow("upper case") << "b.JPG" << QByteArray();
     QTest::newRow("mixed case") << "b.Png" << QByteArray();
     QTest::newRow("tiff") << "b.tiff" << QByteArray();
-    QTest::newRow("no extension") << "/a.png/b" << QByteArray();
+    QTest::newRow("dot only in the folder") << "/a.png/b" << QByteArray();
     QTest::newRow("last dot counts") << "b.png.txt" << QByteArray();
 }
 
@@ -146,19 +138,30 @@ void TestSave::extensionTable() {
     QCOMPARE(output::mimeTypeForExtension(output::extensionOf(name)), mime);
 }
 
-void TestSave::dialogShowsTheProposal() {
-    const QString dir = photoIn(QStringLiteral("ojo1.jpg"));
+void TestSave::dialogProposalAndPaste() {
     Window w;
+    w.saveAs(tempDir() + QStringLiteral("/x.png"));
+    QCOMPARE(w.chooser.saves, 0); // no photo: no dialog
+
+    const QString dir = photoIn(QStringLiteral("ojo1.jpg"));
     QVERIFY(w.form.openPhotoFile(dir + QStringLiteral("/ojo1.jpg")));
-    w.saveAs(QString()); // cancelled
-    QCOMPARE(w.chooser.saves, 1);
+    w.saveAs(QString()); // cancelled: nothing happens
     QCOMPARE(w.chooser.lastProposedName, QStringLiteral("ojo1_ang"));
     QCOMPARE(w.chooser.lastFilterIndex, 2);
     QCOMPARE(w.chooser.lastSuffix, QStringLiteral("jpg"));
     QVERIFY(
         w.chooser.lastFilter.split(QStringLiteral(";;")).at(1).startsWith(QStringLiteral("Archivos JPG")));
-    QVERIFY(w.sink.messages.isEmpty());
     QCOMPARE(entries(dir), QStringList{QStringLiteral("ojo1.jpg")});
+
+    const QString chosen = dir + QStringLiteral("/elegido.png");
+    w.saveAs(chosen);
+    QImage pasted(320, 240, QImage::Format_RGB32);
+    pasted.fill(Qt::darkCyan);
+    QGuiApplication::clipboard()->setImage(pasted);
+    w.form.btnImagenPasteClick();
+    w.saveAs(QString());
+    QCOMPARE(w.chooser.lastProposedName, chosen); // after a paste, the name last chosen
+    QVERIFY(w.sink.messages.isEmpty());
 }
 
 void TestSave::everyExtensionWritesThePhoto_data() {
@@ -183,57 +186,23 @@ void TestSave::everyExtensionWritesThePhoto() {
     QVERIFY2(w.sink.messages.isEmpty(), qPrintable(w.sink.messages.join(QLatin1Char('|'))));
     QImageReader reader(target);
     QCOMPARE(reader.format(), format);
-    const QImage saved = reader.read();
-    QCOMPARE(saved.size(), QSize(600, 400));
+    QCOMPARE(reader.read().size(), QSize(600, 400));
     QCOMPARE(entries(dir).size(), 2); // no temporary file left behind
 }
 
-void TestSave::otherExtensionsAreRefused_data() {
-    QTest::addColumn<QString>("name");
-    QTest::newRow("upper case") << "salida.JPG";
-    QTest::newRow("tiff") << "salida.tiff";
-    QTest::newRow("none") << "salida";
-}
-
 void TestSave::otherExtensionsAreRefused() {
-    QFETCH(QString, name);
     const QString dir = photoIn(QStringLiteral("ojo1.jpg"));
     Window w;
     QVERIFY(w.form.openPhotoFile(dir + QStringLiteral("/ojo1.jpg")));
-    w.saveAs(dir + QLatin1Char('/') + name);
-    QCOMPARE(w.sink.messages, QStringList{QString::fromUtf8(kExtensionError)});
+    for (const char* name : {"/salida.JPG", "/salida.tiff", "/salida"})
+        w.saveAs(dir + QLatin1String(name));
+    QCOMPARE(w.sink.messages, QStringList(3, QString::fromUtf8(kExtensionError)));
     QCOMPARE(entries(dir), QStringList{QStringLiteral("ojo1.jpg")});
-}
-
-void TestSave::afterAPasteTheLastNameStays() {
-    const QString dir = photoIn(QStringLiteral("ojo1.jpg"));
-    Window w;
-    QVERIFY(w.form.openPhotoFile(dir + QStringLiteral("/ojo1.jpg")));
-    const QString chosen = dir + QStringLiteral("/elegido.png");
-    w.saveAs(chosen);
-    QVERIFY(QFile::exists(chosen));
-
-    QImage pasted(320, 240, QImage::Format_RGB32);
-    pasted.fill(Qt::darkCyan);
-    QGuiApplication::clipboard()->setImage(pasted);
-    w.form.btnImagenPasteClick();
-    QCOMPARE(w.form.sourcePath(), QString());
-    w.saveAs(QString());
-    QCOMPARE(w.chooser.lastProposedName, chosen);
-    w.saveAs(QString()); // a cancelled dialog keeps what it held
-    QCOMPARE(w.chooser.lastProposedName, chosen);
-}
-
-void TestSave::withoutAPhotoNothingHappens() {
-    Window w;
-    w.saveAs(tempDir() + QStringLiteral("/x.png"));
-    QCOMPARE(w.chooser.saves, 0);
-    QVERIFY(w.sink.messages.isEmpty());
 }
 
 // A write that fails half way (the file size limit stands in for a full disk) is reported and
 // leaves the file that was there as it was, with no temporary file beside it.
-void TestSave::failedWriteKeepsTheExistingFile() {
+void TestSave::failedWritesAreReportedAndKeepTheOldFile() {
     const QString dir = photoIn(QStringLiteral("ojo1.jpg"));
     const QString target = dir + QStringLiteral("/ojo1_ang.bmp");
     writeFile(target, "the previous save");
@@ -248,32 +217,14 @@ void TestSave::failedWriteKeepsTheExistingFile() {
     QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
     w.saveAs(target);
     setrlimit(RLIMIT_FSIZE, &old);
-
-    QCOMPARE(w.sink.messages.size(), 1);
-    const QString message = w.sink.messages.first();
-    QVERIFY2(message.startsWith(QString::fromUtf8(kSaveError) + QLatin1Char('\n')), qPrintable(message));
-    QVERIFY(message.size() > int(sizeof(kSaveError)) + 1); // the system's reason follows
     QCOMPARE(readAll(target), QByteArray("the previous save"));
     QCOMPARE(entries(dir).size(), 2);
-}
 
-void TestSave::unwritableFolderIsReported() {
-    const QString dir = photoIn(QStringLiteral("ojo1.jpg"));
-    Window w;
-    QVERIFY(w.form.openPhotoFile(dir + QStringLiteral("/ojo1.jpg")));
     w.saveAs(dir + QStringLiteral("/no-such-folder/x.png"));
-    QCOMPARE(w.sink.messages.size(), 1);
-    QVERIFY(w.sink.messages.first().startsWith(QString::fromUtf8(kSaveError)));
-    QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/no-such-folder")));
-
-    if (geteuid() != 0) { // permissions do not stop the superuser
-        const QString locked = tempDir();
-        writeFile(locked + QStringLiteral("/x.png"), "kept");
-        QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
-        w.saveAs(locked + QStringLiteral("/x.png"));
-        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(w.sink.messages.size(), 2);
-        QCOMPARE(readAll(locked + QStringLiteral("/x.png")), QByteArray("kept"));
+    QCOMPARE(w.sink.messages.size(), 2);
+    for (const QString& message : w.sink.messages) { // the system's reason follows the fixed text
+        QVERIFY2(message.startsWith(QString::fromUtf8(kSaveError) + QLatin1Char('\n')), qPrintable(message));
+        QVERIFY(message.size() > int(sizeof(kSaveError)) + 2);
     }
 }
 
@@ -291,7 +242,7 @@ void TestSave::outOfMemoryWritesNothing() {
     QVERIFY(statm.open(QIODevice::ReadOnly));
     rlimit old{};
     QVERIFY(getrlimit(RLIMIT_AS, &old) == 0);
-    rlimit tight = old;
+    rlimit tight = old; // no room for the composite's 96 MB
     tight.rlim_cur =
         rlim_t(statm.readAll().split(' ').first().toLongLong() * sysconf(_SC_PAGESIZE) + (24 << 20));
     QVERIFY(setrlimit(RLIMIT_AS, &tight) == 0);
@@ -328,29 +279,10 @@ void TestSave::measurementIsStoredAsText() {
     QCOMPARE(exiftool({QStringLiteral("-s3"), QStringLiteral("-ImageDescription"), tif}), expected);
     QCOMPARE(QImageReader(tif).read().size(), QSize(600, 400));
     QVERIFY(w.sink.messages.isEmpty());
-}
 
-void TestSave::tiffDescription() {
-    QImage image(40, 30, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QVERIFY(image.save(&buffer, "tiff"));
-    QByteArray tiff = buffer.data();
-    QVERIFY(output::addTiffDescription(tiff, "first"));
-    QVERIFY(output::addTiffDescription(tiff, "a second, longer description"));
-    const QString path = tempDir() + QStringLiteral("/d.tif");
-    writeFile(path, tiff);
-    QCOMPARE(exiftool({QStringLiteral("-s3"), QStringLiteral("-ImageDescription"), path}),
-             QStringLiteral("a second, longer description"));
-    QCOMPARE(QImage(path).pixel(20, 15), qRgb(0, 0, 255));
-
-    QByteArray notTiff("\x89PNG not a tiff at all");
-    const QByteArray before = notTiff;
+    QByteArray notTiff("\x89PNG, not a TIFF");
     QVERIFY(!output::addTiffDescription(notTiff, "x"));
-    QCOMPARE(notTiff, before);
-    QByteArray truncated = tiff.left(6);
-    QVERIFY(!output::addTiffDescription(truncated, "x"));
+    QCOMPARE(notTiff, QByteArray("\x89PNG, not a TIFF"));
 }
 
 void TestSave::sourceMetadataIsNotCarriedOver() {
@@ -369,7 +301,6 @@ void TestSave::sourceMetadataIsNotCarriedOver() {
         QCOMPARE(exiftool({QStringLiteral("-s"), QStringLiteral("-ExifIFD:All"), QStringLiteral("-GPS:All"),
                            path}),
                  QString());
-        QCOMPARE(QImageReader(path).read().size(), w.form.photo().size());
     }
 }
 
