@@ -40,6 +40,15 @@ public:
     // everything as it was. Returns whether the photo was replaced.
     bool openPhotoFile(const QString& path);
 
+    // Output (unitMain_output.cpp): the composite of the current state at the photo's resolution,
+    // and the values it is made from. Callers check that a photo is loaded.
+    struct CompositeInputs compositeInputs() const;
+    struct CompositeResult RenderComposite() const;
+
+private:
+    QString lastSaveName; // what the save dialog last held: the last choice, or the last proposal
+
+public:
     // Gauge centre: offset from the photo's middle in units of its width and height.
     float CentreOffsetX = 0.0f;
     float CentreOffsetY = 0.0f;

@@ -1,11 +1,79 @@
 // The main window's output: saving and printing the composite.
 #include "unitMain.h"
 
+#include "platform.h"
 #include "ui_unitMain.h"
+#include "wait_cursor.h"
+
+#include "i18n/catalogue.h"
+#include "imaging/file_types.h"
+#include "output/composite.h"
+#include "output/save.h"
+#include "settings/unitOpciones.h"
+
+namespace {
+
+const char kExtensionError[] = "Error, no entiendo esa extension";
+const char kSaveError[] = "Error al guardar la imagen";
+// The save dialog preselects "Archivos JPG" and adds ".jpg" to a name typed without extension.
+constexpr int kSaveFilterIndex = 2;
+const char kDefaultSuffix[] = "jpg";
+
+} // namespace
+
+CompositeInputs TFormMain::compositeInputs() const {
+    CompositeInputs in;
+    in.photo = Photo;
+    in.centreOffsetX = CentreOffsetX;
+    in.centreOffsetY = CentreOffsetY;
+    in.centreSize = ui->tbRadio->value();
+    in.settings = formOpciones ? formOpciones->settings() : GaugeSettings();
+    in.guideShown = ui->GuiaMostrar->isChecked();
+    in.guideDegrees = ui->GuiaGrados->value();
+    in.sectorShown = ui->SectorMostrar->isChecked();
+    in.sectorStart = ui->SectorIniGrados->value();
+    in.sectorEnd = ui->SectorFinGrados->value();
+    in.sectorReadout = ui->SectorGrados->text();
+    in.leftEye = ui->rbOI->isChecked();
+    in.reference = ui->Referencia->text();
+    in.brandLogo = BrandLogo;
+    in.brandLettering = BrandLettering;
+    in.translate = i18n::lookup;
+    return in;
+}
+
+CompositeResult TFormMain::RenderComposite() const {
+    return renderComposite(compositeInputs());
+}
 
 void TFormMain::btnImagenSaveClick() {
     if (Photo.isNull())
         return;
+    lastSaveName = output::proposedSaveName(sourcePath(), lastSaveName);
+    const QString filter = toQtNameFilters(i18n::lookup(QString::fromUtf8(kFileTypeList)));
+    const QString chosen = fileChooser->saveFile(this, filter, kSaveFilterIndex, lastSaveName,
+                                                 QString::fromLatin1(kDefaultSuffix));
+    if (chosen.isEmpty())
+        return;
+    lastSaveName = chosen;
+    const QByteArray mimeType = output::mimeTypeForExtension(output::extensionOf(chosen));
+    if (mimeType.isEmpty()) {
+        messages->message(this, QString::fromUtf8(kExtensionError));
+        return;
+    }
+
+    WaitCursor wait;
+    const CompositeInputs inputs = compositeInputs();
+    CompositeResult composite = renderComposite(inputs);
+    output::WriteResult written;
+    if (composite.ok())
+        written = output::writeImageFile(std::move(composite.image), chosen, mimeType,
+                                         output::measurementText(inputs));
+    else
+        written.error = composite.error;
+    wait.release();
+    if (!written.ok)
+        messages->message(this, QString::fromUtf8(kSaveError) + QLatin1Char('\n') + written.error);
 }
 
 void TFormMain::btnPrintClick() {

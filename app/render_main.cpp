@@ -1,0 +1,75 @@
+// pelvanor-render: the composite of a photo written to a file, without a window or a display.
+#include "i18n/catalogue.h"
+#include "imaging/imaging.h"
+#include "output/render_cli.h"
+
+#include <QFile>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace {
+
+const char kProgram[] = "pelvanor-render";
+const char kVersion[] = "2.0";
+
+// The brand images exactly as the main window decodes them from the program's resources.
+QImage decodeResource(const QString& name) {
+    QFile file(name);
+    file.open(QIODevice::ReadOnly);
+    return imaging::decodeBytes(file.readAll()).image;
+}
+
+void printTo(FILE* stream, const QString& text);
+
+// Success prints nothing: Qt's own notices (a missing runtime folder, font fallbacks) are dropped,
+// its critical messages still reach stderr.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        printTo(stderr, message + QLatin1Char('\n'));
+}
+
+void printTo(FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Fonts and painting need a GUI application; the offscreen platform needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietMessages);
+    QGuiApplication app(argc, argv);
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    const output::ParsedCommand parsed = output::parseRenderCommand(arguments);
+    if (!parsed.error.isEmpty()) {
+        printTo(stderr,
+                QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(QLatin1String(kProgram), parsed.error));
+        return output::kRenderUsage;
+    }
+    if (parsed.job.help) {
+        printTo(stdout, output::renderUsage());
+        return output::kRenderOk;
+    }
+    if (parsed.job.version) {
+        printTo(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(kProgram), QLatin1String(kVersion)));
+        return output::kRenderOk;
+    }
+
+    imaging::configureDecoderLimits();
+    i18n::initCatalogue(QCoreApplication::applicationDirPath());
+    i18n::SetLanguage(parsed.job.language);
+    Q_INIT_RESOURCE(resources);
+    const QImage logo = decodeResource(QStringLiteral(":/pictures/MARCALOGO"));
+    const QImage lettering = decodeResource(QStringLiteral(":/pictures/MARCATEXTO"));
+
+    QString error;
+    const int status = output::runRenderJob(parsed.job, logo, lettering, &error);
+    if (status != output::kRenderOk)
+        printTo(stderr, QStringLiteral("%1: %2\n").arg(QLatin1String(kProgram), error));
+    return status;
+}

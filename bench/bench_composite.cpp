@@ -1,0 +1,190 @@
+// The composite and its saving on a 24-megapixel photo, each against a baseline of the same run:
+// rendering against a plain copy of the photo, saving as PNG against ImageMagick writing the plain
+// photo as PNG, and the peak memory of a whole save against the photo's own pixel bytes.
+#include "imaging/imaging.h"
+#include "output/composite.h"
+#include "output/save.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+
+struct Fixture {
+    QTemporaryDir dir;
+    QString jpegPath; // the photo as a camera would deliver it
+    QString ppmPath;  // the plain photo for ImageMagick, cheap to read
+    CompositeInputs inputs;
+
+    Fixture() {
+        // An enlarged eye with sensor-like noise, so the PNG sizes are those of a real photo.
+        QImage photo = QImage(QStringLiteral(PELVANOR_TEST_DATA "/eye_600x400.jpg"))
+                           .convertToFormat(QImage::Format_RGB32)
+                           .scaled(kWidth, kHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QRandomGenerator random(42);
+        for (int y = 0; y < kHeight; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(photo.scanLine(y));
+            for (int x = 0; x < kWidth; ++x) {
+                const auto noisy = [&random](int v) {
+                    return qBound(0, v + int(random.bounded(9)) - 4, 255);
+                };
+                row[x] = qRgb(noisy(qRed(row[x])), noisy(qGreen(row[x])), noisy(qBlue(row[x])));
+            }
+        }
+        jpegPath = dir.filePath(QStringLiteral("photo.jpg"));
+        ppmPath = dir.filePath(QStringLiteral("photo.ppm"));
+        photo.save(jpegPath, "JPEG", 90);
+        inputs.photo = imaging::decodeFile(jpegPath).image;
+        inputs.photo.save(ppmPath, "PPM"); // exactly the pixels the composite starts from
+        inputs.guideShown = true;
+        inputs.guideDegrees = 30;
+        inputs.sectorShown = true;
+        inputs.sectorStart = 20;
+        inputs.sectorEnd = 75;
+        inputs.sectorReadout = QStringLiteral("55");
+        inputs.reference = QStringLiteral("Paciente 7");
+        inputs.brandLogo = loadResource(QStringLiteral(":/pictures/MARCALOGO"));
+        inputs.brandLettering = loadResource(QStringLiteral(":/pictures/MARCATEXTO"));
+    }
+
+    static QImage loadResource(const QString& name) {
+        QFile file(name);
+        file.open(QIODevice::ReadOnly);
+        return imaging::decodeBytes(file.readAll()).image;
+    }
+};
+
+Fixture& fixture() {
+    static Fixture f;
+    return f;
+}
+
+double msSince(const QElapsedTimer& t) {
+    return t.nsecsElapsed() / 1e6;
+}
+
+// Copy and composite alternate, so machine load falls on both alike.
+void BM_RenderComposite(benchmark::State& state) {
+    const CompositeInputs& in = fixture().inputs;
+    const int threads = int(state.range(0));
+    double copyMs = 0, renderMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        QImage copy = in.photo.copy();
+        benchmark::DoNotOptimize(copy.constBits());
+        copyMs += msSince(t);
+        copy = QImage();
+
+        t.restart();
+        CompositeResult r = renderComposite(in, threads);
+        benchmark::DoNotOptimize(r.image.constBits());
+        renderMs += msSince(t);
+        state.SetIterationTime(msSince(t) / 1000);
+    }
+    state.counters["copy_ms"] = copyMs / state.iterations();
+    state.counters["render_ms"] = renderMs / state.iterations();
+    state.counters["ratio"] = renderMs / copyMs; // target <= 2.5
+}
+// Argument: threads, 0 for the program's own choice.
+BENCHMARK(BM_RenderComposite)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_SavePng(benchmark::State& state) {
+    Fixture& f = fixture();
+    const QString ours = f.dir.filePath(QStringLiteral("ours.png"));
+    const QString theirs = f.dir.filePath(QStringLiteral("theirs.png"));
+    double oursMs = 0, theirsMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        QProcess magick;
+        magick.start(QStringLiteral("convert-im6.q16"), {f.ppmPath, theirs});
+        if (!magick.waitForFinished(-1) || magick.exitCode() != 0) {
+            state.SkipWithError("ImageMagick (convert-im6.q16) failed");
+            return;
+        }
+        theirsMs += msSince(t);
+
+        t.restart();
+        CompositeResult r = renderComposite(f.inputs);
+        const output::WriteResult w =
+            output::writeImageFile(std::move(r.image), ours, "image/png", output::measurementText(f.inputs));
+        if (!w.ok) {
+            state.SkipWithError(w.error.toUtf8().constData());
+            return;
+        }
+        oursMs += msSince(t);
+        state.SetIterationTime(msSince(t) / 1000);
+    }
+    // The same plain photo through our writer, for the encoders' sizes side by side: the gauge's
+    // lines themselves add to the composite's size.
+    const QString plain = f.dir.filePath(QStringLiteral("plain.png"));
+    output::writeImageFile(f.inputs.photo, plain, "image/png", QString());
+    const double oursSize = QFile(ours).size(), theirsSize = QFile(theirs).size();
+    state.counters["plain_size_ratio"] = QFile(plain).size() / theirsSize; // target within 0.9 .. 1.1
+    state.counters["ours_ms"] = oursMs / state.iterations();
+    state.counters["imagemagick_ms"] = theirsMs / state.iterations();
+    state.counters["ratio"] = oursMs / theirsMs; // target <= 0.5
+    state.counters["composite_size_ratio"] = oursSize / theirsSize;
+}
+BENCHMARK(BM_SavePng)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// A whole save by the headless renderer in a process of its own: decode, composite, PNG.
+void BM_PeakMemoryOfSave(benchmark::State& state) {
+    Fixture& f = fixture();
+    const QByteArray program =
+        (QCoreApplication::applicationDirPath() + QStringLiteral("/pelvanor-render")).toLocal8Bit();
+    const QByteArray photo = f.jpegPath.toLocal8Bit();
+    const QByteArray out = f.dir.filePath(QStringLiteral("peak.png")).toLocal8Bit();
+    long peakKb = 0;
+    for (auto _ : state) {
+        const pid_t child = fork();
+        if (child == 0) {
+            execl(program.constData(), program.constData(), "--guide", "30", "--sector", "20,75",
+                  "--reference", "Paciente 7", photo.constData(), out.constData(),
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        wait4(child, &status, 0, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("pelvanor-render failed");
+            return;
+        }
+        peakKb = std::max(peakKb, usage.ru_maxrss);
+    }
+    const double pixelMb = double(kWidth) * kHeight * 4 / (1 << 20);
+    state.counters["peak_MB"] = peakKb / 1024.0;
+    state.counters["limit_MB"] = 2 * pixelMb + 60; // target: peak_MB <= limit_MB
+    state.counters["ratio"] = (peakKb / 1024.0) / (2 * pixelMb + 60);
+}
+BENCHMARK(BM_PeakMemoryOfSave)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    Q_INIT_RESOURCE(resources);
+    imaging::configureDecoderLimits();
+    benchmark::Initialize(&argc, argv);
+    fixture();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "output/composite.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// Saving the composite: the proposed name, the extension table and the file writer.
+namespace output {
+
+// The name the save dialog proposes: the source file's name without its last four characters,
+// plus "_ang"; after a paste (no source path) the name the dialog last held.
+QString proposedSaveName(const QString& sourcePath, const QString& lastName);
+
+// The chosen name's extension, from the last dot of its file-name part; empty without a dot.
+QString extensionOf(const QString& path);
+// The encoder's MIME type for an extension of the table; exact and case-sensitive, empty otherwise.
+QByteArray mimeTypeForExtension(const QString& extension);
+
+// The measurement as one line of text, stored in the file where the format carries text.
+QString measurementText(const CompositeInputs& in);
+
+struct WriteResult {
+    bool ok = false;
+    QString error; // the system's reason when not ok
+};
+
+// Writes the image with the encoder for mimeType and the measurement as its description. The file
+// appears complete or not at all: it is written beside the target and renamed over it at the end.
+WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& mimeType,
+                           const QString& measurement);
+
+// Gives a classic TIFF file an ImageDescription entry; false when the bytes are no TIFF it knows.
+bool addTiffDescription(QByteArray& tiff, const QByteArray& description);
+
+} // namespace output
