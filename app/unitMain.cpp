@@ -107,10 +107,6 @@ void TFormMain::setDialogs(TPrintImage* printImage, TformOpciones* opciones) {
     formOpciones = opciones;
 }
 
-QString TFormMain::sourcePath() const {
-    return sourcePathValue;
-}
-
 // The brand picture: magenta is its transparent colour; scaled down to fit and centred.
 void TFormMain::showBrandPicture() {
     QImage picture = QImage(QStringLiteral(":/pictures/brand.bmp")).convertToFormat(QImage::Format_ARGB32);
@@ -138,7 +134,7 @@ void TFormMain::adoptPhoto(QImage decoded, const QString& path) {
     Photo = std::move(decoded);
     displaySource = QImage(); // made on the first refit, so a load costs one scaling only
     displaySourceDue = false;
-    sourcePathValue = path;
+    SourcePath = path;
     FitPhoto();
     DrawOverlay();
 }

@@ -14,11 +14,14 @@ class FileChooser;
 class MessageSink;
 class TPrintImage;
 class TformOpciones;
-class QLabel;
 class QMouseEvent;
+struct CompositeInputs;
+struct CompositeResult;
 
 // The main window: tool panel, screen panel with the photo layer and the overlay layer above it.
-// Handlers read the controls, call the core and show the result.
+// Handlers read the controls, call the core and show the result. The implementation is split by
+// responsibility: unitMain.cpp (window, photo loading and fitting), unitMain_gauge.cpp (overlay
+// and pointer), unitMain_output.cpp (composite and saving).
 class TFormMain : public QWidget {
     Q_OBJECT
 public:
@@ -31,8 +34,8 @@ public:
     void setMessageSink(MessageSink* sink) { messages = sink; }
 
     const QImage& photo() const { return Photo; }
-    // Path of the file the photo came from; empty after a paste. Kept as the photo layer's tooltip.
-    QString sourcePath() const;
+    // Path of the file the photo came from; empty after a paste.
+    QString sourcePath() const { return SourcePath; }
     const QImage& brandLogo() const { return BrandLogo; }
     const QImage& brandLettering() const { return BrandLettering; }
 
@@ -40,36 +43,19 @@ public:
     // everything as it was. Returns whether the photo was replaced.
     bool openPhotoFile(const QString& path);
 
-    // Output (unitMain_output.cpp): the composite of the current state at the photo's resolution,
-    // and the values it is made from. Callers check that a photo is loaded.
-    struct CompositeInputs compositeInputs() const;
-    struct CompositeResult RenderComposite() const;
-
-private:
-    QString lastSaveName; // what the save dialog last held: the last choice, or the last proposal
-
-public:
-    // Gauge centre: offset from the photo's middle in units of its width and height.
-    float CentreOffsetX = 0.0f;
-    float CentreOffsetY = 0.0f;
-
-    // --- Gauge overlay and pointer (unitMain_gauge.cpp) ---
     // The controls and settings a redraw reads, as they stand now; the composite reads the same.
     GaugeInputs gaugeInputs() const;
     int grabTarget() const { return GrabTarget; }
     bool dragging() const { return Dragging; }
 
-private:
-    void showOverlay(const QImage& overlay);
-    void imgLineasMouseDown(QMouseEvent* event);
-    void imgLineasMouseMove(QMouseEvent* event);
-    void imgLineasMouseUp(QMouseEvent* event);
-    bool Dragging = false;
-    int DownX = 0;
-    int DownY = 0;
-    int GrabTarget = 0; // GaugeGrab: kept through a drag, set anew by each hover move
-    int overlayRedraws = 0;
-    // --- end of gauge block ---
+    // The composite of the current state at the photo's resolution, and the values it is made
+    // from. Callers check that a photo is loaded.
+    CompositeInputs compositeInputs() const;
+    CompositeResult RenderComposite() const;
+
+    // Gauge centre: offset from the photo's middle in units of its width and height.
+    float CentreOffsetX = 0.0f;
+    float CentreOffsetY = 0.0f;
 
 public slots:
     void btnImagenOpenClick();
@@ -96,23 +82,37 @@ protected:
 
 private:
     void FormCreate();
-    // Pointer events of the overlay layer; true when handled.
-    bool overlayPointerEvent(QEvent* event);
     void adoptPhoto(QImage decoded, const QString& path);
     void showBrandPicture();
     void placeOnScreen();
 
+    // Overlay layer: pointer events (true when handled) and the image it shows.
+    bool overlayPointerEvent(QEvent* event);
+    void showOverlay(const QImage& overlay);
+    void imgLineasMouseDown(QMouseEvent* event);
+    void imgLineasMouseMove(QMouseEvent* event);
+    void imgLineasMouseUp(QMouseEvent* event);
+
     std::unique_ptr<Ui::TFormMain> ui;
     QImage Photo;
-    // A reduced copy of a large photo, made once per load, that refits scale from instead.
+    // A reduced copy of a large photo, made on the first refit after a load, that refits scale from.
     QImage displaySource;
     bool displaySourceDue = false;
     QImage BrandLogo;
     QImage BrandLettering;
-    QString sourcePathValue;
+    QString SourcePath;
     TPrintImage* PrintImage = nullptr;
     TformOpciones* formOpciones = nullptr;
     FileChooser* fileChooser;
     MessageSink* messages;
     bool placed = false;
+
+    // Pointer state of a drag on the overlay layer.
+    bool Dragging = false;
+    int DownX = 0;
+    int DownY = 0;
+    int GrabTarget = 0; // GaugeGrab: kept through a drag, set anew by each hover move
+    int overlayRedraws = 0;
+
+    QString lastSaveName; // what the save dialog last held: the last choice, or the last proposal
 };

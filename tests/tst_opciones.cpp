@@ -1,10 +1,15 @@
 #include "app/unitMain.h"
+#include "gauge/geometry.h"
+#include "output/composite.h"
 #include "settings/colour_chooser.h"
 #include "settings/unitOpciones.h"
+#include "testsupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -326,6 +331,53 @@ private slots:
             // The main window's next draw reads 5 degrees: accepted first, kept through the cancel.
             QCOMPARE(opciones->settings().angleStep, 5);
         }
+    }
+
+    // The main window draws with what the dialog holds at that moment: accepted template changes,
+    // and guide line changes that a cancel leaves in place, reach both the overlay and the composite.
+    void mainWindowDrawsWithCurrentSettings() {
+        TFormMain form;
+        auto* opciones = new TformOpciones(&form);
+        opciones->setColourChooser(&chooser);
+        form.setDialogs(nullptr, opciones);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(form.openPhotoFile(testData("eye_600x400.jpg")));
+        form.findChild<QCheckBox*>("GuiaMostrar")->click();
+        form.findChild<QSpinBox*>("GuiaGrados")->setValue(15);
+        // A pixel of the centre mark (distance 10 at 0 degrees) or of the guide line (200 at 15).
+        auto overlayPixel = [&form](int distance) {
+            const QImage overlay = form.findChild<QLabel*>("imgLineas")->pixmap().toImage();
+            const QPoint c = gaugeCentre(overlay.width(), overlay.height(), 0, 0);
+            return QColor(overlay.pixel(pointAt(c, distance == 10 ? 0 : 15, distance))).rgb();
+        };
+        QCOMPARE(overlayPixel(10), kWhite.rgb());
+        QCOMPARE(overlayPixel(200), kRed.rgb());
+
+        // Each showing: change the lines colour and the guide colour, then Aceptar or Cancelar.
+        for (const bool accept : {true, false}) {
+            QTimer::singleShot(0, this, [&, accept] {
+                auto* d = qobject_cast<TformOpciones*>(QApplication::activeModalWidget());
+                QVERIFY(d);
+                chooser.answer = accept ? QColor(Qt::green) : QColor(Qt::blue);
+                QTest::mouseClick(d->findChild<QFrame*>("AngleColorLines"), Qt::LeftButton, {},
+                                  QPoint(10, 10));
+                chooser.answer = accept ? QColor(Qt::magenta) : QColor(Qt::yellow);
+                QTest::mouseClick(d->findChild<QFrame*>("RefColor"), Qt::LeftButton, {}, QPoint(10, 10));
+                accept ? d->accept() : d->reject();
+            });
+            form.Button1Click();
+            if (!accept)
+                form.DrawOverlay(); // a cancel does not redraw; the next redraw shows what stayed
+            QCOMPARE(overlayPixel(10), QColor(Qt::green).rgb());
+            QCOMPARE(overlayPixel(200), (accept ? QColor(Qt::magenta) : QColor(Qt::yellow)).rgb());
+        }
+
+        // The composite's guide line, blended over the photo, is yellow now: red and green high, blue low.
+        const CompositeResult composite = form.RenderComposite();
+        QVERIFY(composite.ok());
+        const QColor guide = composite.image.pixelColor(pointAt(gaugeCentre(600, 400, 0, 0), 15, 250));
+        QVERIFY2(guide.red() > 180 && guide.green() > 180 && guide.blue() < 120, qPrintable(guide.name()));
     }
 };
 
