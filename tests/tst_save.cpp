@@ -221,7 +221,23 @@ void TestSave::failedWritesAreReportedAndKeepTheOldFile() {
     QCOMPARE(entries(dir).size(), 2);
 
     w.saveAs(dir + QStringLiteral("/no-such-folder/x.png"));
-    QCOMPARE(w.sink.messages.size(), 2);
+
+    // A read-only folder: for root, whom permissions do not stop, the immutable attribute locks it.
+    const QString locked = photoIn(QStringLiteral("ojo1.jpg"));
+    writeFile(locked + QStringLiteral("/ojo1_ang.png"), "kept");
+    const QFileDevice::Permissions permissions = QFile::permissions(locked);
+    QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const bool root = geteuid() == 0;
+    if (root)
+        QCOMPARE(QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), locked}), 0);
+    w.saveAs(locked + QStringLiteral("/ojo1_ang.png"));
+    if (root)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), locked});
+    QFile::setPermissions(locked, permissions);
+    QCOMPARE(readAll(locked + QStringLiteral("/ojo1_ang.png")), QByteArray("kept"));
+    QCOMPARE(entries(locked).size(), 2);
+
+    QCOMPARE(w.sink.messages.size(), 3);
     for (const QString& message : w.sink.messages) { // the system's reason follows the fixed text
         QVERIFY2(message.startsWith(QString::fromUtf8(kSaveError) + QLatin1Char('\n')), qPrintable(message));
         QVERIFY(message.size() > int(sizeof(kSaveError)) + 2);
