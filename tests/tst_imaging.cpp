@@ -111,18 +111,6 @@ private slots:
         QVERIFY(!tooBig.error.isEmpty());
     }
 
-    void copiesAndScaling() {
-        QImage src(400, 200, QImage::Format_ARGB32);
-        src.fill(qRgba(200, 100, 50, 255));
-        QCOMPARE(imaging::copyToPhotoFormat(src).format(), QImage::Format_ARGB32_Premultiplied);
-        QImage opaque = src.convertToFormat(QImage::Format_RGB888);
-        QCOMPARE(imaging::copyToPhotoFormat(opaque).format(), QImage::Format_RGB32);
-        QCOMPARE(imaging::scaledTo(opaque, 37, 91).size(), QSize(37, 91));
-        QCOMPARE(imaging::thumbnail(opaque, QSize(100, 100)).size(), QSize(100, 50));
-        QVERIFY(imaging::scaledTo(opaque, 0, 10).isNull());
-        QVERIFY(imaging::newBitmap(1, 1, false).format() == QImage::Format_RGB32);
-    }
-
     void resolutionSurvivesRoundTrips_data() {
         QTest::addColumn<QByteArray>("format");
         QTest::newRow("png") << QByteArray("png");
