@@ -3,11 +3,14 @@
 #include "app_title.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
 
 // Filters are handed over in Qt's "Description (*.a *.b);;..." form; index counts from 1.
+// Both dialogs open in the folder last used by either, as the desktop's own dialogs do, so a save
+// starts beside the photo that was opened.
 class QtFileChooser : public FileChooser {
 public:
     QString openFile(QWidget* parent, const QString& filter) override {
@@ -15,9 +18,7 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::AnyFile); // the named file need not exist: decoding reports it
         dialog.setNameFilters(filter.split(QStringLiteral(";;")));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return QString();
-        return dialog.selectedFiles().constFirst();
+        return run(dialog);
     }
 
     QString saveFile(QWidget* parent, const QString& filter, int filterIndex, const QString& proposedName,
@@ -29,11 +30,23 @@ public:
         if (filterIndex >= 1 && filterIndex <= filters.size())
             dialog.selectNameFilter(filters.at(filterIndex - 1));
         dialog.setDefaultSuffix(defaultSuffix);
-        dialog.selectFile(proposedName);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, false); // never replace a file unasked
+        return run(dialog, proposedName);
+    }
+
+private:
+    QString lastFolder;
+
+    QString run(QFileDialog& dialog, const QString& name = QString()) {
+        if (!lastFolder.isEmpty())
+            dialog.setDirectory(lastFolder);
+        if (!name.isEmpty())
+            dialog.selectFile(name);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
-        return dialog.selectedFiles().constFirst();
+        const QString chosen = dialog.selectedFiles().constFirst();
+        lastFolder = QFileInfo(chosen).absolutePath();
+        return chosen;
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -400,6 +401,40 @@ private slots:
             form->Button1Click();
             QCOMPARE(overlay()->pixmap().cacheKey() != before, accept);
         }
+    }
+
+    // The real file dialogs: the save dialog starts in the folder of the photo just opened, proposes
+    // the name, preselects the filter and asks before replacing a file.
+    void realFileDialogs() {
+        const QString dir = tempDir();
+        QVERIFY(QFile::copy(testData("eye_600x400.jpg"), dir + "/ojo1.jpg"));
+        FileChooser& real = qtFileChooser();
+        const QString filter = "Todo (*.jpg *.png);;Archivos JPG (*.jpg);;Archivos PNG (*.png)";
+        QTimer::singleShot(0, this, [dir] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->setDirectory(dir);
+            dialog->selectFile("ojo1.jpg");
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        QCOMPARE(real.openFile(form.get(), filter), dir + "/ojo1.jpg");
+
+        QString folder, nameFilter, proposal;
+        bool confirms = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            folder = dialog->directory().absolutePath();
+            nameFilter = dialog->selectedNameFilter();
+            proposal = dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+            confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            dialog->reject();
+        });
+        QVERIFY(real.saveFile(form.get(), filter, 2, "ojo1_ang", "jpg").isEmpty());
+        QCOMPARE(folder, dir);
+        QCOMPARE(nameFilter, QStringLiteral("Archivos JPG (*.jpg)"));
+        QCOMPARE(proposal, QStringLiteral("ojo1_ang"));
+        QVERIFY(confirms);
     }
 
     void escapedErrorsAreShownAndProgramGoesOn_data() {
