@@ -96,8 +96,8 @@ void TFormMain::FormCreate() {
     connect(ui->btnPrint, &QPushButton::clicked, this, &TFormMain::btnPrintClick);
     connect(ui->Button1, &QPushButton::clicked, this, &TFormMain::Button1Click);
     connect(ui->tbRadio, &QSlider::valueChanged, this, &TFormMain::tbRadioChange);
-    for (QSpinBox* s : {ui->GuiaGrados, ui->SectorIniGrados, ui->SectorFinGrados})
-        connect(s, &QSpinBox::valueChanged, this, &TFormMain::GuiaGradosChange);
+    for (SpinField* s : {ui->GuiaGrados, ui->SectorIniGrados, ui->SectorFinGrados})
+        connect(s, &SpinField::fieldChanged, this, &TFormMain::GuiaGradosChange);
     for (QCheckBox* c : {ui->GuiaMostrar, ui->SectorMostrar})
         connect(c, &QCheckBox::clicked, this, &TFormMain::GuiaGradosChange);
 }

@@ -29,10 +29,10 @@ CompositeInputs TFormMain::compositeInputs() const {
     in.centreSize = ui->tbRadio->value();
     in.settings = formOpciones ? formOpciones->settings() : GaugeSettings();
     in.guideShown = ui->GuiaMostrar->isChecked();
-    in.guideDegrees = ui->GuiaGrados->value();
+    in.guideDegrees = ui->GuiaGrados->fieldValue();
     in.sectorShown = ui->SectorMostrar->isChecked();
-    in.sectorStart = ui->SectorIniGrados->value();
-    in.sectorEnd = ui->SectorFinGrados->value();
+    in.sectorStart = ui->SectorIniGrados->fieldValue();
+    in.sectorEnd = ui->SectorFinGrados->fieldValue();
     in.sectorReadout = ui->SectorGrados->text();
     in.leftEye = ui->rbOI->isChecked();
     in.reference = ui->Referencia->text();

@@ -2,7 +2,21 @@
 
 #include "gauge/spin_field.h"
 
-SpinField::SpinField(QWidget* parent) : QSpinBox(parent) {}
+#include <QLineEdit>
+
+SpinField::SpinField(QWidget* parent) : QSpinBox(parent) {
+    // Typing reaches the line edit only; values set by the program reach it with its signals
+    // blocked. Listening to both, and comparing texts, gives one notification per change.
+    connect(lineEdit(), &QLineEdit::textChanged, this, &SpinField::notifyIfChanged);
+    connect(this, &QSpinBox::textChanged, this, &SpinField::notifyIfChanged);
+}
+
+void SpinField::notifyIfChanged() {
+    if (text() == notifiedText)
+        return;
+    notifiedText = text();
+    emit fieldChanged();
+}
 
 int SpinField::fieldValue() const {
     return spinFieldValue(cleanText(), minimum());
@@ -24,11 +38,7 @@ int SpinField::valueFromText(const QString& text) const {
 
 void SpinField::focusOutEvent(QFocusEvent* event) {
     const int typed = fieldValue();
-    const int before = value();
     QSpinBox::focusOutEvent(event);
     setValue(pullIntoRange(typed, minimum(), maximum()));
-    // An out-of-range text was in use without the held value changing: tell the listeners that
-    // the field now reads differently.
-    if (value() == before && fieldValue() != typed)
-        emit valueChanged(value());
+    notifyIfChanged(); // the text may have been pulled into range without the held value changing
 }

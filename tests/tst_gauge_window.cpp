@@ -125,6 +125,8 @@ void TestGaugeWindow::spinFieldsReadTheirText() {
     QTest::keyClicks(field, QStringLiteral("400"));
     QCOMPARE(field->fieldValue(), 400); // used as typed until the field is left
     QCOMPARE(readout(), QStringLiteral("350"));
+    QTest::keyClicks(field, QStringLiteral("0")); // each keystroke redraws, out of range too
+    QCOMPARE(readout(), QStringLiteral("3950"));
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(field, &out);
     QCOMPARE(field->text(), QStringLiteral("360"));
