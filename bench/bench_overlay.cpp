@@ -54,10 +54,12 @@ double fillSeconds() {
     return s;
 }
 
-// The main window with a photo whose fitted layer fills the 729 x 606 screen panel.
+// The main window with a photo whose fitted layer fills the 729 x 606 screen panel; main()
+// destroys it before the application object.
+std::unique_ptr<TFormMain> w;
+
 TFormMain& window() {
     static QTemporaryDir dir;
-    static std::unique_ptr<TFormMain> w;
     if (!w) {
         const QString path = dir.path() + QStringLiteral("/photo.png");
         QImage photo(kLayer, QImage::Format_RGB32);
@@ -142,5 +144,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    w.reset();
     return 0;
 }
