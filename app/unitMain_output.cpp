@@ -9,7 +9,6 @@
 #include "imaging/file_types.h"
 #include "output/composite.h"
 #include "output/save.h"
-#include "settings/unitOpciones.h"
 
 namespace {
 
@@ -21,18 +20,20 @@ const char kDefaultSuffix[] = "jpg";
 
 } // namespace
 
+// The gauge as the overlay reads it, plus what only the composite shows.
 CompositeInputs TFormMain::compositeInputs() const {
+    const GaugeInputs gauge = gaugeInputs();
     CompositeInputs in;
     in.photo = Photo;
-    in.centreOffsetX = CentreOffsetX;
-    in.centreOffsetY = CentreOffsetY;
-    in.centreSize = ui->tbRadio->value();
-    in.settings = formOpciones ? formOpciones->settings() : GaugeSettings();
-    in.guideShown = ui->GuiaMostrar->isChecked();
-    in.guideDegrees = ui->GuiaGrados->fieldValue();
-    in.sectorShown = ui->SectorMostrar->isChecked();
-    in.sectorStart = ui->SectorIniGrados->fieldValue();
-    in.sectorEnd = ui->SectorFinGrados->fieldValue();
+    in.centreOffsetX = gauge.offsetX;
+    in.centreOffsetY = gauge.offsetY;
+    in.centreSize = gauge.centreSize;
+    in.settings = gauge.settings;
+    in.guideShown = gauge.guideShown;
+    in.guideDegrees = gauge.guide;
+    in.sectorShown = gauge.sectorShown;
+    in.sectorStart = gauge.sectorStart;
+    in.sectorEnd = gauge.sectorEnd;
     in.sectorReadout = ui->SectorGrados->text();
     in.leftEye = ui->rbOI->isChecked();
     in.reference = ui->Referencia->text();
