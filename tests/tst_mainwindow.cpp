@@ -73,19 +73,9 @@ class TestMainWindow : public QObject {
         QApplication::sendEvent(form.get(), &drop);
     }
     // The photo, its source path and the display: what a failed load must leave alone.
-    struct Snapshot {
-        qint64 photoKey;
-        QString path;
-        QRect screenRect;
-        qint64 pixmapKey;
-        bool operator==(const Snapshot& o) const {
-            return photoKey == o.photoKey && path == o.path && screenRect == o.screenRect &&
-                   pixmapKey == o.pixmapKey;
-        }
-    };
-    Snapshot snapshot() {
-        return {form->photo().cacheKey(), form->sourcePath(), screen()->geometry(),
-                screen()->pixmap().cacheKey()};
+    auto snapshot() {
+        return std::make_tuple(form->photo().cacheKey(), form->sourcePath(), screen()->geometry(),
+                               screen()->pixmap().cacheKey());
     }
 
 private slots:
@@ -182,25 +172,20 @@ private slots:
     }
 
     void initialValuesAndRanges() {
-        auto* tb = child<QSlider>("tbRadio");
-        QCOMPARE(QList<int>({tb->minimum(), tb->maximum(), tb->value()}), QList<int>({2, 100, 10}));
-        QCOMPARE(tb->tickPosition(), QSlider::NoTicks);
-        auto spin = [this](const char* n) {
-            auto* s = child<QSpinBox>(n);
-            return QList<int>({s->minimum(), s->maximum(), s->value()});
+        auto range = [this](const char* n) {
+            auto* w = form->findChild<QWidget*>(QString::fromLatin1(n));
+            if (auto* b = qobject_cast<QSpinBox*>(w))
+                return QList<int>({b->minimum(), b->maximum(), b->value()});
+            auto* t = qobject_cast<QSlider*>(w);
+            return QList<int>({t->minimum(), t->maximum(), t->value()});
         };
-        QCOMPARE(spin("GuiaGrados"), QList<int>({0, 180, 15}));
-        QCOMPARE(spin("SectorIniGrados"), QList<int>({0, 360, 25}));
-        QCOMPARE(spin("SectorFinGrados"), QList<int>({0, 360, 50}));
-        QVERIFY(!child<QCheckBox>("GuiaMostrar")->isChecked());
-        QVERIFY(!child<QCheckBox>("SectorMostrar")->isChecked());
-        QVERIFY(child<QRadioButton>("rbOD")->isChecked());
-        QVERIFY(!child<QRadioButton>("rbOI")->isChecked());
-        QVERIFY(child<QLineEdit>("Referencia")->text().isEmpty());
-        QVERIFY(child<QLabel>("SectorGrados")->font().bold());
-        QVERIFY(child<QLabel>("SectorGrados")->alignment() & Qt::AlignRight);
-        QCOMPARE(form->CentreOffsetX, 0.0f);
-        QCOMPARE(form->CentreOffsetY, 0.0f);
+        QCOMPARE(range("tbRadio"), QList<int>({2, 100, 10}));
+        QCOMPARE(range("GuiaGrados"), QList<int>({0, 180, 15}));
+        QCOMPARE(range("SectorIniGrados"), QList<int>({0, 360, 25}));
+        QCOMPARE(range("SectorFinGrados"), QList<int>({0, 360, 50}));
+        QVERIFY(!child<QCheckBox>("GuiaMostrar")->isChecked() &&
+                !child<QCheckBox>("SectorMostrar")->isChecked());
+        QVERIFY(child<QRadioButton>("rbOD")->isChecked() && !child<QRadioButton>("rbOI")->isChecked());
         QVERIFY(form->photo().isNull());
         QCOMPARE(overlay()->geometry(), QRect(44, 4, 605, 429));
     }
@@ -224,25 +209,16 @@ private slots:
     void brandImagesAndPictures() {
         QCOMPARE(form->brandLogo().size(), QSize(489, 367));
         QCOMPARE(form->brandLettering().size(), QSize(1467, 254));
-        QVERIFY(form->brandLogo().hasAlphaChannel());
         QCOMPARE(qAlpha(form->brandLogo().pixel(0, 0)), 0); // real transparency around the drawing
-        QCOMPARE(qRound(imaging::dpiX(form->brandLogo())), 300);
         const QImage picture = child<QLabel>("Image1")->pixmap().toImage();
-        QVERIFY(picture.width() <= 159 && picture.height() <= 144);
-        QVERIFY(picture.width() == 159 || picture.height() == 144);
-        QCOMPARE(qAlpha(picture.pixel(0, 0)), 0); // magenta shows through
-        QCOMPARE(child<QLabel>("flag_es")->pixmap().size(), QSize(16, 11));
-        QCOMPARE(child<QLabel>("flag_gb")->pixmap().size(), QSize(16, 11));
-    }
-
-    void flagsLieAboveBrandPicture() {
+        QVERIFY(picture.width() == 159 || picture.height() == 144); // scaled to fit
+        QCOMPARE(qAlpha(picture.pixel(0, 0)), 0);                   // magenta shows through
         QWidget* tools = child<QWidget>("pnlTools");
-        QCOMPARE(tools->childAt(child<QWidget>("flag_es")->geometry().center()), child<QWidget>("flag_es"));
-        QCOMPARE(tools->childAt(child<QWidget>("flag_gb")->geometry().center()), child<QWidget>("flag_gb"));
+        for (const char* flag : {"flag_es", "flag_gb"}) // drawn above the picture
+            QCOMPARE(tools->childAt(child<QWidget>(flag)->geometry().center()), child<QWidget>(flag));
         // With no browser to open the maker's address, a click on the picture changes nothing.
         QTest::mouseClick(child<QWidget>("Image1"), Qt::LeftButton);
         QVERIFY(sink.messages.isEmpty() && sink.errors.isEmpty());
-        QVERIFY(form->isVisible());
     }
 
     void realMessageBoxIsPlainAndTitled() {
@@ -281,58 +257,42 @@ private slots:
         QCOMPARE(screen()->pixmap().size(), screen()->size());
     }
 
-    void cancelledOpenChangesNothing() {
-        QVERIFY(open(testData("eye_600x400.jpg")));
-        const Snapshot before = snapshot();
-        QVERIFY(open(QString()));
-        QCOMPARE(chooser.opens, 2);
-        QVERIFY(snapshot() == before);
-    }
-
     void failedLoadsKeepEverything_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("drop");
+        QTest::addColumn<QStringList>("messages");
+        const QStringList openError{"Error al abrir la imagen"};
+        QTest::newRow("open cancelled") << QString() << false << QStringList();
         for (const char* f : {"no_such_file.jpg", "not_an_image.jpg", "empty.jpg"}) {
-            QTest::newRow(qPrintable(QStringLiteral("open %1").arg(f))) << QString::fromLatin1(f) << false;
-            QTest::newRow(qPrintable(QStringLiteral("drop %1").arg(f))) << QString::fromLatin1(f) << true;
+            QTest::addRow("open %s", f) << QString::fromLatin1(f) << false << openError;
+            QTest::addRow("drop %s", f) << QString::fromLatin1(f) << true << openError;
         }
     }
     void failedLoadsKeepEverything() {
         QFETCH(QString, file);
         QFETCH(bool, drop);
+        QFETCH(QStringList, messages);
         QVERIFY(open(testData("eye_600x400.jpg")));
-        const Snapshot before = snapshot();
-        if (drop)
-            dropFiles({testData(file)});
-        else
-            open(testData(file));
-        QCOMPARE(sink.messages, QStringList{"Error al abrir la imagen"});
+        const auto before = snapshot();
+        const QString path = file.isEmpty() ? QString() : testData(file);
+        drop ? dropFiles({path}) : void(open(path));
+        QCOMPARE(sink.messages, messages);
         QVERIFY(snapshot() == before);
         QVERIFY(!QGuiApplication::overrideCursor()); // the wait cursor is gone
     }
 
-    void pngNamedJpgAndOddPathsLoad() {
-        QVERIFY(open(testData("png_named.jpg")));
-        QCOMPARE(form->photo().size(), QSize(320, 240));
-
-        // A path far beyond 254 bytes, with blanks and characters outside ASCII.
+    // Of three dropped files the first is loaded, whatever the length and characters of its path.
+    void dropLoadsFirstFileOfAnyPath() {
         QString dir = tempDir();
         for (int i = 0; i < 6; ++i)
             dir += QStringLiteral("/carpeta ñandú ojo 👁 número %1 con un nombre largo").arg(i);
         QVERIFY(QDir().mkpath(dir));
         const QString path = dir + QStringLiteral("/ojo izquierdo ü.jpg");
         QVERIFY(path.toUtf8().size() > 300);
-        QVERIFY(QFile::copy(testData("eye_600x400.jpg"), path));
-        dropFiles({path});
+        QVERIFY(QFile::copy(testData("portrait_600x800.jpg"), path));
+        dropFiles({path, testData("eye_600x400.jpg"), testData("sample.bmp")});
         QVERIFY(sink.messages.isEmpty());
         QCOMPARE(form->sourcePath(), path);
-        QCOMPARE(form->photo().size(), QSize(600, 400));
-    }
-
-    void dropLoadsFirstFileOnly() {
-        dropFiles({testData("portrait_600x800.jpg"), testData("eye_600x400.jpg"), testData("sample.bmp")});
-        QVERIFY(sink.messages.isEmpty());
-        QCOMPARE(form->sourcePath(), testData("portrait_600x800.jpg"));
         QCOMPARE(form->photo().size(), QSize(600, 800));
     }
 
@@ -356,7 +316,7 @@ private slots:
 
     void pasteWithoutPictureKeepsPhoto() {
         QVERIFY(open(testData("eye_600x400.jpg")));
-        const Snapshot before = snapshot();
+        const auto before = snapshot();
         QGuiApplication::clipboard()->setText(QStringLiteral("only text"));
         form->btnImagenPasteClick();
         QCOMPARE(sink.messages, QStringList{"Error al copiar la imagen"});
@@ -440,16 +400,13 @@ private slots:
     void escapedErrorsAreShownAndProgramGoesOn_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("plain") << "Disk on fire"
-                               << "Disk on fire.";
-        QTest::newRow("ends in full stop") << "Done."
-                                           << "Done.";
-        QTest::newRow("ends before full stop") << "Careful,"
-                                               << "Careful,";
-        QTest::newRow("ends after full stop") << "Why?"
-                                              << "Why?.";
-        QTest::newRow("ends in blank") << "Trailing "
-                                       << "Trailing ";
+        // A full stop is added unless the text ends in one or in a character sorting before it.
+        for (const auto& [text, shown] : {std::pair{"Disk on fire", "Disk on fire."},
+                                          {"Done.", "Done."},
+                                          {"Careful,", "Careful,"},
+                                          {"Why?", "Why?."},
+                                          {"Blank ", "Blank "}})
+            QTest::newRow(text) << QString::fromLatin1(text) << QString::fromLatin1(shown);
     }
     void escapedErrorsAreShownAndProgramGoesOn() {
         QFETCH(QString, text);
