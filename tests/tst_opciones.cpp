@@ -5,24 +5,15 @@
 #include "settings/unitOpciones.h"
 #include "testsupport.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFrame>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
 namespace {
 
 // Answers the colour chooser with a scripted colour, or cancels when none is set.
-class ScriptedColourChooser : public ColourChooser {
-public:
+struct ScriptedColourChooser : ColourChooser {
     std::optional<QColor> answer;
     QList<QColor> presets;
     std::optional<QColor> chooseColour(QWidget*, const QColor& initial) override {
@@ -32,8 +23,28 @@ public:
 };
 
 const QColor kWhite(255, 255, 255), kYellow(255, 255, 0), kRed(255, 0, 0), kAqua(0, 255, 255);
+// What changeEverything() leaves, and what stays of it once the template group is restored.
+const GaugeSettings kChanged{Qt::green, Qt::blue, 5, 60, Qt::magenta, 70, 1, Qt::darkGreen, 80, 2};
+const GaugeSettings kTemplateRestored{kWhite, kYellow, 10, 25, Qt::magenta, 70, 1, Qt::darkGreen, 80, 2};
+
+using ColourField = QColor GaugeSettings::*;
+
+// A control's list items, range or caption, whichever it has.
+QString describe(const QWidget* w) {
+    if (auto* list = qobject_cast<const QComboBox*>(w)) {
+        QStringList items;
+        for (int i = 0; i < list->count(); ++i)
+            items << list->itemText(i);
+        return items.join('|') + (list->isEditable() ? " editable" : "");
+    }
+    if (auto* spin = qobject_cast<const QSpinBox*>(w))
+        return QStringLiteral("%1..%2").arg(spin->minimum()).arg(spin->maximum());
+    return w->property(qobject_cast<const QGroupBox*>(w) ? "title" : "text").toString();
+}
 
 } // namespace
+
+Q_DECLARE_METATYPE(ColourField)
 
 class TestOpciones : public QObject {
     Q_OBJECT
@@ -41,21 +52,15 @@ class TestOpciones : public QObject {
     std::unique_ptr<TformOpciones> dialog;
     ScriptedColourChooser chooser;
 
-    template <class T> T* child(const QString& name) {
-        T* w = dialog->findChild<T*>(name);
-        if (!w)
-            qFatal("control %s missing", qPrintable(name));
-        return w;
+    template <class T = QWidget> T* child(const QString& name) { return dialog->findChild<T*>(name); }
+    // Clicks a colour panel; the chooser, if it opens, answers with the colour given or is cancelled.
+    void clickPanel(const QString& name, std::optional<QColor> answer = {},
+                    Qt::MouseButton b = Qt::LeftButton) {
+        chooser.answer = answer;
+        QTest::mouseClick(child<QFrame>(name), b, Qt::NoModifier, QPoint(10, 10));
     }
-    QSpinBox* spin(const char* name) { return child<QSpinBox>(QString::fromLatin1(name)); }
-    void clickPanel(const QString& name, Qt::MouseButton button = Qt::LeftButton) {
-        QTest::mouseClick(child<QFrame>(name), button, Qt::NoModifier, QPoint(10, 10));
-    }
-    void choose(const QString& panel, const QColor& colour) {
-        chooser.answer = colour;
-        clickPanel(panel);
-    }
-    void typeInto(QSpinBox* field, const QString& text) {
+    void typeInto(const QString& name, const QString& text) {
+        auto* field = child<QSpinBox>(name);
         field->setFocus();
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Backspace);
@@ -65,33 +70,18 @@ class TestOpciones : public QObject {
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
     }
-    // Changes every group: the template group through the controls a user touches, and the
-    // guide line and sector groups, which no way of closing takes back.
+    // Every group changed through the controls a user touches: gives kChanged.
     void changeEverything() {
-        choose("AngleColorLines", Qt::green);
-        choose("AngleColorNumbers", Qt::blue);
+        clickPanel("AngleColorLines", Qt::green);
+        clickPanel("AngleColorNumbers", Qt::blue);
         QTest::mouseClick(child<QRadioButton>("AngleStep5"), Qt::LeftButton);
-        typeInto(spin("AngleTrans"), "60");
-        choose("RefColor", Qt::magenta);
-        choose("SectorColor", Qt::darkGreen);
+        typeInto("AngleTrans", "60");
+        clickPanel("RefColor", Qt::magenta);
+        clickPanel("SectorColor", Qt::darkGreen);
         child<QComboBox>("SectorWidth")->setCurrentIndex(2);
         child<QComboBox>("RefWidth")->setCurrentIndex(1);
-        typeInto(spin("RefTrans"), "70");
-        typeInto(spin("SectorTrans"), "80");
-    }
-    static GaugeSettings changedValues() {
-        GaugeSettings s;
-        s.angleColorLines = QColor(Qt::green);
-        s.angleColorNumbers = QColor(Qt::blue);
-        s.angleStep = 5;
-        s.angleTrans = 60;
-        s.refColor = QColor(Qt::magenta);
-        s.refTrans = 70;
-        s.refWidth = 1;
-        s.sectorColor = QColor(Qt::darkGreen);
-        s.sectorTrans = 80;
-        s.sectorWidth = 2;
-        return s;
+        typeInto("RefTrans", "70");
+        typeInto("SectorTrans", "80");
     }
 
 private slots:
@@ -103,234 +93,145 @@ private slots:
     void cleanup() { dialog.reset(); }
 
     void freshDefaults() {
-        const GaugeSettings s = dialog->settings();
-        QCOMPARE(s, GaugeSettings());
-        QVERIFY(s.angleColorLines == kWhite && s.angleColorNumbers == kYellow && s.refColor == kRed &&
-                s.sectorColor == kAqua);
-        QVERIFY(s.angleStep == 10 && child<QRadioButton>("AngleStep10")->isChecked());
-        QVERIFY(s.angleTrans == 25 && s.refTrans == 25 && s.sectorTrans == 25);
-        for (const char* name : {"RefWidth", "SectorWidth"}) {
-            auto* list = child<QComboBox>(QString::fromLatin1(name));
-            QCOMPARE(list->currentText(), QStringLiteral("Fina"));
-            QVERIFY(!list->isEditable()); // only the three thicknesses can be chosen
-            QCOMPARE(list->count(), 3);
-        }
+        QCOMPARE(dialog->settings(), (GaugeSettings{kWhite, kYellow, 10, 25, kRed, 25, 0, kAqua, 25, 0}));
+        QVERIFY(child<QRadioButton>("AngleStep10")->isChecked());
+        QCOMPARE(child<QComboBox>("RefWidth")->currentText() + child<QComboBox>("SectorWidth")->currentText(),
+                 QStringLiteral("FinaFina"));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Opciones"));
+        QCOMPARE(dialog->size(), QSize(470, 271));
+        QVERIFY(dialog->isModal());
+        QVERIFY(!child<QPushButton>("BitBtn1")->icon().isNull() &&
+                !child<QPushButton>("BitBtn2")->icon().isNull());
     }
 
+    // Row name: the control; then its parent, geometry and caption, list items or range.
     void layoutMatchesTable_data() {
-        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("parent");
         QTest::addColumn<QRect>("geometry");
         QTest::addColumn<QString>("text");
-        auto row = [](const char* name, const char* parent, QRect r, const char* text) {
-            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(parent) << r
-                                << QString::fromUtf8(text);
-        };
-        row("GroupBox1", "formOpciones", QRect(5, 10, 460, 79), " Plantilla de ángulos  ");
-        row("AngleColorLines", "GroupBox1", QRect(8, 24, 20, 20), "");
-        row("AngleColorNumbers", "GroupBox1", QRect(8, 48, 20, 20), "");
-        row("GroupBox2", "GroupBox1", QRect(144, 16, 129, 57), " Dibujar líneas cada...  ");
-        row("AngleStep10", "GroupBox2", QRect(8, 16, 113, 17), "10 grados");
-        row("AngleStep5", "GroupBox2", QRect(8, 32, 113, 17), "5 grados");
-        row("AngleTrans", "GroupBox1", QRect(376, 24, 41, 22), "");
-        row("GroupBox3", "formOpciones", QRect(5, 98, 460, 63), " Línea guía");
-        row("RefColor", "GroupBox3", QRect(8, 24, 20, 20), "");
-        row("RefWidth", "GroupBox3", QRect(192, 24, 81, 21), "");
-        row("RefTrans", "GroupBox3", QRect(376, 24, 41, 22), "");
-        row("GroupBox4", "formOpciones", QRect(5, 170, 460, 63), " Sector  ");
-        row("SectorColor", "GroupBox4", QRect(8, 24, 20, 20), "");
-        row("SectorWidth", "GroupBox4", QRect(192, 24, 81, 21), "");
-        row("SectorTrans", "GroupBox4", QRect(376, 24, 41, 22), "");
-        row("BitBtn2", "formOpciones", QRect(261, 240, 97, 25), "Cancelar");
-        row("BitBtn1", "formOpciones", QRect(368, 240, 97, 25), "Aceptar");
+        QTest::newRow("GroupBox1") << "formOpciones" << QRect(5, 10, 460, 79) << " Plantilla de ángulos  ";
+        QTest::newRow("AngleColorLines") << "GroupBox1" << QRect(8, 24, 20, 20) << "";
+        QTest::newRow("AngleColorNumbers") << "GroupBox1" << QRect(8, 48, 20, 20) << "";
+        QTest::newRow("GroupBox2") << "GroupBox1" << QRect(144, 16, 129, 57) << " Dibujar líneas cada...  ";
+        QTest::newRow("AngleStep10") << "GroupBox2" << QRect(8, 16, 113, 17) << "10 grados";
+        QTest::newRow("AngleStep5") << "GroupBox2" << QRect(8, 32, 113, 17) << "5 grados";
+        QTest::newRow("AngleTrans") << "GroupBox1" << QRect(376, 24, 41, 22) << "0..100";
+        QTest::newRow("GroupBox3") << "formOpciones" << QRect(5, 98, 460, 63) << " Línea guía";
+        QTest::newRow("RefColor") << "GroupBox3" << QRect(8, 24, 20, 20) << "";
+        QTest::newRow("RefWidth") << "GroupBox3" << QRect(192, 24, 81, 21) << "Fina|Mediana|Gruesa";
+        QTest::newRow("RefTrans") << "GroupBox3" << QRect(376, 24, 41, 22) << "0..100";
+        QTest::newRow("GroupBox4") << "formOpciones" << QRect(5, 170, 460, 63) << " Sector  ";
+        QTest::newRow("SectorColor") << "GroupBox4" << QRect(8, 24, 20, 20) << "";
+        QTest::newRow("SectorWidth") << "GroupBox4" << QRect(192, 24, 81, 21) << "Fina|Mediana|Gruesa";
+        QTest::newRow("SectorTrans") << "GroupBox4" << QRect(376, 24, 41, 22) << "0..100";
+        QTest::newRow("BitBtn2") << "formOpciones" << QRect(261, 240, 97, 25) << "Cancelar";
+        QTest::newRow("BitBtn1") << "formOpciones" << QRect(368, 240, 97, 25) << "Aceptar";
     }
     void layoutMatchesTable() {
-        QFETCH(QString, name);
         QFETCH(QString, parent);
         QFETCH(QRect, geometry);
         QFETCH(QString, text);
-        auto* w = child<QWidget>(name);
+        const QWidget* w = child(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(w);
         QCOMPARE(w->parentWidget()->objectName(), parent);
         QCOMPARE(w->geometry(), geometry);
-        if (auto* group = qobject_cast<QGroupBox*>(w))
-            QCOMPARE(group->title(), text);
-        if (auto* button = qobject_cast<QAbstractButton*>(w))
-            QCOMPARE(button->text(), text);
-    }
-
-    void windowAndButtons() {
-        QCOMPARE(dialog->objectName(), QStringLiteral("formOpciones"));
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Opciones"));
-        QCOMPARE(dialog->size(), QSize(470, 271)); // outer 478 x 305 less a Windows frame
-        QVERIFY(dialog->isModal());
-        auto* ok = child<QPushButton>("BitBtn1");
-        auto* cancel = child<QPushButton>("BitBtn2");
-        QVERIFY(ok->isDefault() && !cancel->isDefault());
-        QVERIFY(!ok->icon().isNull() && !cancel->icon().isNull());
+        QCOMPARE(describe(w), text);
     }
 
     // The colour panels react to the mouse only and are no focus stops.
     void focusOrder() {
-        const QStringList expected = {"AngleStep10", "AngleStep5",  "AngleTrans", "RefTrans", "RefWidth",
-                                      "SectorTrans", "SectorWidth", "BitBtn1",    "BitBtn2"};
-        QWidget* first = child<QWidget>("AngleStep10");
-        QWidget* w = first;
+        QWidget* w = child("AngleStep10");
         QStringList seen;
         do {
             // A spin field's inner editor is part of the field, not a stop of its own.
             if ((w->focusPolicy() & Qt::TabFocus) && !qobject_cast<QAbstractSpinBox*>(w->parentWidget()))
                 seen << w->objectName();
             w = w->nextInFocusChain();
-        } while (w != first);
-        QCOMPARE(seen, expected);
+        } while (w != child("AngleStep10"));
+        QCOMPARE(seen, QStringList({"AngleStep10", "AngleStep5", "AngleTrans", "RefTrans", "RefWidth",
+                                    "SectorTrans", "SectorWidth", "BitBtn1", "BitBtn2"}));
     }
 
     void colourPanelOpensChooserPresetToItsColour_data() {
-        QTest::addColumn<QString>("panel");
         QTest::addColumn<QColor>("initial");
-        QTest::newRow("AngleColorLines") << "AngleColorLines" << kWhite;
-        QTest::newRow("AngleColorNumbers") << "AngleColorNumbers" << kYellow;
-        QTest::newRow("RefColor") << "RefColor" << kRed;
-        QTest::newRow("SectorColor") << "SectorColor" << kAqua;
+        QTest::addColumn<ColourField>("field");
+        QTest::newRow("AngleColorLines") << kWhite << &GaugeSettings::angleColorLines;
+        QTest::newRow("AngleColorNumbers") << kYellow << &GaugeSettings::angleColorNumbers;
+        QTest::newRow("RefColor") << kRed << &GaugeSettings::refColor;
+        QTest::newRow("SectorColor") << kAqua << &GaugeSettings::sectorColor;
     }
     void colourPanelOpensChooserPresetToItsColour() {
-        QFETCH(QString, panel);
         QFETCH(QColor, initial);
+        QFETCH(ColourField, field);
+        const QString panel = QString::fromLatin1(QTest::currentDataTag());
+        const QColor chosen(12, 34, 56);
         showDialog();
-        const GaugeSettings before = dialog->settings();
-
-        clickPanel(panel); // the chooser is cancelled
+        GaugeSettings expected = dialog->settings();
+        clickPanel(panel);                      // the chooser is cancelled
+        clickPanel(panel, {}, Qt::RightButton); // only a left click opens the chooser
         QCOMPARE(chooser.presets, QList<QColor>{initial});
-        QCOMPARE(dialog->settings(), before);
-
-        clickPanel(panel, Qt::RightButton); // only a left click opens the chooser
-        QCOMPARE(chooser.presets.size(), 1);
-
-        choose(panel, QColor(12, 34, 56));
-        QCOMPARE(chooser.presets.size(), 2);
-        const GaugeSettings after = dialog->settings();
-        const QColor now = panel == "AngleColorLines"     ? after.angleColorLines
-                           : panel == "AngleColorNumbers" ? after.angleColorNumbers
-                           : panel == "RefColor"          ? after.refColor
-                                                          : after.sectorColor;
-        QCOMPARE(now, QColor(12, 34, 56));
-        QCOMPARE(child<QFrame>(panel)->grab().toImage().pixelColor(10, 10), QColor(12, 34, 56));
-
-        clickPanel(panel); // the next showing of the chooser starts from the new colour
-        QCOMPARE(chooser.presets.last(), QColor(12, 34, 56));
-    }
-
-    void closingOtherwiseThanAcceptRestoresTemplateGroupOnly_data() {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("Cancelar") << "cancel";
-        QTest::newRow("Escape") << "escape";
-        QTest::newRow("close box") << "close";
-    }
-    void closingOtherwiseThanAcceptRestoresTemplateGroupOnly() {
-        QFETCH(QString, how);
-        showDialog();
-        changeEverything();
-        QCOMPARE(dialog->settings(), changedValues());
-
-        if (how == "cancel")
-            QTest::mouseClick(child<QPushButton>("BitBtn2"), Qt::LeftButton);
-        else if (how == "escape")
-            QTest::keyClick(spin("AngleTrans"), Qt::Key_Escape);
-        else
-            QVERIFY(dialog->close());
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(dialog->result(), int(QDialog::Rejected));
-
-        GaugeSettings expected = changedValues();
-        expected.angleColorLines = kWhite;
-        expected.angleColorNumbers = kYellow;
-        expected.angleStep = 10;
-        expected.angleTrans = 25;
         QCOMPARE(dialog->settings(), expected);
-        QVERIFY(child<QRadioButton>("AngleStep10")->isChecked());
-        QVERIFY(!child<QRadioButton>("AngleStep5")->isChecked());
-        QCOMPARE(spin("AngleTrans")->text(), QStringLiteral("25"));
+
+        clickPanel(panel, chosen);
+        expected.*field = chosen;
+        QCOMPARE(dialog->settings(), expected);
+        QCOMPARE(child<QFrame>(panel)->grab().toImage().pixelColor(10, 10), chosen);
+        clickPanel(panel, chosen); // the next showing of the chooser starts from the new colour
+        QCOMPARE(chooser.presets, QList<QColor>({initial, initial, chosen}));
     }
 
-    void acceptKeepsEverything_data() {
-        QTest::addColumn<bool>("byEnter");
-        QTest::newRow("Aceptar") << false;
-        QTest::newRow("Enter in a field") << true;
+    // Aceptar (or Enter) keeps every change; any other close restores the template group only.
+    void closingKeepsOrRestores_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("Aceptar") << "BitBtn1" << true;
+        QTest::newRow("Enter in a field") << "enter" << true;
+        QTest::newRow("Cancelar") << "BitBtn2" << false;
+        QTest::newRow("Escape") << "escape" << false;
+        QTest::newRow("close box") << "close" << false;
     }
-    void acceptKeepsEverything() {
-        QFETCH(bool, byEnter);
+    void closingKeepsOrRestores() {
+        QFETCH(QString, how);
+        QFETCH(bool, accepted);
         showDialog();
         changeEverything();
-        if (byEnter)
-            QTest::keyClick(spin("SectorTrans"), Qt::Key_Return);
+        QCOMPARE(dialog->settings(), kChanged);
+        if (how.startsWith("BitBtn"))
+            QTest::mouseClick(child<QPushButton>(how), Qt::LeftButton);
+        else if (how == "close")
+            QVERIFY(dialog->close());
         else
-            QTest::mouseClick(child<QPushButton>("BitBtn1"), Qt::LeftButton);
+            QTest::keyClick(child("SectorTrans"), how == "enter" ? Qt::Key_Return : Qt::Key_Escape);
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(dialog->result(), int(QDialog::Accepted));
-        QCOMPARE(dialog->settings(), changedValues());
+        QCOMPARE(dialog->result(), int(accepted ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(dialog->settings(), accepted ? kChanged : kTemplateRestored);
+        QCOMPARE(child<QRadioButton>("AngleStep10")->isChecked(), !accepted); // the radio pair follows
     }
 
+    // A cancelled second showing goes back to what the first one accepted, not to the defaults.
     void secondShowingRestoresWhatTheFirstAccepted() {
         showDialog();
-        choose("AngleColorLines", Qt::green);
-        QTest::mouseClick(child<QRadioButton>("AngleStep5"), Qt::LeftButton);
-        typeInto(spin("AngleTrans"), "40");
+        changeEverything();
         dialog->accept();
-
         showDialog();
-        choose("AngleColorLines", Qt::blue);
-        choose("AngleColorNumbers", Qt::black);
+        clickPanel("AngleColorLines", Qt::black);
+        clickPanel("AngleColorNumbers", Qt::black);
         QTest::mouseClick(child<QRadioButton>("AngleStep10"), Qt::LeftButton);
-        typeInto(spin("AngleTrans"), "90");
+        typeInto("AngleTrans", "90");
         dialog->reject();
-
-        const GaugeSettings s = dialog->settings();
-        QCOMPARE(s.angleColorLines, QColor(Qt::green));
-        QCOMPARE(s.angleColorNumbers, kYellow);
-        QCOMPARE(s.angleStep, 5);
-        QCOMPARE(s.angleTrans, 40);
+        QCOMPARE(dialog->settings(), kChanged);
     }
 
+    // A transparency is read as its text stands, pulled into 0..100.
     void transparencyReadsWithinRange() {
         showDialog();
-        auto* field = spin("RefTrans");
-        auto* edit = field->findChild<QLineEdit*>();
-        // Text that is no integer reads as the minimum, even before the field is left.
-        typeInto(field, "");
-        QCOMPARE(edit->text(), QString());
+        typeInto("RefTrans", ""); // no integer: the minimum
         QCOMPARE(dialog->settings().refTrans, 0);
-        // Text beyond the range (set without the validator) reads clamped.
+        auto* edit = child("RefTrans")->findChild<QLineEdit*>(); // beyond the range: bypass the validator
         edit->setText(QStringLiteral("150"));
         QCOMPARE(dialog->settings().refTrans, 100);
         edit->setText(QStringLiteral("-5"));
         QCOMPARE(dialog->settings().refTrans, 0);
-        // Leaving an emptied field puts the minimum into it.
-        typeInto(field, "");
-        spin("SectorTrans")->setFocus();
-        QCOMPARE(field->value(), 0);
-        QCOMPARE(field->text(), QStringLiteral("0"));
-    }
-
-    void settingsButtonOfMainWindowShowsDialog() {
-        TFormMain form;
-        auto* opciones = new TformOpciones(&form); // created after the main window, owned by it
-        form.setDialogs(nullptr, opciones);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        bool sawDialog = false;
-        for (const bool accept : {true, false}) {
-            QTimer::singleShot(0, this, [&, accept] {
-                sawDialog = QApplication::activeModalWidget() == opciones;
-                auto* step = opciones->findChild<QRadioButton*>(accept ? "AngleStep5" : "AngleStep10");
-                auto* button = opciones->findChild<QPushButton*>(accept ? "BitBtn1" : "BitBtn2");
-                QTest::mouseClick(step, Qt::LeftButton);
-                QTest::mouseClick(button, Qt::LeftButton);
-            });
-            form.Button1Click();
-            QVERIFY(sawDialog);
-            // The main window's next draw reads 5 degrees: accepted first, kept through the cancel.
-            QCOMPARE(opciones->settings().angleStep, 5);
-        }
     }
 
     // The main window draws with what the dialog holds at that moment: accepted template changes,
