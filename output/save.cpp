@@ -33,6 +33,17 @@ QString noMemory() {
     return QStringLiteral("Not enough memory to encode the image");
 }
 
+// Why a write stopped. A write cut short by a full disk or a size limit often leaves the file with
+// no reason of its own (only Qt's generic "Unknown error", which is also all the encoder knows), so
+// then say what it most likely was.
+QString shortWriteReason(const QSaveFile& file) {
+    static const QString generic = QFile().errorString();
+    if (file.error() != QFileDevice::NoError && file.errorString() != generic)
+        return file.errorString();
+    return QStringLiteral(
+        "The file could not be written in full; the disk may be full or the file too large");
+}
+
 } // namespace
 
 QString proposedSaveName(const QString& sourcePath, const QString& lastName) {
@@ -103,7 +114,7 @@ WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& 
             buffer.setData(QByteArray());
             addTiffDescription(bytes, measurement.toUtf8());
             if (file.write(bytes) != bytes.size()) {
-                result.error = file.errorString();
+                result.error = shortWriteReason(file);
                 return result;
             }
         } else {
@@ -111,9 +122,7 @@ WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& 
             if (format == "png")
                 writer.setQuality(kPngQuality);
             if (!writer.write(image)) {
-                // A failed write of the file itself is the more telling reason.
-                result.error =
-                    file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+                result.error = shortWriteReason(file);
                 return result;
             }
         }

@@ -26,10 +26,10 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
-// One message: the fixed text of a failed save followed by the system's reason.
+// One message: the fixed text of a failed save followed by a reason that says something.
 bool isSaveError(const QStringList& messages) {
     return messages.size() == 1 && messages[0].startsWith(kSaveError) &&
-           messages[0].size() > kSaveError.size() + 2;
+           messages[0].size() > kSaveError.size() + 2 && !messages[0].endsWith("Unknown error");
 }
 
 QStringList entries(const QString& dir) {
