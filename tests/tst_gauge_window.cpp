@@ -10,54 +10,32 @@
 #include <QSlider>
 #include <QtTest>
 
-namespace {
+#include <functional>
 
-// A 649 x 606 photo fills the height of the 729 x 606 screen panel at its own size, so the photo
-// layer is 649 pixels wide like the worked example.
-QString workedPhoto() {
-    const QString path = tempDir() + QStringLiteral("/photo.png");
-    QImage photo(649, 606, QImage::Format_RGB32);
-    photo.fill(Qt::darkGray);
-    photo.save(path);
-    return path;
-}
-
-QImage overlayOf(TFormMain& w) {
-    return w.findChild<QLabel*>("imgLineas")->pixmap().toImage();
-}
-
-int opaquePixels(const QImage& image) {
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += qAlpha(image.pixel(x, y)) != 0;
-    return n;
-}
-
-} // namespace
+// The gauge centre on the 649 x 606 photo layer loaded below.
+const QPoint kC(324, 303);
 
 class TestGaugeWindow : public QObject {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
-    void toolPanelRedraws();
-    void spinFieldsReadTheirText();
+    void cleanup() { w.reset(); }
+    void toolPanel();
     void centreDrag();
-    void pressWithoutMovingKeepsTheCentre();
-    void guideLineDrag();
-    void sectorRayThroughZero();
-    void noDragWithoutPhoto();
+    void angleDrags();
 
 private:
     void load();
-    // The pointer at angle deg and distance r from the unrounded gauge centre, in layer pixels.
-    QPoint pointer(double deg, double r) const;
     QLabel* layer() const { return w->findChild<QLabel*>("imgLineas"); }
     QLabel* photoLayer() const { return w->findChild<QLabel*>("imgScreen"); }
+    QImage overlay() const { return layer()->pixmap().toImage(); }
     QSpinBox* spin(const char* name) const { return w->findChild<QSpinBox*>(name); }
     QString readout() const { return w->findChild<QLabel*>("SectorGrados")->text(); }
-    void hover(const QPoint& p) { QTest::mouseMove(layer(), p); }
+    // Moves the pointer and reads the angle field it drags.
+    int moveTo(const QPoint& p, const char* field) {
+        QTest::mouseMove(layer(), p);
+        return spin(field)->value();
+    }
 
     std::unique_ptr<TFormMain> w;
     RecordingSink sink;
@@ -70,64 +48,30 @@ void TestGaugeWindow::init() {
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
 }
 
-void TestGaugeWindow::cleanup() {
-    w.reset();
-}
-
+// A 649 x 606 photo fills the height of the 729 x 606 screen panel at its own size, so the photo
+// layer is 649 pixels wide like the worked example.
 void TestGaugeWindow::load() {
-    QVERIFY(w->openPhotoFile(workedPhoto()));
-    QCOMPARE(photoLayer()->size(), QSize(649, 606));
+    const QString path = tempDir() + QStringLiteral("/photo.png");
+    QImage photo(649, 606, QImage::Format_RGB32);
+    photo.fill(Qt::darkGray);
+    QVERIFY(photo.save(path));
+    QVERIFY(w->openPhotoFile(path));
     QCOMPARE(layer()->geometry(), photoLayer()->geometry());
+    QCOMPARE(overlay().size(), QSize(649, 606));
 }
 
-QPoint TestGaugeWindow::pointer(double deg, double r) const {
-    const QSize s = photoLayer()->size();
-    const double cx = s.width() / 2.0 + s.width() * double(w->CentreOffsetX);
-    const double cy = s.height() / 2.0 + s.height() * double(w->CentreOffsetY);
-    const double a = deg * M_PI / 180;
-    return QPoint(qRound(cx + r * std::cos(a)), qRound(cy - r * std::sin(a)));
-}
-
-void TestGaugeWindow::toolPanelRedraws() {
+void TestGaugeWindow::toolPanel() {
     load();
-    QImage before = overlayOf(*w);
-    QCOMPARE(before.size(), QSize(649, 606));
-    const auto changed = [&] {
-        const QImage now = overlayOf(*w);
-        const bool differs = now != before;
-        before = now;
-        return differs;
-    };
-    w->findChild<QSlider*>("tbRadio")->setValue(30);
-    QVERIFY(changed());
-    w->findChild<QCheckBox*>("GuiaMostrar")->click();
-    QVERIFY(changed());
-    spin("GuiaGrados")->setValue(40);
-    QVERIFY(changed());
-    w->findChild<QCheckBox*>("SectorMostrar")->click();
-    QVERIFY(changed());
-    spin("SectorIniGrados")->setValue(100);
-    QVERIFY(changed());
-    QCOMPARE(readout(), QStringLiteral("50"));
-    spin("SectorFinGrados")->setValue(120);
-    QVERIFY(changed());
-    QCOMPARE(readout(), QStringLiteral("20"));
-    spin("SectorFinGrados")->setValue(400); // set by the program: pulled into range
-    QCOMPARE(spin("SectorFinGrados")->value(), 360);
-    QCOMPARE(readout(), QStringLiteral("260"));
-}
-
-void TestGaugeWindow::spinFieldsReadTheirText() {
-    load();
-    auto* field = static_cast<SpinField*>(spin("SectorIniGrados"));
-    QVERIFY(qobject_cast<QSpinBox*>(field));
+    // A spin field's typed text is used at once, out of range too, and each keystroke redraws.
+    auto* field = qobject_cast<SpinField*>(spin("SectorIniGrados"));
+    QVERIFY(field);
     field->selectAll();
     QTest::keyClicks(field, QStringLiteral("400"));
-    QCOMPARE(field->fieldValue(), 400); // used as typed until the field is left
+    QCOMPARE(field->fieldValue(), 400);
     QCOMPARE(readout(), QStringLiteral("350"));
-    QTest::keyClicks(field, QStringLiteral("0")); // each keystroke redraws, out of range too
+    QTest::keyClicks(field, QStringLiteral("0"));
     QCOMPARE(readout(), QStringLiteral("3950"));
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason); // leaving the field pulls it into range
     QApplication::sendEvent(field, &out);
     QCOMPARE(field->text(), QStringLiteral("360"));
     QCOMPARE(readout(), QStringLiteral("310"));
@@ -137,102 +81,90 @@ void TestGaugeWindow::spinFieldsReadTheirText() {
     QCOMPARE(readout(), QStringLiteral("50"));
     QTest::keyClicks(field, QStringLiteral("x"));
     QCOMPARE(field->text(), QString());
+
+    const std::vector<std::function<void()>> changes{
+        [&] { w->findChild<QSlider*>("tbRadio")->setValue(30); },
+        [&] { w->findChild<QCheckBox*>("GuiaMostrar")->click(); },
+        [&] { spin("GuiaGrados")->setValue(40); },
+        [&] { w->findChild<QCheckBox*>("SectorMostrar")->click(); },
+        [&] { spin("SectorIniGrados")->setValue(100); },
+        [&] { spin("SectorFinGrados")->setValue(120); },
+    };
+    for (const auto& change : changes) {
+        const QImage before = overlay();
+        change();
+        QVERIFY(overlay() != before);
+    }
+    spin("SectorFinGrados")->setValue(400); // set by the program: pulled into range at once
+    QCOMPARE(spin("SectorFinGrados")->value(), 360);
+    QCOMPARE(readout(), QStringLiteral("260"));
 }
 
 void TestGaugeWindow::centreDrag() {
+    // Without a photo the hover runs but a press starts no drag.
+    const QPoint mid(photoLayer()->width() / 2, photoLayer()->height() / 2);
+    const QPoint start = layer()->pos();
+    QTest::mouseMove(layer(), mid);
+    QCOMPARE(w->grabTarget(), int(GrabCentre));
+    QTest::mousePress(layer(), Qt::LeftButton, {}, mid);
+    QVERIFY(!w->dragging());
+    QTest::mouseMove(layer(), mid + QPoint(50, 0));
+    QCOMPARE(layer()->pos(), start);
+    QTest::mouseRelease(layer(), Qt::LeftButton, {}, mid + QPoint(50, 0));
+    QCOMPARE(w->CentreOffsetX, 0.0f);
+
     load();
-    const QPoint centre = gaugeCentre(649, 606, 0.0f, 0.0f);
-    hover(centre);
+    QTest::mouseMove(layer(), kC);
     QCOMPARE(w->grabTarget(), int(GrabCentre));
     QCOMPARE(layer()->cursor().shape(), Qt::PointingHandCursor);
-    const int fullOverlay = opaquePixels(overlayOf(*w));
-
-    QTest::mousePress(layer(), Qt::LeftButton, {}, centre);
+    // Any button drags, showing only the centre mark; the layer follows the pointer.
+    QTest::mousePress(layer(), Qt::RightButton, {}, kC);
     QVERIFY(w->dragging());
-    QVERIFY(opaquePixels(overlayOf(*w)) < fullOverlay / 10); // only the centre mark moves
-    QTest::mouseMove(layer(), centre + QPoint(20, 0));
-    QTest::mouseMove(layer(), centre + QPoint(30, 0)); // in the layer's own, moved coordinates
+    QCOMPARE(overlay(), renderCentreMark(w->gaugeInputs()));
+    QTest::mouseMove(layer(), kC + QPoint(20, 0));
+    QTest::mouseMove(layer(), kC + QPoint(30, 0)); // in the layer's own, moved coordinates
     QCOMPARE(layer()->pos(), photoLayer()->pos() + QPoint(50, 0));
     QCOMPARE(w->CentreOffsetX, 0.0f); // set once, on release
-    QTest::mouseRelease(layer(), Qt::LeftButton, {}, centre);
-
+    QTest::mouseRelease(layer(), Qt::RightButton, {}, kC);
     QVERIFY(!w->dragging());
     QCOMPARE(w->CentreOffsetX, float(50.0 / 649));
     QCOMPARE(w->CentreOffsetY, 0.0f);
     QCOMPARE(layer()->geometry(), photoLayer()->geometry());
-    const QImage redrawn = overlayOf(*w);
-    QCOMPARE(redrawn.pixel(375, centre.y() + 10), qRgb(255, 255, 255)); // vertical stroke at 375
-    QCOMPARE(redrawn.pixel(373, centre.y() + 10), 0u);
-    QVERIFY(opaquePixels(redrawn) > fullOverlay / 2);
+    QCOMPARE(overlay().pixel(375, 313), qRgb(255, 255, 255)); // the vertical stroke at x 375
+    QCOMPARE(overlay().pixel(373, 313), 0u);
+    QCOMPARE(overlay(), renderOverlay(w->gaugeInputs()).image); // redrawn in full
 }
 
-void TestGaugeWindow::pressWithoutMovingKeepsTheCentre() {
-    load();
-    const QPoint centre = gaugeCentre(649, 606, 0.0f, 0.0f);
-    hover(centre);
-    QTest::mousePress(layer(), Qt::RightButton, {}, centre); // any button starts a drag
-    QVERIFY(w->dragging());
-    QTest::mouseRelease(layer(), Qt::RightButton, {}, centre);
-    QCOMPARE(w->CentreOffsetX, 0.0f);
-    QCOMPARE(w->CentreOffsetY, 0.0f);
-    QCOMPARE(overlayOf(*w), renderOverlay(w->gaugeInputs()).image); // redrawn in full
-}
-
-void TestGaugeWindow::guideLineDrag() {
+void TestGaugeWindow::angleDrags() {
     load();
     w->findChild<QCheckBox*>("GuiaMostrar")->click();
-    hover(pointer(15, 150));
-    QCOMPARE(w->grabTarget(), int(GrabGuide));
-    QCOMPARE(layer()->cursor().shape(), Qt::PointingHandCursor);
-    QTest::mousePress(layer(), Qt::LeftButton, {}, pointer(15, 150));
-    QTest::mouseMove(layer(), pointer(-30, 150)); // below the centre: the opposite inclination
-    QCOMPARE(spin("GuiaGrados")->value(), 150);
-    QCOMPARE(overlayOf(*w), renderOverlay(w->gaugeInputs()).image);
-    QTest::mouseMove(layer(), pointer(10, 900)); // outside the layer: the drag goes on
-    QCOMPARE(spin("GuiaGrados")->value(), 10);
-    QCOMPARE(w->grabTarget(), int(GrabGuide));
-    QTest::mouseRelease(layer(), Qt::LeftButton, {}, pointer(10, 900));
-    QCOMPARE(w->CentreOffsetX, 0.0f);
-    QCOMPARE(layer()->geometry(), photoLayer()->geometry());
-    hover(pointer(60, 150));
-    QCOMPARE(w->grabTarget(), int(GrabNone));
-    QCOMPARE(layer()->cursor().shape(), Qt::ArrowCursor);
-}
-
-void TestGaugeWindow::sectorRayThroughZero() {
-    load();
     w->findChild<QCheckBox*>("SectorMostrar")->click();
     spin("SectorIniGrados")->setValue(10);
-    hover(pointer(10, 200));
-    QCOMPARE(w->grabTarget(), int(GrabSectorStart));
-    QTest::mousePress(layer(), Qt::LeftButton, {}, pointer(10, 200));
-    QTest::mouseMove(layer(), pointer(-1, 200));
-    QCOMPARE(spin("SectorIniGrados")->value(), 359);
-    const QPoint centre(324, 303);                      // the unrounded centre is (324.5, 303)
-    QTest::mouseMove(layer(), centre + QPoint(201, 1)); // -0.29 degrees reads 359.71
-    QCOMPARE(spin("SectorIniGrados")->value(), 360);
-    QCOMPARE(readout(), QStringLiteral("310"));
-    QTest::mouseMove(layer(), centre + QPoint(201, -1));
-    QCOMPARE(spin("SectorIniGrados")->value(), 0);
-    QTest::mouseMove(layer(), pointer(1, 200));
-    QCOMPARE(spin("SectorIniGrados")->value(), 1);
-    QTest::mouseRelease(layer(), Qt::LeftButton, {}, pointer(1, 200));
-    QCOMPARE(readout(), QStringLiteral("49"));
-}
-
-void TestGaugeWindow::noDragWithoutPhoto() {
-    const QSize s = photoLayer()->size();
-    const QPoint centre(s.width() / 2, s.height() / 2);
-    const QPoint start = layer()->pos();
-    hover(centre); // the hover runs without a photo
-    QCOMPARE(w->grabTarget(), int(GrabCentre));
+    QTest::mouseMove(layer(), pointAt(kC, 15, 150));
+    QCOMPARE(w->grabTarget(), int(GrabGuide));
     QCOMPARE(layer()->cursor().shape(), Qt::PointingHandCursor);
-    QTest::mousePress(layer(), Qt::LeftButton, {}, centre);
-    QVERIFY(!w->dragging());
-    QTest::mouseMove(layer(), centre + QPoint(50, 0));
-    QCOMPARE(layer()->pos(), start);
-    QTest::mouseRelease(layer(), Qt::LeftButton, {}, centre + QPoint(50, 0));
+    QTest::mousePress(layer(), Qt::LeftButton, {}, pointAt(kC, 15, 150));
+    QCOMPARE(moveTo(pointAt(kC, -30, 150), "GuiaGrados"), 150); // below the centre: the opposite inclination
+    QCOMPARE(overlay(), renderOverlay(w->gaugeInputs()).image);
+    QCOMPARE(moveTo(pointAt(kC, 30, 900), "GuiaGrados"), 30); // outside the layer: the drag goes on
+    QTest::mouseRelease(layer(), Qt::LeftButton, {}, pointAt(kC, 30, 900));
     QCOMPARE(w->CentreOffsetX, 0.0f);
+    QCOMPARE(layer()->geometry(), photoLayer()->geometry());
+    QTest::mouseMove(layer(), pointAt(kC, 60, 150));
+    QCOMPARE(w->grabTarget(), int(GrabNone));
+    QCOMPARE(layer()->cursor().shape(), Qt::ArrowCursor);
+
+    // A sector ray dragged down through 0 degrees.
+    QTest::mouseMove(layer(), pointAt(kC, 10, 200));
+    QCOMPARE(w->grabTarget(), int(GrabSectorStart));
+    QTest::mousePress(layer(), Qt::LeftButton, {}, pointAt(kC, 10, 200));
+    QCOMPARE(moveTo(pointAt(kC, -1, 200), "SectorIniGrados"), 359);
+    QCOMPARE(moveTo(QPoint(525, 304), "SectorIniGrados"), 360); // from (324.5, 303): -0.29 reads 359.71
+    QCOMPARE(readout(), QStringLiteral("310"));
+    QCOMPARE(moveTo(QPoint(525, 302), "SectorIniGrados"), 0);
+    QCOMPARE(moveTo(pointAt(kC, 1, 200), "SectorIniGrados"), 1);
+    QTest::mouseRelease(layer(), Qt::LeftButton, {}, pointAt(kC, 1, 200));
+    QCOMPARE(readout(), QStringLiteral("49"));
 }
 
 QTEST_MAIN(TestGaugeWindow)
