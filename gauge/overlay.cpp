@@ -116,28 +116,18 @@ QRect textBox(const QFontMetrics& metrics, int x, int y, const QString& text) {
     return QRect(x - divTrunc(w, 2), y - divTrunc(h, 2), w, h);
 }
 
-// The overlay's own labels clear their box in the image directly: switching the painter's
-// composition mode twice per label cost as much as drawing the text.
-void drawLabel(QImage& image, QPainter& painter, const QFontMetrics& metrics, int x, int y,
-               const QString& text) {
-    const QRect box = textBox(metrics, x, y, text);
-    const QRect clipped = box & image.rect();
-    const qsizetype stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
-    QRgb* bits = reinterpret_cast<QRgb*>(image.bits());
-    for (int row = clipped.top(); row <= clipped.bottom(); ++row)
-        std::fill_n(bits + row * stride + clipped.left(), clipped.width(), 0u);
-    painter.drawText(box.left(), box.top() + metrics.ascent(), text);
-}
-
 } // namespace
 
-void DrawTextCentered(QPainter& painter, int x, int y, const QString& text) {
+// The box is cleared in the image directly: switching the painter's composition mode twice per
+// label cost as much as drawing the text.
+void DrawTextCentered(QImage& canvas, QPainter& painter, int x, int y, const QString& text) {
     const QFontMetrics metrics = painter.fontMetrics();
     const QRect box = textBox(metrics, x, y, text);
-    const QPainter::CompositionMode mode = painter.compositionMode();
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(box, Qt::transparent);
-    painter.setCompositionMode(mode);
+    const QRect clipped = box & canvas.rect();
+    const qsizetype stride = canvas.bytesPerLine() / qsizetype(sizeof(QRgb));
+    QRgb* bits = reinterpret_cast<QRgb*>(canvas.bits());
+    for (int row = clipped.top(); row <= clipped.bottom(); ++row)
+        std::fill_n(bits + row * stride + clipped.left(), clipped.width(), 0u);
     painter.drawText(box.left(), box.top() + metrics.ascent(), text);
 }
 
@@ -182,7 +172,6 @@ OverlayResult renderOverlay(const GaugeInputs& in) {
     drawCentreMark(painter, c, r.centre, s.angleColorLines);
 
     painter.setFont(overlayLabelFont(in.layer.width(), in.dpi));
-    const QFontMetrics metrics = painter.fontMetrics();
     for (const TemplateRay& ray : templateRays(c, r, s.angleStep)) {
         if (ray.penWidth == 1) {
             drawThinLine(image, ray.inner, ray.outer, pixelOf(s.angleColorLines));
@@ -192,19 +181,19 @@ OverlayResult renderOverlay(const GaugeInputs& in) {
         }
         if (!ray.text.isEmpty()) {
             setTextColour(painter, s.angleColorNumbers);
-            drawLabel(image, painter, metrics, ray.label.x(), ray.label.y(), ray.text);
+            DrawTextCentered(image, painter, ray.label.x(), ray.label.y(), ray.text);
         }
     }
     if (in.guideShown) {
         setTextColour(painter, s.refColor);
         const QPoint p = numberPoint(c, r.number, in.guide, 0.94);
-        drawLabel(image, painter, metrics, p.x(), p.y(), QString::number(in.guide));
+        DrawTextCentered(image, painter, p.x(), p.y(), QString::number(in.guide));
     }
     if (in.sectorShown) {
         setTextColour(painter, s.sectorColor);
         for (int a : {in.sectorStart, in.sectorEnd}) {
             const QPoint p = numberPoint(c, r.number, a, 0.88);
-            drawLabel(image, painter, metrics, p.x(), p.y(), QString::number(a));
+            DrawTextCentered(image, painter, p.x(), p.y(), QString::number(a));
         }
     }
     painter.end();

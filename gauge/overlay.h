@@ -43,5 +43,6 @@ QImage renderCentreMark(const GaugeInputs& in);
 // The numbers' font: the UI face at trunc(W / 100) points, unsmoothed; 0 points keeps the default size.
 QFont overlayLabelFont(int width, int dpi);
 
-// Draws text with its box centred on (x, y) over an opaque key-colour background.
-void DrawTextCentered(QPainter& painter, int x, int y, const QString& text);
+// Draws text in the painter's font and pen with its box centred on (x, y) over an opaque key-colour
+// (transparent) background. The painter draws on canvas.
+void DrawTextCentered(QImage& canvas, QPainter& painter, int x, int y, const QString& text);
