@@ -12,36 +12,21 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("en") << "en"
-                            << "Abrir imagen"
-                            << "Open image";
-        QTest::newRow("en_GB falls back to en") << "en_GB"
-                                                << "Abrir imagen"
-                                                << "Open image";
-        QTest::newRow("es has no catalogue") << "es"
-                                             << "Abrir imagen"
-                                             << "Abrir imagen";
-        QTest::newRow("fr_FR has none") << "fr_FR"
-                                        << "Abrir imagen"
-                                        << "Abrir imagen";
-        QTest::newRow("blanks are part of the text") << "en"
-                                                     << "  Tamaño del centro     "
-                                                     << "  Center size";
-        QTest::newRow("blanks must match") << "en"
-                                           << "Tamaño del centro"
-                                           << "Tamaño del centro";
-        QTest::newRow("eye label left") << "en"
-                                        << "OI"
-                                        << "OS";
-        QTest::newRow("delta") << "en"
-                               << "Delta: "
-                               << "Delta:";
-        QTest::newRow("unknown text") << "en"
-                                      << "Pelvanor v1.1"
-                                      << "Pelvanor v1.1";
-        QTest::newRow("two lines") << "en"
-                                   << "Ajustar a\r\nla página"
-                                   << "Ajust topage";
+        const char* rows[][3] = {
+            {"en", "Abrir imagen", "Open image"},
+            {"en_GB", "Abrir imagen", "Open image"}, // falls back to en
+            {"es", "Abrir imagen", "Abrir imagen"},  // no catalogue
+            {"fr_FR", "Abrir imagen", "Abrir imagen"},
+            {"en", "  Tamaño del centro     ", "  Center size"}, // blanks are part of the text
+            {"en", "Tamaño del centro", "Tamaño del centro"},
+            {"en", "OI", "OS"},
+            {"en", "Delta: ", "Delta:"},
+            {"en", "Pelvanor v1.1", "Pelvanor v1.1"},         // no entry
+            {"en", "Ajustar a\r\nla página", "Ajust topage"}, // carriage return left out of the look-up
+        };
+        for (const auto& row : rows)
+            QTest::addRow("%s %s", row[0], row[1])
+                << QString::fromUtf8(row[0]) << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]);
     }
     void lookUpByLanguage() {
         QFETCH(QString, language);
