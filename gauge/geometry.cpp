@@ -38,39 +38,33 @@ int thicknessPenWidth(int index) {
     }
 }
 
-std::vector<TemplateRay> templateRays(const QPoint& c, const GaugeRadii& radii, int step) {
+std::vector<TemplateDirection> templateDirections(int step) {
     const int s = step == 5 ? 5 : 10;
-    std::vector<TemplateRay> rays;
-    rays.reserve(4 * 90 / s);
-    for (int i = 0; i < 90 / s; ++i) {
-        const int theta = i * s;
-        const double rad = theta * M_PI / 180.0;
-        const double cosT = std::cos(rad);
-        const double sinT = std::sin(rad);
-        const int width = i == 0 ? 2 : 1;
+    std::vector<TemplateDirection> dirs;
+    dirs.reserve(4 * 90 / s);
+    for (int theta = 0; theta < 90; theta += s) {
+        const double c = std::cos(theta * M_PI / 180.0);
+        const double sn = std::sin(theta * M_PI / 180.0);
+        const bool axis = theta == 0;
         const bool numbered = theta % 10 == 0;
-        // The four rays of a pass at theta, theta + 180, theta + 90 and theta + 270, as offsets
-        // from the centre for a distance r.
-        const auto at = [&](int quarter, double r) {
-            const int rc = roundHalfEven(r * cosT);
-            const int rs = roundHalfEven(r * sinT);
-            switch (quarter) {
-            case 0:
-                return QPoint(c.x() + rc, c.y() - rs);
-            case 1:
-                return QPoint(c.x() - rc, c.y() + rs);
-            case 2:
-                return QPoint(c.x() - rs, c.y() - rc);
-            default:
-                return QPoint(c.x() + rs, c.y() + rc);
-            }
-        };
-        const QString texts[4] = {QString::number(theta), QString::number(theta == 0 ? 180 : theta),
-                                  QString::number(theta + 90), QString::number(theta + 90)};
-        for (int q = 0; q < 4; ++q)
-            rays.push_back({at(q, radii.centre), at(q, radii.reach), at(q, radii.number),
-                            numbered ? texts[q] : QString(), width});
+        const auto text = [numbered](int n) { return numbered ? QString::number(n) : QString(); };
+        dirs.push_back({c, sn, axis, text(theta)});
+        dirs.push_back({-c, -sn, axis, text(theta == 0 ? 180 : theta)});
+        dirs.push_back({-sn, c, axis, text(theta + 90)});
+        dirs.push_back({sn, -c, axis, text(theta + 90)});
     }
+    return dirs;
+}
+
+QPoint pointAlong(const QPoint& c, const TemplateDirection& d, double r) {
+    return QPoint(c.x() + roundHalfEven(r * d.cos), c.y() - roundHalfEven(r * d.sin));
+}
+
+std::vector<TemplateRay> templateRays(const QPoint& c, const GaugeRadii& radii, int step) {
+    std::vector<TemplateRay> rays;
+    for (const TemplateDirection& d : templateDirections(step))
+        rays.push_back({pointAlong(c, d, radii.centre), pointAlong(c, d, radii.reach),
+                        pointAlong(c, d, radii.number), d.text, d.axis ? 2 : 1});
     return rays;
 }
 

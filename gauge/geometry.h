@@ -29,7 +29,22 @@ int labelPointSize(int width);
 // Pen width of a thickness choice: "Fina" 3, "Mediana" 5, "Gruesa" 7; anything else draws thin.
 int thicknessPenWidth(int index);
 
-// One ray of the angle template with its number, in drawing order.
+// The direction of one template ray, shared by the screen and the composite: the point at
+// distance r is (cx + round(r * cos), cy - round(r * sin)). Rounding to nearest-even is symmetric,
+// so a ray opposite another mirrors its pixels exactly.
+struct TemplateDirection {
+    double cos = 1;
+    double sin = 0;
+    bool axis = false; // the rays at 0, 90, 180 and 270 degrees
+    QString text;      // its number on the 0..180 axis scale; empty when it carries none
+};
+// For step 10 or 5 (any other step as 10): four rays a pass, at theta, theta + 180, theta + 90
+// and theta + 270 for theta = 0, step, ... below 90; numbered at multiples of 10, by axis (both
+// ends of a diameter carry the same number, but 0 on the right and 180 on the left).
+std::vector<TemplateDirection> templateDirections(int step);
+QPoint pointAlong(const QPoint& c, const TemplateDirection& d, double r);
+
+// One ray of the screen template with its number, in drawing order.
 struct TemplateRay {
     QPoint inner; // at rC
     QPoint outer; // at rL
@@ -37,8 +52,7 @@ struct TemplateRay {
     QString text; // empty when the ray carries no number
     int penWidth; // 2 on the axes, 1 elsewhere
 };
-// The template for step 10 or 5 (any other step draws as 10): a ray every step degrees round the
-// circle, numbered by axis (0..180 on the upper half, 180 subtracted below) at multiples of 10.
+// The screen template: templateDirections between rC and rL, numbers at rN.
 std::vector<TemplateRay> templateRays(const QPoint& centre, const GaugeRadii& radii, int step);
 
 // Where the pointer at (x, y) on the overlay layer stands relative to the unrounded gauge centre.

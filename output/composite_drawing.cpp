@@ -1,5 +1,6 @@
 #include "output/composite_drawing.h"
 
+#include "gauge/geometry.h"
 #include "gauge/rounding.h"
 #include "imaging/imaging.h"
 
@@ -80,10 +81,10 @@ public:
     }
 
     // A number centred on a point of the gauge; the point is not rounded.
-    void number(double x, double y, int value, int fontPixels, const QColor& colour) {
+    void number(double x, double y, const QString& value, int fontPixels, const QColor& colour) {
         const QRectF box(x - kNumberBoxWidth / 2, y - kNumberBoxHeight / 2, kNumberBoxWidth,
                          kNumberBoxHeight);
-        text(box, QString::number(value), fontPixels, colour, true);
+        text(box, value, fontPixels, colour, true);
     }
 
     void fill(const QRectF& box, const QColor& colour) {
@@ -112,29 +113,19 @@ private:
 
 void addTemplate(Builder& b, const CompositeInputs& in, const CompositeLayout& g, const QColor& lines,
                  const QColor& numbers) {
-    const int step = in.settings.angleStep == 5 ? 5 : 10;
-    const int passes = divTrunc(90, step);
-    const int cx = g.cx, cy = g.cy, m = g.markRadius, L = g.reach;
-    const double B = g.numberRadius;
-    for (int k = 0; k < passes; ++k) {
-        const int a = k * step;
-        const double c = std::cos(a * kDegree), s = std::sin(a * kDegree);
-        const int width = k == 0 ? 4 : 2; // the axes at 0, 90, 180 and 270 degrees are bold
-        b.line(cx + roundHalfEven(m * c), cy - roundHalfEven(m * s), cx + roundHalfEven(L * c),
-               cy - roundHalfEven(L * s), lines, width);
-        b.line(cx - roundHalfEven(m * c), cy + roundHalfEven(m * s), cx - roundHalfEven(L * c),
-               cy + roundHalfEven(L * s), lines, width);
-        b.line(cx - roundHalfEven(m * s), cy - roundHalfEven(m * c), cx - roundHalfEven(L * s),
-               cy - roundHalfEven(L * c), lines, width);
-        b.line(cx + roundHalfEven(m * s), cy + roundHalfEven(m * c), cx + roundHalfEven(L * s),
-               cy + roundHalfEven(L * c), lines, width);
-        if (step == 10 || k % 2 == 0) {
-            // Numbered as axes 0..180: the lower half repeats the opposite direction's number.
-            b.number(cx + B * c, cy - B * s, a, g.numberFont, numbers);
-            b.number(cx - B * c, cy + B * s, k == 0 ? 180 : a, g.numberFont, numbers);
-            b.number(cx - B * s, cy - B * c, a + 90, g.numberFont, numbers);
-            b.number(cx + B * s, cy + B * c, a + 90, g.numberFont, numbers);
+    const QPoint c(g.cx, g.cy);
+    const std::vector<TemplateDirection> dirs = templateDirections(in.settings.angleStep);
+    // A pass is four rays; its numbers are drawn after its lines.
+    for (size_t pass = 0; pass < dirs.size(); pass += 4) {
+        for (size_t i = pass; i < pass + 4; ++i) {
+            const QPoint from = pointAlong(c, dirs[i], g.markRadius);
+            const QPoint to = pointAlong(c, dirs[i], g.reach);
+            b.line(from.x(), from.y(), to.x(), to.y(), lines, dirs[i].axis ? 4 : 2);
         }
+        for (size_t i = pass; i < pass + 4; ++i)
+            if (!dirs[i].text.isEmpty())
+                b.number(g.cx + g.numberRadius * dirs[i].cos, g.cy - g.numberRadius * dirs[i].sin,
+                         dirs[i].text, g.numberFont, numbers);
     }
 }
 
@@ -148,7 +139,7 @@ void addGuideAndSector(Builder& b, const CompositeInputs& in, const CompositeLay
         b.line(cx + roundHalfEven(L * c), cy - roundHalfEven(L * s), cx - roundHalfEven(L * c),
                cy + roundHalfEven(L * s), withTransparency(st.refColor, st.refTrans),
                penWidthForThickness(st.refWidth));
-        b.number(cx + g.guideRadius * c, cy - g.guideRadius * s, deg, g.numberFont, numbers);
+        b.number(cx + g.guideRadius * c, cy - g.guideRadius * s, QString::number(deg), g.numberFont, numbers);
     }
     if (in.sectorShown) {
         const QColor colour = withTransparency(st.sectorColor, st.sectorTrans);
@@ -156,7 +147,8 @@ void addGuideAndSector(Builder& b, const CompositeInputs& in, const CompositeLay
             const double c = std::cos(deg * kDegree), s = std::sin(deg * kDegree);
             b.line(cx, cy, cx + roundHalfEven(L * c), cy - roundHalfEven(L * s), colour,
                    penWidthForThickness(st.sectorWidth));
-            b.number(cx + g.sectorRadius * c, cy - g.sectorRadius * s, deg, g.numberFont, numbers);
+            b.number(cx + g.sectorRadius * c, cy - g.sectorRadius * s, QString::number(deg), g.numberFont,
+                     numbers);
         }
     }
 }
