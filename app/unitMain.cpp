@@ -123,7 +123,11 @@ bool TFormMain::openPhotoFile(const QString& path) {
     imaging::Decoded decoded = imaging::decodeFile(path);
     if (!decoded.ok()) {
         wait.release();
-        messages->message(this, QString::fromUtf8(kOpenError));
+        // The fixed headline; a folder, a FIFO or an oversized photo also says why below it.
+        QString text = QString::fromUtf8(kOpenError);
+        if (!decoded.detailForUser.isEmpty())
+            text += QStringLiteral("\n\n") + decoded.detailForUser;
+        messages->message(this, text);
         return false;
     }
     adoptPhoto(std::move(decoded.image), path);

@@ -1,6 +1,9 @@
 #include "imaging/imaging.h"
 
+#include "imaging/source_file.h"
+
 #include <QBuffer>
+#include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 
@@ -10,35 +13,70 @@ namespace imaging {
 
 namespace {
 
-Decoded decodeWith(QImageReader& reader) {
-    reader.setAutoTransform(true); // phone photos carry their orientation in EXIF
+Decoded failed(DecodeFailure failure, const QString& error, const QString& detailForUser = QString()) {
     Decoded result;
-    try {
-        QImage image = reader.read();
-        if (image.isNull()) {
-            result.error = reader.errorString();
-            return result;
-        }
-        image = copyToPhotoFormat(image);
-        if (image.isNull())
-            result.error = QStringLiteral("Not enough memory for the image");
-        result.image = std::move(image);
-    } catch (const std::bad_alloc&) {
-        result.image = QImage();
-        result.error = QStringLiteral("Not enough memory for the image");
-    }
+    result.failure = failure;
+    result.error = error;
+    result.detailForUser = detailForUser;
     return result;
 }
 
+// Refuses before decoding what Qt would reject with only "Unable to read image data".
+Decoded tooLarge(const QSize& size) {
+    Decoded result =
+        failed(DecodeFailure::TooLarge,
+               QStringLiteral("the image declares %1 x %2 pixels, beyond the %3 MB limit for a photo")
+                   .arg(size.width())
+                   .arg(size.height())
+                   .arg(kAllocationLimitMB),
+               QStringLiteral("La imagen declara %1 × %2 píxeles, más de lo que admite el límite de %3 MB.")
+                   .arg(size.width())
+                   .arg(size.height())
+                   .arg(kAllocationLimitMB));
+    result.declaredSize = size;
+    return result;
+}
+
+Decoded decodeWith(QImageReader& reader) {
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true); // phone photos carry their orientation in EXIF
+    try {
+        const QSize declared = reader.size();
+        if (declared.isValid() && !withinAllocationLimit(declared))
+            return tooLarge(declared);
+        QImage image = reader.read();
+        if (image.isNull())
+            return failed(DecodeFailure::Undecodable, reader.errorString());
+        image = copyToPhotoFormat(image);
+        if (image.isNull())
+            return failed(DecodeFailure::OutOfMemory, QStringLiteral("Not enough memory for the image"));
+        Decoded result;
+        result.image = std::move(image);
+        return result;
+    } catch (const std::bad_alloc&) {
+        return failed(DecodeFailure::OutOfMemory, QStringLiteral("Not enough memory for the image"));
+    }
+}
+
 } // namespace
+
+bool withinAllocationLimit(const QSize& size) {
+    const qint64 bytes = qint64(size.width()) * qint64(size.height()) * 4;
+    return bytes <= qint64(kAllocationLimitMB) * 1024 * 1024;
+}
 
 void configureDecoderLimits() {
     QImageReader::setAllocationLimit(kAllocationLimitMB);
 }
 
 Decoded decodeFile(const QString& path) {
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
+    OpenedSource source = openRegularFile(path);
+    if (source.kind == FileKind::Missing)
+        return failed(DecodeFailure::Unreadable, source.error);
+    if (source.kind != FileKind::Regular)
+        return failed(DecodeFailure::NotRegularFile, refusalReason(source.kind),
+                      refusalReasonEs(source.kind));
+    QImageReader reader(source.file.get());
     return decodeWith(reader);
 }
 
@@ -47,7 +85,6 @@ Decoded decodeBytes(const QByteArray& bytes) {
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
     return decodeWith(reader);
 }
 

@@ -10,9 +10,21 @@
 // Format_ARGB32_Premultiplied when they carry alpha: both keep QPainter and scaling on fast paths.
 namespace imaging {
 
+enum class DecodeFailure {
+    None,
+    Unreadable,     // missing, not permitted, or a read error
+    NotRegularFile, // a folder, FIFO, socket or device: refused before reading
+    TooLarge,       // the declared size is beyond the allocation limit
+    Undecodable,    // not an image, or a damaged one
+    OutOfMemory,
+};
+
 struct Decoded {
     QImage image;  // null on failure
-    QString error; // the reason when image is null
+    QString error; // the reason when image is null, in English
+    DecodeFailure failure = DecodeFailure::None;
+    QSize declaredSize;    // the size the file's header declares, when TooLarge
+    QString detailForUser; // a Spanish sentence for the message box, empty when the headline says it all
     bool ok() const { return !image.isNull(); }
 };
 
@@ -20,9 +32,12 @@ struct Decoded {
 void configureDecoderLimits();
 // Largest decoded image the program accepts, in megabytes of 32-bit pixels.
 constexpr int kAllocationLimitMB = 640;
+// Whether a photo of this size fits the limit once held as 32-bit pixels.
+bool withinAllocationLimit(const QSize& size);
 
 // Decodes by content (not by extension), applies any EXIF orientation, and returns the image in
-// the photo format. Never throws; running out of memory is reported as a failure.
+// the photo format. Never throws; running out of memory is reported as a failure. A path that is
+// not a regular file is refused before anything is read, so the call never blocks on it.
 Decoded decodeFile(const QString& path);
 Decoded decodeBytes(const QByteArray& bytes);
 

@@ -33,3 +33,11 @@ public:
 QString testData(const QString& name);
 // A fresh temporary folder for the calling test.
 QString tempDir();
+
+// A file system entry of the given kind inside dir: "fifo" (a named pipe nobody writes to), "socket"
+// (a bound Unix socket) or "folder"; returns its path.
+QString makeSpecialFile(const QString& dir, const QString& kind);
+// A BMP header that claims width x height pixels of 24 bits but carries no pixel data.
+QByteArray bmpHeaderClaiming(qint32 width, qint32 height);
+// Writes bytes to dir/name and returns the path.
+QString writeFile(const QString& dir, const QString& name, const QByteArray& bytes);

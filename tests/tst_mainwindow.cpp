@@ -257,24 +257,38 @@ private slots:
         QCOMPARE(screen()->pixmap().size(), screen()->size());
     }
 
+    // A special file or an oversized photo also says why, below the usual headline.
     void failedLoadsKeepEverything_data() {
-        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("drop");
         QTest::addColumn<QStringList>("messages");
-        const QStringList openError{"Error al abrir la imagen"};
+        const QString headline = "Error al abrir la imagen";
+        const QString dir = tempDir();
+        const QList<std::pair<QString, QString>> files{
+            {testData("no_such_file.jpg"), headline},
+            {testData("not_an_image.jpg"), headline},
+            {testData("empty.jpg"), headline},
+            {makeSpecialFile(dir, "folder"), headline + "\n\nEs una carpeta, no un archivo."},
+            {makeSpecialFile(dir, "fifo"),
+             headline + "\n\nEs una tubería con nombre (FIFO), no un archivo normal."},
+            {"/dev/zero", headline + "\n\nEs un dispositivo, no un archivo normal."},
+            {writeFile(dir, "huge.bmp", bmpHeaderClaiming(20000, 10000)),
+             headline +
+                 "\n\nLa imagen declara 20000 × 10000 píxeles, más de lo que admite el límite de 640 MB."},
+        };
         QTest::newRow("open cancelled") << QString() << false << QStringList();
-        for (const char* f : {"no_such_file.jpg", "not_an_image.jpg", "empty.jpg"}) {
-            QTest::addRow("open %s", f) << QString::fromLatin1(f) << false << openError;
-            QTest::addRow("drop %s", f) << QString::fromLatin1(f) << true << openError;
+        for (const auto& [path, message] : files) {
+            const QString name = QFileInfo(path).fileName();
+            QTest::addRow("open %s", qPrintable(name)) << path << false << QStringList{message};
+            QTest::addRow("drop %s", qPrintable(name)) << path << true << QStringList{message};
         }
     }
     void failedLoadsKeepEverything() {
-        QFETCH(QString, file);
+        QFETCH(QString, path);
         QFETCH(bool, drop);
         QFETCH(QStringList, messages);
         QVERIFY(open(testData("eye_600x400.jpg")));
         const auto before = snapshot();
-        const QString path = file.isEmpty() ? QString() : testData(file);
         drop ? dropFiles({path}) : void(open(path));
         QCOMPARE(sink.messages, messages);
         QVERIFY(snapshot() == before);

@@ -90,6 +90,14 @@ private slots:
             << QStringList{"/no/such/photo.jpg", "o.png"} << 1 << "/no/such/photo.jpg";
         QTest::newRow("not an image")
             << QStringList{testData("not_an_image.jpg"), "o.png"} << 1 << "not_an_image.jpg";
+        const QString dir = tempDir();
+        QTest::newRow("folder") << QStringList{makeSpecialFile(dir, "folder"), "o.png"} << 1 << "is a folder";
+        QTest::newRow("fifo") << QStringList{makeSpecialFile(dir, "fifo"), "o.png"} << 1
+                              << "named pipe (FIFO)";
+        QTest::newRow("device") << QStringList{"/dev/zero", "o.png"} << 1 << "is a device";
+        QTest::newRow("declared size beyond the limit")
+            << QStringList{writeFile(dir, "huge.bmp", bmpHeaderClaiming(20000, 10000)), "o.png"} << 1
+            << "declares 20000 x 10000 pixels, beyond the 640 MB limit";
         QTest::newRow("unwritable output") << QStringList{kPhoto, "missing/o.png"} << 1 << "missing/o.png";
         QTest::newRow("upper-case extension") << QStringList{kPhoto, "o.JPG"} << 2 << "o.JPG";
         QTest::newRow("size above range") << QStringList{"--size", "101", kPhoto, "o.png"} << 2 << "--size";
