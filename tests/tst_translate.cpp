@@ -5,6 +5,7 @@
 #include "output/composite.h"
 #include "output/unitPrintImage.h"
 #include "settings/unitOpciones.h"
+#include "testsupport.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -76,6 +77,11 @@ const char* const kEntries[][3] = {
     {"print", "Propiedades", "Properties"},
     {"settings", "Transparencia", "Transparency"},
     {"main", "grados", "degrees"},
+    {"",
+     "Todo |*.jpg;*.jpeg;*.png;*.bmp;*.tif|Archivos JPG|*.jpg|Archivos JPEG|*.jpeg|Archivos PNG|*.png|"
+     "Archivos BITMAP|*.bmp|Archivos TIF|*.tif",
+     "All |*.jpg;*.jpeg;*.png;*.bmp;*.tif|JPG files|*.jpg|JPEG files|*.jpeg|PNG files|*.png|"
+     "BITMAP files|*.bmp|TIF files|*.tif"},
 };
 
 // Texts of the windows that read the same in both languages and have no entry: blank titles,
@@ -272,24 +278,35 @@ private slots:
         QCOMPARE(editable->currentText(), QStringLiteral("Mediana"));
     }
 
-    // Message boxes keep the application title; Qt's own button follows the language.
-    void messageBoxes_data() {
+    // Message boxes keep the application title; Qt's own button and the file dialogs' types
+    // follow the flags.
+    void dialogsFollowTheFlags_data() {
         QTest::addColumn<QString>("flag");
         QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("firstTypes");
         QTest::newRow("gb") << "flag_gb"
-                            << "OK";
+                            << "OK"
+                            << "All (*.jpg *.jpeg *.png *.bmp *.tif);;JPG files (*.jpg)";
         QTest::newRow("es") << "flag_es"
-                            << "Aceptar";
+                            << "Aceptar"
+                            << "Todo (*.jpg *.jpeg *.png *.bmp *.tif);;Archivos JPG (*.jpg)";
         QTest::newRow("gb again") << "flag_gb"
-                                  << "OK";
+                                  << "OK"
+                                  << "All (*.jpg *.jpeg *.png *.bmp *.tif);;JPG files (*.jpg)";
     }
-    void messageBoxes() {
+    void dialogsFollowTheFlags() {
         QFETCH(QString, flag);
         QFETCH(QString, button);
+        QFETCH(QString, firstTypes);
+        ScriptedChooser chooser;
+        shared->main.setFileChooser(&chooser);
         QTest::mouseClick(shared->main.findChild<QWidget*>(flag), Qt::LeftButton);
         const auto seen = messageBox(&shared->main);
         QCOMPARE(seen.first, QStringLiteral("Pelvanor v1.1"));
         QCOMPARE(seen.second, button);
+        QTest::mouseClick(shared->main.findChild<QPushButton*>("btnImagenOpen"), Qt::LeftButton);
+        shared->main.setFileChooser(&qtFileChooser());
+        QVERIFY2(chooser.lastFilter.startsWith(firstTypes), qPrintable(chooser.lastFilter));
     }
 };
 
