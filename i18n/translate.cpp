@@ -77,9 +77,12 @@ void setLines(const ListEntry& list) {
     const int rows = std::min<int>(list.lines.size(), list.model->rowCount());
     for (int row = 0; row < rows; ++row) {
         const QString& line = list.lines.at(row);
+        if (line.isEmpty())
+            continue;
         const QModelIndex index = list.model->index(row, list.column);
-        if (!line.isEmpty() && index.data(Qt::DisplayRole).toString() != lookup(line))
-            list.model->setData(index, lookup(line), Qt::DisplayRole);
+        const QString translated = lookup(line);
+        if (index.data(Qt::DisplayRole).toString() != translated)
+            list.model->setData(index, translated, Qt::DisplayRole);
     }
 }
 

@@ -215,6 +215,8 @@ private slots:
                                   w.print.windowTitle()};
         QCOMPARE(english, (QStringList{"Open image", "Inclination", "Angles guide", "Settings", "Print"}));
 
+        for (const char* flag : {"flag_es", "flag_gb"})
+            QCOMPARE(w.main.findChild<QWidget*>(flag)->cursor().shape(), Qt::PointingHandCursor);
         QTest::mouseClick(w.main.findChild<QWidget*>("flag_es"), Qt::LeftButton);
         QCOMPARE(i18n::currentLanguage(), QStringLiteral("es"));
         for (QObject* window : w.all()) {
