@@ -52,50 +52,22 @@ private slots:
         QTest::addColumn<QString>("lang");
         QTest::addColumn<QString>("systemLocale");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("encoding dropped") << "en_GB.UTF-8"
-                                          << "es_ES"
-                                          << "en_GB";
-        QTest::newRow("LANG wins") << "fr_FR.UTF-8"
-                                   << "en_US"
-                                   << "fr_FR";
-        QTest::newRow("cut at the first dot") << "de_DE.ISO-8859-1.x"
-                                              << ""
-                                              << "de_DE";
-        QTest::newRow("empty LANG: system") << ""
-                                            << "en_GB"
-                                            << "en_GB";
-        QTest::newRow("Norwegian") << ""
-                                   << "no_NO"
-                                   << "nb_NO";
-        QTest::newRow("no system codes") << ""
-                                         << "C"
-                                         << "C";
+        const char* rows[][4] = {
+            {"encoding dropped", "en_GB.UTF-8", "es_ES", "en_GB"},
+            {"LANG wins", "fr_FR.UTF-8", "en_US", "fr_FR"},
+            {"cut at the first dot", "de_DE.ISO-8859-1.x", "", "de_DE"},
+            {"empty LANG: system", "", "en_GB", "en_GB"},
+            {"Norwegian", "", "no_NO", "nb_NO"},
+            {"no system codes", "", "C", "C"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]) << QString(row[3]);
     }
     void initialLanguage() {
         QFETCH(QString, lang);
         QFETCH(QString, systemLocale);
         QFETCH(QString, expected);
         QCOMPARE(i18n::languageCode(lang, systemLocale), expected);
-    }
-
-    // Qt's own texts follow: Spanish while no catalogue is found, Qt's English otherwise.
-    void toolkitTextsFollow_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("cancel");
-        QTest::newRow("es") << "es"
-                            << "Cancelar";
-        QTest::newRow("fr_FR") << "fr_FR"
-                               << "Cancelar";
-        QTest::newRow("en") << "en"
-                            << "Cancel";
-        QTest::newRow("en_GB") << "en_GB"
-                               << "Cancel";
-    }
-    void toolkitTextsFollow() {
-        QFETCH(QString, language);
-        QFETCH(QString, cancel);
-        i18n::SetLanguage(language);
-        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);
     }
 };
 

@@ -210,11 +210,6 @@ private slots:
             w.opciones.findChild<QComboBox*>(list)->setCurrentIndex(2);
         w.main.findChild<QRadioButton*>("rbOI")->setChecked(true);
         w.main.findChild<QLineEdit*>("Referencia")->setText(QStringLiteral("Ajustes"));
-        const QStringList english{textOf(&w.main, "btnImagenOpen"), textOf(&w.main, "Label6"),
-                                  textOf(&w.opciones, "GroupBox1", "title"), w.opciones.windowTitle(),
-                                  w.print.windowTitle()};
-        QCOMPARE(english, (QStringList{"Open image", "Inclination", "Angles guide", "Settings", "Print"}));
-
         for (const char* flag : {"flag_es", "flag_gb"})
             QCOMPARE(w.main.findChild<QWidget*>(flag)->cursor().shape(), Qt::PointingHandCursor);
         QTest::mouseClick(w.main.findChild<QWidget*>("flag_es"), Qt::LeftButton);
