@@ -30,11 +30,13 @@ struct TextEntry {
     QString text;
 };
 
-// An item list: one column of a model, as the list control that owns the model shows it.
+// An item list: one column of a model, as the list control that owns the model shows it. `shown`
+// holds each line as last translated, so a line the program has since replaced is left alone.
 struct ListEntry {
     QPointer<QAbstractItemModel> model;
     int column = 0;
     QStringList lines;
+    QStringList shown;
 };
 
 } // namespace
@@ -73,16 +75,18 @@ void setText(QObject* object, const char* property, const QString& text) {
         object->setProperty(property, text);
 }
 
-void setLines(const ListEntry& list) {
+void setLines(ListEntry& list) {
     const int rows = std::min<int>(list.lines.size(), list.model->rowCount());
     for (int row = 0; row < rows; ++row) {
         const QString& line = list.lines.at(row);
-        if (line.isEmpty())
-            continue;
         const QModelIndex index = list.model->index(row, list.column);
+        const QString current = index.data(Qt::DisplayRole).toString();
+        if (line.isEmpty() || current != list.shown.at(row))
+            continue;
         const QString translated = lookup(line);
-        if (index.data(Qt::DisplayRole).toString() != translated)
+        if (current != translated)
             list.model->setData(index, translated, Qt::DisplayRole);
+        list.shown[row] = translated;
     }
 }
 
@@ -107,9 +111,10 @@ void remember(TranslationRecord* record, QObject* object) {
             record->texts.append({object, property.name(), text});
     }
     if (QAbstractItemModel* model = itemList(object); model && model->rowCount() > 0) {
-        ListEntry list{model, listColumn(model), {}};
+        ListEntry list{model, listColumn(model), {}, {}};
         for (int row = 0; row < model->rowCount(); ++row)
             list.lines << model->index(row, list.column).data(Qt::DisplayRole).toString();
+        list.shown = list.lines;
         record->lists.append(list);
     }
 }
@@ -131,7 +136,7 @@ void TranslateComponent(QObject* window) {
 
     for (const TextEntry& entry : record->texts)
         setText(entry.object, entry.property.constData(), lookup(entry.text));
-    for (const ListEntry& list : record->lists) {
+    for (ListEntry& list : record->lists) {
         setLines(list);
         showSelectedLine(list);
     }
@@ -161,7 +166,7 @@ void RetranslateComponent(QObject* window) {
             setText(entry.object, entry.property.constData(), lookup(entry.text));
     }
 
-    for (const ListEntry& list : record->lists) {
+    for (ListEntry& list : record->lists) {
         if (!list.model)
             continue;
         if (!hasEntries(list.lines, language).contains(true) &&
