@@ -16,6 +16,10 @@ struct Circle {
 // The circle through three points; none when they are (nearly) on one line.
 std::optional<Circle> circleThrough(const QPointF& a, const QPointF& b, const QPointF& c);
 
+// The algebraic least-squares circle (Kasa's): quick, and close to the geometric one when the points
+// lie near a circle all round.
+std::optional<Circle> fitCircleLeastSquares(const std::vector<QPointF>& points);
+
 struct RobustCircle {
     Circle circle;
     double scale = 0;          // robust spread of the distances to the outline (MAD-based)

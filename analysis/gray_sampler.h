@@ -36,6 +36,8 @@ public:
 private:
     float at(int x, int y) const;
     QImage image; // shares the photo's pixels when they are 32-bit already
+    const uchar* bits = nullptr;
+    qsizetype stride = 0;
 };
 
 // The reduction factor that brings the longer side of a photo to about targetSide pixels.

@@ -92,7 +92,7 @@ std::vector<RayEdges> castRays(const ReducedGray& image, const QPointF& origin, 
 }
 
 int countSupport(const std::vector<RayEdges>& rays, const QPointF& origin, const Circle& circle, int sign,
-                 std::vector<QPointF>* points) {
+                 std::vector<QPointF>* points, int stride) {
     const double ox = circle.centre.x() - origin.x(), oy = circle.centre.y() - origin.y();
     const double base = circle.radius * circle.radius - ox * ox - oy * oy;
     if (base <= 0)
@@ -100,7 +100,8 @@ int countSupport(const std::vector<RayEdges>& rays, const QPointF& origin, const
     // Loose enough for a slightly oval outline, tight enough to keep unrelated edges out.
     const double tolerance = std::max(1.5, 0.045 * circle.radius);
     int count = 0;
-    for (const RayEdges& ray : rays) {
+    for (size_t i = 0; i < rays.size(); i += stride) {
+        const RayEdges& ray = rays[i];
         const double b = ox * ray.cos + oy * ray.sin;
         const double t = b + std::sqrt(base + b * b); // where the ray leaves the circle
         if (t > ray.length + tolerance)

@@ -28,9 +28,9 @@ struct RayEdges {
 std::vector<RayEdges> castRays(const ReducedGray& image, const QPointF& origin, int rayCount);
 
 // How many rays have an edge of the given sign where they cross the circle, which must enclose the
-// origin; the matching edge points are appended to points when given.
+// origin; the matching edge points are appended to points when given. Looks at every stride-th ray.
 int countSupport(const std::vector<RayEdges>& rays, const QPointF& origin, const Circle& circle, int sign,
-                 std::vector<QPointF>* points);
+                 std::vector<QPointF>* points, int stride = 1);
 
 // On rayCount rays from the circle's centre, the strongest edge of the given sign within band of its
 // radius, located to a fraction of a pixel; smoothing is the half-width of the difference used.

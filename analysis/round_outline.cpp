@@ -41,11 +41,13 @@ bool polish(const std::vector<RayEdges>& rays, const QPointF& origin, Hypothesis
         countSupport(rays, origin, h.circle, h.sign, &points);
         if (points.size() < 6)
             return false;
-        const Circle refined = fitCircleRobust(points, h.circle).circle;
-        const QPointF d = refined.centre - origin;
-        if (!(refined.radius > 4) || std::hypot(d.x(), d.y()) > refined.radius - 1)
+        const auto refined = fitCircleLeastSquares(points);
+        if (!refined)
             return false;
-        h.circle = refined;
+        const QPointF d = refined->centre - origin;
+        if (!(refined->radius > 4) || std::hypot(d.x(), d.y()) > refined->radius - 1)
+            return false;
+        h.circle = *refined;
         h.support = countSupport(rays, origin, h.circle, h.sign, nullptr);
     }
     return true;
@@ -61,7 +63,7 @@ std::vector<Hypothesis> candidateOutlines(const std::vector<RayEdges>& rays, con
         state = state * 1664525u + 1013904223u;
         return int((state >> 8) % uint32_t(bound));
     };
-    for (int it = 0; it < 3000; ++it) {
+    for (int it = 0; it < 2000; ++it) {
         const int i = next(n);
         const RayEdges& ri = rays[i];
         if (ri.edges.empty())
@@ -72,19 +74,23 @@ std::vector<Hypothesis> candidateOutlines(const std::vector<RayEdges>& rays, con
         bool ok = true;
         for (int k = 1; k < 3 && ok; ++k) {
             const RayEdges& rk = rays[(i + k * n / 3 + next(n / 6 + 1) - n / 12 + n) % n];
-            std::vector<const Edge*> same;
+            const Edge* same[4];
+            int count = 0;
             for (const Edge& e : rk.edges)
-                if ((e.strength > 0) == (sign > 0))
-                    same.push_back(&e);
-            ok = !same.empty();
+                if ((e.strength > 0) == (sign > 0) && count < 4)
+                    same[count++] = &e;
+            ok = count > 0;
             if (ok)
-                pts[k] = rk.pointAt(origin, same[next(int(same.size()))]->r);
+                pts[k] = rk.pointAt(origin, same[next(count)]->r);
         }
         if (!ok)
             continue;
         const auto c = circleThrough(pts[0], pts[1], pts[2]);
         if (!c || c->radius < 4 ||
             std::hypot(c->centre.x() - origin.x(), c->centre.y() - origin.y()) > c->radius - 1)
+            continue;
+        // A quick look at every fourth ray turns most chance circles away.
+        if (countSupport(rays, origin, *c, sign, nullptr, 4) * 4 < minSupport * 3 / 4)
             continue;
         Hypothesis h{*c, sign, countSupport(rays, origin, *c, sign, nullptr), {}};
         // Circles close to one already polished are not polished again; a looser match merges
@@ -168,8 +174,8 @@ FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int fa
     FineFit out;
     const int half = std::max(1, factor / 2);
     for (int pass = 0; pass < kFinePasses; ++pass) {
-        const double band = pass == 0 ? std::max(3.0 * factor, 0.08 * circle.radius)
-                                      : std::max(2.0 + 2 * half, 0.06 * circle.radius);
+        const double band = pass == 0 ? std::max(3.0 * factor, 0.06 * circle.radius)
+                                      : std::max(2.0 + 2 * half, 0.04 * circle.radius);
         out.points = edgesAcrossCircle(photo, circle, sign, kFineRays, band, half);
         if (out.points.size() < 6)
             return out;

@@ -161,10 +161,12 @@ SyntheticEye makeSyntheticEye(const EyeSpec& s) {
         p.drawEllipse(s.limbusCentre + QPointF(std::cos(a), std::sin(a)) * r, R * 0.03 * (1 + u(rng)),
                       R * 0.02);
     }
-    p.setBrush(Qt::NoBrush); // darker limbal ring
-    p.setPen(QPen(QColor(0, 0, 0, 70), R * 0.07));
-    p.drawPath(ellipsePath(s.limbusCentre, R - R * 0.035, minor - R * 0.035, s.tiltDegrees));
+    QRadialGradient ring(s.limbusCentre, R); // the iris darkens gradually towards the limbus
+    ring.setColorAt(0.75, QColor(0, 0, 0, 0));
+    ring.setColorAt(1.0, QColor(0, 0, 0, 90));
     p.setPen(Qt::NoPen);
+    p.setBrush(ring);
+    p.drawPath(limbus);
     p.setBrush(QColor(22, 18, 18));
     p.drawPath(ellipsePath(eye.pupilCentre, eye.pupilRadius * 2 / (1 + s.roundness),
                            eye.pupilRadius * 2 * s.roundness / (1 + s.roundness), s.tiltDegrees));

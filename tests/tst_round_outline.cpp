@@ -73,6 +73,9 @@ void TestRoundOutline::eyes_data() {
     s = eye(QSize(816, 1224), {0.5, 0.35}, 0.35);
     s.pupilRatio = 0.5, s.roundness = 0.95, s.tiltDegrees = 80, s.jpegQuality = 60, s.seed = 4;
     QTest::newRow("1 MP portrait, wide pupil, strong compression") << s;
+    s = eye(mp1, {0.45, 0.5}, 0.25);
+    s.iris = QColor(55, 38, 28), s.lidCover = 0.1, s.seed = 8;
+    QTest::newRow("1 MP, dark brown iris: a faint pupil edge") << s;
     s = eye(mp6, {0.45, 0.55}, 0.28);
     s.lidCover = 0.15, s.roundness = 0.94, s.iris = QColor(90, 100, 60), s.blur = 1.5, s.seed = 5;
     QTest::newRow("6 MP, green iris, more blur") << s;
