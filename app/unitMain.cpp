@@ -20,6 +20,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
@@ -84,6 +85,7 @@ void TFormMain::FormCreate() {
     ui->flag_gb->setPixmap(QPixmap(QStringLiteral(":/pictures/flag_gb.jpg")));
     ui->imgLineas->setMouseTracking(true);
     ui->imgLineas->raise();
+    setupPrecisePlacement();
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
                        static_cast<QObject*>(ui->pnlTools), static_cast<QObject*>(ui->Image1),
@@ -246,6 +248,9 @@ void TFormMain::flag_gbClick() {
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui->imgLineas)
         return overlayPointerEvent(event) || QWidget::eventFilter(watched, event);
+    if (watched == ui->pnlScreen && event->type() == QEvent::KeyPress &&
+        gaugeKeyPress(static_cast<QKeyEvent*>(event)))
+        return true;
     if (event->type() == QEvent::Resize) {
         if (watched == ui->pnlScreen) {
             pnlScreenResize();

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "gauge/gauge_history.h"
 #include "gauge/overlay.h"
 
 #include <QImage>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TFormMain;
@@ -14,7 +16,10 @@ class FileChooser;
 class MessageSink;
 class TPrintImage;
 class TformOpciones;
+class QKeyEvent;
+class QLabel;
 class QMouseEvent;
+class QUndoStack;
 struct CompositeInputs;
 struct CompositeResult;
 
@@ -46,6 +51,8 @@ public:
     // The controls and settings a redraw reads, as they stand now; the composite reads the same.
     GaugeInputs gaugeInputs() const;
     int grabTarget() const { return GrabTarget; }
+    // Pointer and key changes of the gauge, for Ctrl+Z and Ctrl+Shift+Z.
+    QUndoStack* gaugeHistory() const { return gaugeUndo; }
     bool dragging() const { return Dragging; }
 
     // The composite of the current state at the photo's resolution, and the values it is made
@@ -115,4 +122,18 @@ private:
     int overlayRedraws = 0;
 
     QString lastSaveName; // what the save dialog last held: the last choice, or the last proposal
+
+    // Precise placement (unitMain_precise.cpp): centring on a round outline, arrow-key nudges,
+    // the gauge's undo history and the loupe shown while dragging.
+    void setupPrecisePlacement();
+    void imgLineasDoubleClick(QMouseEvent* event);
+    bool gaugeKeyPress(QKeyEvent* event);
+    GaugePlacement gaugePlacement() const;
+    void applyGaugePlacement(const GaugePlacement& placement);
+    void recordGaugeChange(const GaugePlacement& before);
+    void showLoupe(const QPointF& globalPos);
+    void hideLoupe();
+    QUndoStack* gaugeUndo = nullptr;
+    QLabel* loupe = nullptr;
+    std::optional<GaugePlacement> dragStart; // the placement when the current drag began
 };
