@@ -152,26 +152,78 @@ RobustCircle fitCircleRobust(const std::vector<QPointF>& points, const Circle& s
     return out;
 }
 
+namespace {
+
+// The eigenvector of m for which the conic is an ellipse (4ac - b^2 > 0), each found as the cross
+// product of the best-conditioned pair of rows of m - lambda I.
+std::optional<Vec3> ellipticEigenvector(const Mat3& m) {
+    const double tr = m[0][0] + m[1][1] + m[2][2];
+    const double minors = m[0][0] * m[1][1] - m[0][1] * m[1][0] + m[0][0] * m[2][2] - m[0][2] * m[2][0] +
+                          m[1][1] * m[2][2] - m[1][2] * m[2][1];
+    std::optional<Vec3> found;
+    for (double lambda : cubicRoots(-tr, minors, -det3(m))) {
+        Mat3 a = m;
+        for (int i = 0; i < 3; ++i)
+            a[i][i] -= lambda;
+        Vec3 v{};
+        double bestNorm = 0;
+        for (int p = 0; p < 3; ++p) {
+            const auto& r1 = a[p];
+            const auto& r2 = a[(p + 1) % 3];
+            const Vec3 c{r1[1] * r2[2] - r1[2] * r2[1], r1[2] * r2[0] - r1[0] * r2[2],
+                         r1[0] * r2[1] - r1[1] * r2[0]};
+            const double norm = std::abs(c[0]) + std::abs(c[1]) + std::abs(c[2]);
+            if (norm > bestNorm) {
+                bestNorm = norm;
+                v = c;
+            }
+        }
+        if (bestNorm > 0 && 4 * v[0] * v[2] - v[1] * v[1] > 0)
+            found = v;
+    }
+    return found;
+}
+
+// Centre and semi-axes of the conic k (in coordinates (p - origin) / scale); none unless an ellipse.
+std::optional<Ellipse> ellipseFromConic(const double (&k)[6], const QPointF& origin, double scale) {
+    const double A = k[0], B = k[1], C = k[2], D = k[3], E = k[4], F = k[5];
+    const double den = 4 * A * C - B * B;
+    const double x0 = (B * E - 2 * C * D) / den;
+    const double y0 = (B * D - 2 * A * E) / den;
+    const double F0 = A * x0 * x0 + B * x0 * y0 + C * y0 * y0 + D * x0 + E * y0 + F;
+    const double mean = (A + C) / 2, diff = std::hypot((A - C) / 2, B / 2);
+    const double l1 = mean - diff, l2 = mean + diff;
+    if (!(den > 0) || !(l1 * l2 > 0) || !(-F0 / l1 > 0) || !(-F0 / l2 > 0))
+        return std::nullopt;
+    Ellipse e;
+    std::copy(k, k + 6, e.conic);
+    e.origin = origin;
+    e.scale = scale;
+    e.centre = origin + QPointF(x0, y0) * scale;
+    e.major = std::sqrt(-F0 / l1) * scale;
+    e.minor = std::sqrt(-F0 / l2) * scale;
+    if (e.major < e.minor)
+        std::swap(e.major, e.minor);
+    return e;
+}
+
+} // namespace
+
 // Halir and Flusser's numerically stable form of the direct ellipse fit, on centred and scaled points.
 std::optional<Ellipse> fitEllipse(const std::vector<QPointF>& points) {
     if (points.size() < 6)
         return std::nullopt;
-    double mx = 0, my = 0;
-    for (const QPointF& p : points) {
-        mx += p.x();
-        my += p.y();
-    }
-    mx /= points.size();
-    my /= points.size();
+    QPointF mean(0, 0);
+    for (const QPointF& p : points)
+        mean += p / double(points.size());
     double s = 0;
     for (const QPointF& p : points)
-        s += std::hypot(p.x() - mx, p.y() - my);
-    s = s / points.size();
+        s += std::hypot(p.x() - mean.x(), p.y() - mean.y()) / points.size();
     if (!(s > 0))
         return std::nullopt;
-    Mat3 S1{}, S2{}, S3{};
+    Mat3 S1{}, S2{}, S3{}; // scatter of the quadratic and the linear terms
     for (const QPointF& p : points) {
-        const double x = (p.x() - mx) / s, y = (p.y() - my) / s;
+        const double x = (p.x() - mean.x()) / s, y = (p.y() - mean.y()) / s;
         const Vec3 d1{x * x, x * y, y * y}, d2{x, y, 1};
         for (int a = 0; a < 3; ++a)
             for (int b = 0; b < 3; ++b) {
@@ -183,12 +235,12 @@ std::optional<Ellipse> fitEllipse(const std::vector<QPointF>& points) {
     const auto S3inv = inverse3(S3);
     if (!S3inv)
         return std::nullopt;
-    Mat3 T{}; // T = -S3^-1 S2^T
+    Mat3 T{};    // T = -S3^-1 S2^T: the linear terms that go with given quadratic ones
+    Mat3 M = S1; // S1 + S2 T, then premultiplied by the inverse of the constraint matrix
     for (int a = 0; a < 3; ++a)
         for (int b = 0; b < 3; ++b)
             for (int k = 0; k < 3; ++k)
                 T[a][b] -= (*S3inv)[a][k] * S2[b][k];
-    Mat3 M = S1; // S1 + S2 T, then premultiplied by the inverse of the constraint matrix
     for (int a = 0; a < 3; ++a)
         for (int b = 0; b < 3; ++b)
             for (int k = 0; k < 3; ++k)
@@ -196,57 +248,13 @@ std::optional<Ellipse> fitEllipse(const std::vector<QPointF>& points) {
     const Mat3 Mc{{{M[2][0] / 2, M[2][1] / 2, M[2][2] / 2},
                    {-M[1][0], -M[1][1], -M[1][2]},
                    {M[0][0] / 2, M[0][1] / 2, M[0][2] / 2}}};
-    const double tr = Mc[0][0] + Mc[1][1] + Mc[2][2];
-    const double minors = Mc[0][0] * Mc[1][1] - Mc[0][1] * Mc[1][0] + Mc[0][0] * Mc[2][2] -
-                          Mc[0][2] * Mc[2][0] + Mc[1][1] * Mc[2][2] - Mc[1][2] * Mc[2][1];
-    std::optional<Vec3> best;
-    for (double lambda : cubicRoots(-tr, minors, -det3(Mc))) {
-        // An eigenvector: the cross product of two rows of Mc - lambda I (the best-conditioned pair).
-        Mat3 A = Mc;
-        for (int i = 0; i < 3; ++i)
-            A[i][i] -= lambda;
-        Vec3 v{};
-        double bestNorm = 0;
-        for (int p = 0; p < 3; ++p) {
-            const auto& r1 = A[p];
-            const auto& r2 = A[(p + 1) % 3];
-            const Vec3 c{r1[1] * r2[2] - r1[2] * r2[1], r1[2] * r2[0] - r1[0] * r2[2],
-                         r1[0] * r2[1] - r1[1] * r2[0]};
-            const double norm = std::abs(c[0]) + std::abs(c[1]) + std::abs(c[2]);
-            if (norm > bestNorm) {
-                bestNorm = norm;
-                v = c;
-            }
-        }
-        if (bestNorm > 0 && 4 * v[0] * v[2] - v[1] * v[1] > 0)
-            best = v;
-    }
-    if (!best)
+    const auto a1 = ellipticEigenvector(Mc);
+    if (!a1)
         return std::nullopt;
-    const Vec3 a1 = *best;
-    Vec3 a2{};
+    double k[6] = {(*a1)[0], (*a1)[1], (*a1)[2]};
     for (int a = 0; a < 3; ++a)
-        a2[a] = T[a][0] * a1[0] + T[a][1] * a1[1] + T[a][2] * a1[2];
-    const double A = a1[0], B = a1[1], C = a1[2], D = a2[0], E = a2[1], F = a2[2];
-    const double den = 4 * A * C - B * B;
-    const double x0 = (B * E - 2 * C * D) / den;
-    const double y0 = (B * D - 2 * A * E) / den;
-    const double F0 = A * x0 * x0 + B * x0 * y0 + C * y0 * y0 + D * x0 + E * y0 + F;
-    const double mean = (A + C) / 2, diff = std::hypot((A - C) / 2, B / 2);
-    const double l1 = mean - diff, l2 = mean + diff;
-    if (!(l1 * l2 > 0) || !(-F0 / l1 > 0) || !(-F0 / l2 > 0))
-        return std::nullopt;
-    Ellipse e;
-    const double coefficients[6] = {A, B, C, D, E, F};
-    std::copy(coefficients, coefficients + 6, e.conic);
-    e.origin = QPointF(mx, my);
-    e.scale = s;
-    e.centre = QPointF(mx + x0 * s, my + y0 * s);
-    e.major = std::sqrt(-F0 / l1) * s;
-    e.minor = std::sqrt(-F0 / l2) * s;
-    if (e.major < e.minor)
-        std::swap(e.major, e.minor);
-    return e;
+        k[3 + a] = T[a][0] * (*a1)[0] + T[a][1] * (*a1)[1] + T[a][2] * (*a1)[2];
+    return ellipseFromConic(k, mean, s);
 }
 
 double Ellipse::distance(const QPointF& p) const {

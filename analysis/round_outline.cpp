@@ -15,10 +15,10 @@ constexpr double kMinCoverage = 0.6;   // share of the outline's directions wher
 constexpr double kMinAgreement = 0.45; // share of the fine rays whose edge must lie on it
 constexpr double kMaxGapDegrees = 150; // largest arc the outline may be hidden on
 
-// Circles through three edges of one polarity on rays about 120 degrees apart, drawn from a
-// deterministic random sequence so that the result repeats. Circles that enough rays agree on are
-// grouped by place and size, keeping the best of each group; the smallest group wins, since the
-// outline wanted is the innermost one around the point (the pupil before the limbus).
+// A candidate outline: circles through three edges of one direction on rays from the point, polished
+// on the edges that agree with them and kept when the grey level steps across them most of the way
+// round. Candidates are grouped by place and size and tried innermost first, since the outline
+// wanted is the innermost one around the point (the pupil before the limbus).
 struct Hypothesis {
     Circle circle;
     int sign = 0;
@@ -53,50 +53,62 @@ bool polish(const std::vector<RayEdges>& rays, const QPointF& origin, Hypothesis
     return true;
 }
 
+// A deterministic random sequence, so that a search repeats exactly.
+class Draw {
+public:
+    int below(int bound) {
+        state = state * 1664525u + 1013904223u;
+        return int((state >> 8) % uint32_t(bound));
+    }
+
+private:
+    uint32_t state = 0x9e3779b9u;
+};
+
+// The circle through one edge of each of three rays about 120 degrees apart, all of one direction;
+// none when a ray has no such edge or the circle does not enclose the origin.
+std::optional<Hypothesis> drawCircle(const std::vector<RayEdges>& rays, const QPointF& origin, Draw& draw) {
+    const int n = int(rays.size());
+    const int i = draw.below(n);
+    if (rays[i].edges.empty())
+        return std::nullopt;
+    const Edge& first = rays[i].edges[draw.below(int(rays[i].edges.size()))];
+    const int sign = first.strength > 0 ? 1 : -1;
+    QPointF pts[3] = {rays[i].pointAt(origin, first.r)};
+    for (int k = 1; k < 3; ++k) {
+        const RayEdges& ray = rays[(i + k * n / 3 + draw.below(n / 6 + 1) - n / 12 + n) % n];
+        const Edge* same[4];
+        int count = 0;
+        for (const Edge& e : ray.edges)
+            if ((e.strength > 0) == (sign > 0) && count < 4)
+                same[count++] = &e;
+        if (count == 0)
+            return std::nullopt;
+        pts[k] = ray.pointAt(origin, same[draw.below(count)]->r);
+    }
+    const auto c = circleThrough(pts[0], pts[1], pts[2]);
+    if (!c || c->radius < 4 ||
+        std::hypot(c->centre.x() - origin.x(), c->centre.y() - origin.y()) > c->radius - 1)
+        return std::nullopt;
+    return Hypothesis{*c, sign, 0, {}};
+}
+
 std::vector<Hypothesis> candidateOutlines(const std::vector<RayEdges>& rays, const QPointF& origin,
                                           const ReducedGray& image) {
     const int minSupport = int(rays.size()) / 4;
     std::vector<Hypothesis> groups, seen; // seen: every polished circle, kept or not
-    const int n = int(rays.size());
-    uint32_t state = 0x9e3779b9u;
-    const auto next = [&state](int bound) {
-        state = state * 1664525u + 1013904223u;
-        return int((state >> 8) % uint32_t(bound));
-    };
+    Draw draw;
     for (int it = 0; it < 2000; ++it) {
-        const int i = next(n);
-        const RayEdges& ri = rays[i];
-        if (ri.edges.empty())
-            continue;
-        const Edge& ei = ri.edges[next(int(ri.edges.size()))];
-        const int sign = ei.strength > 0 ? 1 : -1;
-        QPointF pts[3] = {ri.pointAt(origin, ei.r)};
-        bool ok = true;
-        for (int k = 1; k < 3 && ok; ++k) {
-            const RayEdges& rk = rays[(i + k * n / 3 + next(n / 6 + 1) - n / 12 + n) % n];
-            const Edge* same[4];
-            int count = 0;
-            for (const Edge& e : rk.edges)
-                if ((e.strength > 0) == (sign > 0) && count < 4)
-                    same[count++] = &e;
-            ok = count > 0;
-            if (ok)
-                pts[k] = rk.pointAt(origin, same[next(count)]->r);
-        }
-        if (!ok)
-            continue;
-        const auto c = circleThrough(pts[0], pts[1], pts[2]);
-        if (!c || c->radius < 4 ||
-            std::hypot(c->centre.x() - origin.x(), c->centre.y() - origin.y()) > c->radius - 1)
-            continue;
+        auto drawn = drawCircle(rays, origin, draw);
         // A quick look at every fourth ray turns most chance circles away.
-        if (countSupport(rays, origin, *c, sign, nullptr, 4) * 4 < minSupport * 3 / 4)
+        if (!drawn ||
+            countSupport(rays, origin, drawn->circle, drawn->sign, nullptr, 4) * 4 < minSupport * 3 / 4)
             continue;
-        Hypothesis h{*c, sign, countSupport(rays, origin, *c, sign, nullptr), {}};
+        Hypothesis& h = *drawn;
+        h.support = countSupport(rays, origin, h.circle, h.sign, nullptr);
         // Circles close to one already polished are not polished again; a looser match merges
         // polished circles into one outline.
         const auto polished = [&](const Hypothesis& g) { return sameOutline(g, h, 0.03); };
-        const auto known = [&](const Hypothesis& g) { return sameOutline(g, h); };
         if (h.support < minSupport || std::any_of(seen.begin(), seen.end(), polished))
             continue;
         if (!polish(rays, origin, h) || h.support < minSupport ||
@@ -106,7 +118,8 @@ std::vector<Hypothesis> candidateOutlines(const std::vector<RayEdges>& rays, con
         h.contrast = circleContrast(image, h.circle, h.sign, 2 * noiseStep(rays));
         if (h.contrast.coverage < kMinCoverage)
             continue;
-        const auto group = std::find_if(groups.begin(), groups.end(), known);
+        const auto group = std::find_if(groups.begin(), groups.end(),
+                                        [&](const Hypothesis& g) { return sameOutline(g, h); });
         if (group == groups.end())
             groups.push_back(h);
         else if (h.contrast.coverage > group->contrast.coverage)

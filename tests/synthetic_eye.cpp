@@ -109,6 +109,36 @@ QImage degrade(const QImage& image, int blurRadius, int jpegQuality) {
     return decoded.convertToFormat(QImage::Format_RGB32);
 }
 
+// Radial streaks and crypts on the iris, its gradual darkening towards the limbus, the pupil.
+static void drawIris(QPainter& p, const EyeSpec& s, const SyntheticEye& eye, const QPainterPath& limbus,
+                     std::mt19937& rng) {
+    std::uniform_real_distribution<double> u(0, 1);
+    const double R = s.limbusRadius;
+    for (int i = 0; i < 400; ++i) { // radial streaks
+        const double a = 2 * M_PI * u(rng);
+        const QPointF dir(std::cos(a), std::sin(a));
+        p.setPen(QPen(jitter(s.iris, 40, rng), R * (0.006 + 0.02 * u(rng))));
+        p.drawLine(eye.pupilCentre + dir * eye.pupilRadius * 0.9,
+                   s.limbusCentre + dir * R * (0.7 + 0.35 * u(rng)));
+    }
+    for (int i = 0; i < 40; ++i) { // crypts
+        const double a = 2 * M_PI * u(rng), r = R * (0.45 + 0.4 * u(rng));
+        p.setPen(Qt::NoPen);
+        p.setBrush(s.iris.darker(140 + int(60 * u(rng))));
+        p.drawEllipse(s.limbusCentre + QPointF(std::cos(a), std::sin(a)) * r, R * 0.03 * (1 + u(rng)),
+                      R * 0.02);
+    }
+    QRadialGradient ring(s.limbusCentre, R); // the iris darkens gradually towards the limbus
+    ring.setColorAt(0.75, QColor(0, 0, 0, 0));
+    ring.setColorAt(1.0, QColor(0, 0, 0, 90));
+    p.setPen(Qt::NoPen);
+    p.setBrush(ring);
+    p.drawPath(limbus);
+    p.setBrush(QColor(22, 18, 18));
+    p.drawPath(ellipsePath(eye.pupilCentre, eye.pupilRadius * 2 / (1 + s.roundness),
+                           eye.pupilRadius * 2 * s.roundness / (1 + s.roundness), s.tiltDegrees));
+}
+
 SyntheticEye makeSyntheticEye(const EyeSpec& s) {
     std::mt19937 rng(s.seed);
     std::uniform_real_distribution<double> u(0, 1);
@@ -147,29 +177,7 @@ SyntheticEye makeSyntheticEye(const EyeSpec& s) {
     const QPainterPath limbus = ellipsePath(s.limbusCentre, R, minor, s.tiltDegrees);
     p.setClipPath(opening.intersected(limbus));
     p.fillRect(img.rect(), s.iris);
-    for (int i = 0; i < 400; ++i) { // radial streaks
-        const double a = 2 * M_PI * u(rng);
-        const QPointF dir(std::cos(a), std::sin(a));
-        p.setPen(QPen(jitter(s.iris, 40, rng), R * (0.006 + 0.02 * u(rng))));
-        p.drawLine(eye.pupilCentre + dir * eye.pupilRadius * 0.9,
-                   s.limbusCentre + dir * R * (0.7 + 0.35 * u(rng)));
-    }
-    for (int i = 0; i < 40; ++i) { // crypts
-        const double a = 2 * M_PI * u(rng), r = R * (0.45 + 0.4 * u(rng));
-        p.setPen(Qt::NoPen);
-        p.setBrush(s.iris.darker(140 + int(60 * u(rng))));
-        p.drawEllipse(s.limbusCentre + QPointF(std::cos(a), std::sin(a)) * r, R * 0.03 * (1 + u(rng)),
-                      R * 0.02);
-    }
-    QRadialGradient ring(s.limbusCentre, R); // the iris darkens gradually towards the limbus
-    ring.setColorAt(0.75, QColor(0, 0, 0, 0));
-    ring.setColorAt(1.0, QColor(0, 0, 0, 90));
-    p.setPen(Qt::NoPen);
-    p.setBrush(ring);
-    p.drawPath(limbus);
-    p.setBrush(QColor(22, 18, 18));
-    p.drawPath(ellipsePath(eye.pupilCentre, eye.pupilRadius * 2 / (1 + s.roundness),
-                           eye.pupilRadius * 2 * s.roundness / (1 + s.roundness), s.tiltDegrees));
+    drawIris(p, s, eye, limbus, rng);
     p.setClipPath(opening);
     p.setBrush(QColor(250, 250, 248));
     p.drawEllipse(eye.reflectionCentre, eye.reflectionRadius, eye.reflectionRadius * 0.8);
