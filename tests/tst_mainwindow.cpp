@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "app/unitMain.h"
+#include "gauge/unitSpinField.h"
 #include "imaging/fit.h"
 #include "imaging/imaging.h"
 #include "settings/unitOpciones.h"
@@ -17,7 +18,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
-#include <QSpinBox>
 #include <QtTest>
 
 #include <memory>
@@ -174,7 +174,7 @@ private slots:
     void initialValuesAndRanges() {
         auto range = [this](const char* n) {
             auto* w = form->findChild<QWidget*>(QString::fromLatin1(n));
-            if (auto* b = qobject_cast<QSpinBox*>(w))
+            if (auto* b = qobject_cast<SpinField*>(w))
                 return QList<int>({b->minimum(), b->maximum(), b->value()});
             auto* t = qobject_cast<QSlider*>(w);
             return QList<int>({t->minimum(), t->maximum(), t->value()});
