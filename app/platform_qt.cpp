@@ -21,7 +21,7 @@ public:
         return run(dialog);
     }
 
-    QString saveFile(QWidget* parent, const QString& filter, int filterIndex, const QString& proposedName,
+    QString saveFile(QWidget* parent, const QString& filter, int& filterIndex, const QString& proposedName,
                      const QString& defaultSuffix) override {
         QFileDialog dialog(parent);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -31,7 +31,10 @@ public:
             dialog.selectNameFilter(filters.at(filterIndex - 1));
         dialog.setDefaultSuffix(defaultSuffix);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, false); // never replace a file unasked
-        return run(dialog, proposedName);
+        const QString chosen = run(dialog, proposedName);
+        if (!chosen.isEmpty() && filters.contains(dialog.selectedNameFilter()))
+            filterIndex = filters.indexOf(dialog.selectedNameFilter()) + 1;
+        return chosen;
     }
 
 private:

@@ -114,5 +114,6 @@ private:
     int GrabTarget = 0; // GaugeGrab: kept through a drag, set anew by each hover move
     int overlayRedraws = 0;
 
-    QString lastSaveName; // what the save dialog last held: the last choice, or the last proposal
+    QString lastSaveName;    // what the save dialog last held: the last choice, or the last proposal
+    int saveFilterIndex = 2; // the save dialog's filter, "Archivos JPG" until the user picks another
 };

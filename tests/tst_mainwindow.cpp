@@ -390,11 +390,24 @@ private slots:
             confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
             dialog->reject();
         });
-        QVERIFY(real.saveFile(form.get(), filter, 2, "ojo1_ang", "jpg").isEmpty());
+        int filterIndex = 2;
+        QVERIFY(real.saveFile(form.get(), filter, filterIndex, "ojo1_ang", "jpg").isEmpty());
         QCOMPARE(folder, dir);
         QCOMPARE(nameFilter, QStringLiteral("Archivos JPG (*.jpg)"));
         QCOMPARE(proposal, QStringLiteral("ojo1_ang"));
         QVERIFY(confirms);
+        QCOMPARE(filterIndex, 2); // cancelled: the filter stays
+
+        // The filter the user picks comes back, for the next save to show.
+        QTimer::singleShot(0, this, [] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->selectNameFilter("Archivos PNG (*.png)");
+            dialog->selectFile("ojo1_ang.png");
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        QCOMPARE(real.saveFile(form.get(), filter, filterIndex, "ojo1_ang", "jpg"), dir + "/ojo1_ang.png");
+        QCOMPARE(filterIndex, 3);
     }
 
     void escapedErrorsAreShownAndProgramGoesOn_data() {
