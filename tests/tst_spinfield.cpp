@@ -37,11 +37,8 @@ void TestSpinField::keystrokes_data() {
     row("negative, Enter keeps it", 0, 360, "-40", "enter", "-40", 0);
     row("cleared, Enter keeps it", 0, 360, "", "enter", "", 0);
     row("above range, leaving pulls it in", 0, 360, "500", "leave", "360", 1);
-    row("negative, leaving pulls it in", 0, 180, "-40", "leave", "0", 1);
     row("leading zero, leaving rewrites it", 0, 360, "030", "leave", "30", 1);
-    row("in range, leaving keeps it", 0, 360, "30", "leave", "30", 0);
     row("above range, Down key", 0, 360, "500", "key down", "360", 1);
-    row("above range, Up key", 0, 360, "500", "key up", "360", 1);
     row("negative, Down key", 0, 360, "-40", "key down", "0", 1);
     row("negative, Up button", 0, 360, "-40", "button up", "0", 1);
     row("above range, Down button", 0, 360, "500", "button down", "360", 1);
@@ -51,13 +48,11 @@ void TestSpinField::keystrokes_data() {
     row("at the maximum, Up key", 0, 360, "360", "key up", "360", 0);
     row("at the minimum, Down button", 0, 360, "0", "button down", "0", 0);
     row("leading zero set to its own value", 0, 360, "030", "set 30", "30", 1);
-    row("same text set again", 0, 360, "30", "set 30", "30", 0);
     row("set above range", 0, 360, "30", "set 400", "360", 1);
     row("no range: leaving keeps it", 0, 0, "-40", "leave", "-40", 0);
     row("no range: set keeps it", 0, 0, "5", "set 123456", "123456", 1);
     row("no range: Down steps below zero", 0, 0, "-40", "key down", "-41", 1);
     row("no range: Up stops at the last int", 0, 0, "2147483647", "key up", "2147483647", 0);
-    row("no range: Down stops at the first int", 0, 0, "-2147483648", "wheel down", "-2147483648", 0);
     row("percent field above its lower bound", 1, INT_MAX, "0", "leave", "1", 1);
 }
 
