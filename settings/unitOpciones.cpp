@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "gauge/unitSpinField.h"
+#include "i18n/translate.h"
 #include "settings/colour_chooser.h"
 #include "ui_unitOpciones.h"
 
@@ -65,6 +66,7 @@ void TformOpciones::FormCreate() {
     // An explicit position keeps Qt from centring the dialog over the main window.
     move(kLayoutPosition);
     FormShow(); // a close before the first showing then restores what the controls hold
+    i18n::TranslateComponent(this);
 }
 
 GaugeSettings TformOpciones::settings() const {
