@@ -95,12 +95,13 @@ void TFormMain::FormCreate() {
     ui->imgLineas->raise();
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
-                       static_cast<QObject*>(ui->pnlTools), static_cast<QObject*>(ui->flag_es),
-                       static_cast<QObject*>(ui->flag_gb)})
+                       static_cast<QObject*>(ui->pnlTools)})
         o->installEventFilter(this);
 
     new FileDropRouter(this, [this](const QStringList& paths) { FormDropFiles(paths); });
     new LeftClickWatcher(ui->Image1, [this] { Image1Click(); });
+    new LeftClickWatcher(ui->flag_es, [this] { flag_esClick(); });
+    new LeftClickWatcher(ui->flag_gb, [this] { flag_gbClick(); });
 
     connect(ui->btnImagenOpen, &QPushButton::clicked, this, &TFormMain::btnImagenOpenClick);
     connect(ui->btnImagenPaste, &QPushButton::clicked, this, &TFormMain::btnImagenPasteClick);
@@ -277,11 +278,6 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
             ui->flag_es->move(3, h - 3 - ui->flag_es->height());
             ui->flag_gb->move(40, h - 3 - ui->flag_gb->height());
         }
-    } else if (event->type() == QEvent::MouseButtonRelease) {
-        if (watched == ui->flag_es)
-            flag_esClick();
-        else if (watched == ui->flag_gb)
-            flag_gbClick();
     }
     return QWidget::eventFilter(watched, event);
 }
