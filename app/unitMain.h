@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,6 +21,7 @@ class QKeyEvent;
 class QLabel;
 class QMouseEvent;
 class QUndoStack;
+class QUrl;
 struct CompositeInputs;
 struct CompositeResult;
 
@@ -37,6 +39,8 @@ public:
     void setDialogs(TPrintImage* printImage, TformOpciones* opciones);
     void setFileChooser(FileChooser* chooser) { fileChooser = chooser; }
     void setMessageSink(MessageSink* sink) { messages = sink; }
+    // Opens the maker's web address; the desktop's browser unless replaced.
+    void setAddressOpener(std::function<void(const QUrl&)> opener) { addressOpener = std::move(opener); }
 
     const QImage& photo() const { return Photo; }
     // Path of the file the photo came from; empty after a paste.
@@ -113,6 +117,7 @@ private:
     TformOpciones* formOpciones = nullptr;
     FileChooser* fileChooser;
     MessageSink* messages;
+    std::function<void(const QUrl&)> addressOpener;
     bool placed = false;
 
     // Pointer state of a drag on the overlay layer.
@@ -122,7 +127,8 @@ private:
     int GrabTarget = 0; // GaugeGrab: kept through a drag, set anew by each hover move
     int overlayRedraws = 0;
 
-    QString lastSaveName; // what the save dialog last held: the last choice, or the last proposal
+    QString lastSaveName;    // what the save dialog last held: the last choice, or the last proposal
+    int saveFilterIndex = 2; // the save dialog's filter, "Archivos JPG" until the user picks another
 
     // Precise placement (unitMain_precise.cpp): centring on a round outline, arrow-key nudges,
     // the gauge's undo history and the loupe shown while dragging.

@@ -112,7 +112,7 @@ void TFormMain::imgLineasMouseMove(QMouseEvent* event) {
     }
     if (GrabTarget != GrabNone)
         showLoupe(event->globalPosition());
-    QSpinBox* field = nullptr;
+    SpinField* field = nullptr;
     switch (GrabTarget) {
     case GrabCentre:
         // The event position is in the layer's own, moving coordinates, so the grabbed point
