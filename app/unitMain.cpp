@@ -100,6 +100,7 @@ void TFormMain::FormCreate() {
         connect(s, &SpinField::fieldChanged, this, &TFormMain::GuiaGradosChange);
     for (QCheckBox* c : {ui->GuiaMostrar, ui->SectorMostrar})
         connect(c, &QCheckBox::clicked, this, &TFormMain::GuiaGradosChange);
+    setupShortcuts();
 }
 
 void TFormMain::setDialogs(TPrintImage* printImage, TformOpciones* opciones) {
