@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 #include "app/desktop_integration.h"
 #include "i18n/catalogue_root.h"
+#include "imaging/screen_scale.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -58,6 +59,51 @@ private slots:
         for (const QByteArray& a : storage)
             argv.push_back(a.constData());
         QCOMPARE(int(command_line::requestFor(int(argv.size()), argv.data())), request);
+    }
+
+    // The photo shown on a screen of a given density: the device pixels of the layer, each a pixel
+    // of the scaled photo; a photo of exactly that size keeps its pixels as they are.
+    void scaledForScreen_data() {
+        QTest::addColumn<QSize>("photo");
+        QTest::addColumn<QSize>("logical");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QSize>("device");
+        QTest::newRow("ordinary screen") << QSize(3000, 2000) << QSize(729, 486) << 1.0 << QSize(729, 486);
+        QTest::newRow("double density") << QSize(3000, 2000) << QSize(729, 486) << 2.0 << QSize(1458, 972);
+        QTest::newRow("one and a half") << QSize(600, 800) << QSize(454, 606) << 1.5 << QSize(681, 909);
+        QTest::newRow("halves round up") << QSize(600, 800) << QSize(729, 605) << 1.5 << QSize(1094, 908);
+        QTest::newRow("photo at device size")
+            << QSize(1458, 1212) << QSize(729, 606) << 2.0 << QSize(1458, 1212);
+    }
+    void scaledForScreen() {
+        QFETCH(QSize, photo);
+        QFETCH(QSize, logical);
+        QFETCH(qreal, ratio);
+        QFETCH(QSize, device);
+        QImage checker(photo, QImage::Format_RGB32);
+        for (int y = 0; y < photo.height(); ++y)
+            for (int x = 0; x < photo.width(); ++x)
+                checker.setPixel(x, y, (x + y) % 2 ? 0xff0000ff : 0xff000000);
+        const QImage shown = imaging::scaledForScreen(checker, logical, ratio);
+        QCOMPARE(shown.size(), device);
+        QCOMPARE(shown.devicePixelRatio(), ratio);
+        if (photo == device) {
+            checker.setDevicePixelRatio(ratio);
+            QCOMPARE(shown, checker);
+        }
+    }
+
+    void overlayPixelsBecomeBlocks() {
+        QImage overlay(3, 2, QImage::Format_ARGB32_Premultiplied);
+        overlay.fill(Qt::transparent);
+        overlay.setPixel(1, 0, 0xffffffff);
+        QCOMPARE(imaging::enlargedForScreen(overlay, 1.0), overlay);
+        const QImage doubled = imaging::enlargedForScreen(overlay, 2.0);
+        QCOMPARE(doubled.size(), QSize(6, 4));
+        QCOMPARE(doubled.devicePixelRatio(), 2.0);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 6; ++x)
+                QCOMPARE(doubled.pixel(x, y), overlay.pixel(x / 2, y / 2));
     }
 
     void iconHasEveryMenuAndWindowSize() {
