@@ -16,6 +16,11 @@ Request requestFor(int argc, const char* const* argv) {
     return Request::Run;
 }
 
+QString photoArgument(const QStringList& arguments) {
+    const int first = !arguments.isEmpty() && arguments.constFirst() == QLatin1String("--") ? 1 : 0;
+    return arguments.value(first);
+}
+
 QString helpText() {
     return QStringLiteral(
         "Usage: pelvanor [PHOTO]\n"

@@ -36,9 +36,8 @@ int main(int argc, char** argv) {
     FormMain.show();
 
     // A photo named on the command line ("Open with") is opened once the window is up.
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() > 1) {
-        const QString path = args.at(1);
+    const QString path = command_line::photoArgument(QCoreApplication::arguments().mid(1));
+    if (!path.isEmpty()) {
         QTimer::singleShot(0, &FormMain, [&FormMain, path] { FormMain.openPhotoFile(path); });
     }
     return app.exec();

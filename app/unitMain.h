@@ -86,6 +86,7 @@ protected:
 private:
     void FormCreate();
     void setupShortcuts();
+    void switchLanguage(const QString& language);
     void adoptPhoto(QImage decoded, const QString& path);
     void showBrandPicture();
     void placeOnScreen();

@@ -28,7 +28,9 @@ void TFormMain::setupShortcuts() {
         {ui->btnPrint, QKeySequence(Qt::CTRL | Qt::Key_P)}};
     for (const auto& [button, keys] : buttons) {
         connect(new QShortcut(keys, this), &QShortcut::activated, button, &QPushButton::click);
-        button->setToolTip(keys.toString(QKeySequence::NativeText));
+        // The caption and the key, "Abrir imagen (Ctrl+O)": translated with the window's texts.
+        button->setToolTip(button->text() + QStringLiteral(" (") + keys.toString(QKeySequence::PortableText) +
+                           QLatin1Char(')'));
     }
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_C), this), &QShortcut::activated, this,
             &TFormMain::copyComposite);

@@ -59,6 +59,9 @@ private slots:
         for (const QByteArray& a : storage)
             argv.push_back(a.constData());
         QCOMPARE(int(command_line::requestFor(int(argv.size()), argv.data())), request);
+        if (request == int(command_line::Request::Run))
+            QCOMPARE(command_line::photoArgument(arguments),
+                     arguments.value(arguments.value(0) == "--" ? 1 : 0));
     }
 
     // The photo shown on a screen of a given density: the device pixels of the layer, each a pixel

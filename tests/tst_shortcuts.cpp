@@ -69,7 +69,7 @@ private slots:
         QFETCH(int, clicks);
         QGuiApplication::clipboard()->setText(QStringLiteral("ojo izquierdo"));
         auto* target = child<QPushButton>(button.toLatin1().constData());
-        QCOMPARE(target->toolTip(), QKeySequence(Qt::CTRL | Qt::Key(key)).toString(QKeySequence::NativeText));
+        QCOMPARE(target->toolTip(), target->text() + " (Ctrl+" + QChar(key) + ")");
         QSignalSpy spy(target, &QPushButton::clicked);
         QWidget* focused = child<QWidget>(focus.toLatin1().constData());
         focused->setFocus();

@@ -8,7 +8,7 @@ source "$(dirname "$0")/lib.sh"
 $IM -size 600x400 xc:'#202020' "$WORK/dark.png"
 $IM -size 600x400 xc:'#0000ff' "$WORK/blue.png"
 $IM -size 300x200 xc:'#00ff00' "$WORK/green.png"
-dialog() { timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -1; }
+dialog() { timeout 10 xdotool search --sync --onlyvisible --name "^($1)\$" | head -1; } # Qt's titles are Spanish
 no_message() { ! xdotool search --onlyvisible --name '^Pelvanor v1.1$' >/dev/null; }
 clip_in() { # type file ; serves the clipboard until the program takes it over
     xclip -quiet -selection clipboard -t "$1" -i "$2" >/dev/null 2>&1 &
@@ -53,13 +53,13 @@ shown 0 255 0 || fail "the photo changed"
 
 # Ctrl+O and Ctrl+S: their dialogs, typed into.
 xdotool key ctrl+o
-OPEN=$(dialog Open) || fail "Ctrl+O did not open the file dialog"
+OPEN=$(dialog "Abrir|Open") || fail "Ctrl+O did not open the file dialog"
 xdotool type --delay 20 "$WORK/blue.png"
 xdotool key Return
 wait_until 10 shown 0 0 255 || fail "the photo chosen after Ctrl+O was not opened"
 xdotool windowfocus --sync "$WID" # no window manager gives the focus back after a dialog
 xdotool key ctrl+s
-dialog "Save As" >/dev/null || fail "Ctrl+S did not open the save dialog"
+dialog "Guardar como|Save As" >/dev/null || fail "Ctrl+S did not open the save dialog"
 xdotool key ctrl+a
 xdotool type --delay 20 "$WORK/saved.png"
 xdotool key Return
