@@ -28,7 +28,8 @@ struct CompositeResult;
 // The main window: tool panel, screen panel with the photo layer and the overlay layer above it.
 // Handlers read the controls, call the core and show the result. The implementation is split by
 // responsibility: unitMain.cpp (window, photo loading and fitting), unitMain_gauge.cpp (overlay
-// and pointer), unitMain_output.cpp (composite and saving).
+// and pointer), unitMain_output.cpp (composite and saving), unitMain_desktop.cpp (keyboard
+// shortcuts and the clipboard copy).
 class TFormMain : public QWidget {
     Q_OBJECT
 public:
@@ -84,6 +85,8 @@ public slots:
     void btnPrintClick();
     void flag_esClick();
     void flag_gbClick();
+    // Puts the composite, as it would be saved, on the clipboard (Ctrl+C); nothing without a photo.
+    void copyComposite();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -93,6 +96,7 @@ protected:
 
 private:
     void FormCreate();
+    void setupShortcuts();
     void switchLanguage(const QString& language);
     void adoptPhoto(QImage decoded, const QString& path);
     void showBrandPicture();

@@ -5,6 +5,7 @@
 
 #include "gauge/gauge_history.h"
 #include "gauge/geometry.h"
+#include "imaging/screen_scale.h"
 #include "settings/unitOpciones.h"
 
 #include <QMouseEvent>
@@ -30,7 +31,8 @@ GaugeInputs TFormMain::gaugeInputs() const {
 void TFormMain::showOverlay(const QImage& overlay) {
     // Shown unscaled from the layer's top-left corner, whatever the layer's own size.
     ui->imgLineas->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    ui->imgLineas->setPixmap(QPixmap::fromImage(overlay));
+    ui->imgLineas->setPixmap(
+        QPixmap::fromImage(imaging::enlargedForScreen(overlay, ui->imgLineas->devicePixelRatioF())));
 }
 
 void TFormMain::ClearOverlay() {

@@ -10,6 +10,8 @@
 #include "output/composite.h"
 #include "output/save.h"
 
+#include <QFileInfo>
+
 namespace {
 
 const char kExtensionError[] = "Error, no entiendo esa extension";
@@ -50,6 +52,8 @@ void TFormMain::btnImagenSaveClick() {
     if (Photo.isNull())
         return;
     lastSaveName = output::proposedSaveName(sourcePath(), lastSaveName);
+    if (!sourcePath().isEmpty())
+        fileChooser->setFallbackFolder(QFileInfo(sourcePath()).absolutePath());
     const QString filter = toQtNameFilters(i18n::lookup(QString::fromUtf8(kFileTypeList)));
     const QString chosen = fileChooser->saveFile(this, filter, saveFilterIndex, lastSaveName,
                                                  QString::fromLatin1(kDefaultSuffix));
