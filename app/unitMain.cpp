@@ -2,6 +2,8 @@
 
 #include "app_title.h"
 #include "application.h"
+#include "file_drop.h"
+#include "left_click.h"
 #include "platform.h"
 #include "ui_unitMain.h"
 #include "wait_cursor.h"
@@ -11,6 +13,7 @@
 #include "imaging/file_types.h"
 #include "imaging/fit.h"
 #include "imaging/imaging.h"
+#include "imaging/screen_scale.h"
 #include "output/unitPrintImage.h"
 #include "settings/unitOpciones.h"
 
@@ -21,6 +24,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
@@ -50,11 +54,11 @@ bool offersPicture(const QMimeData* mime) {
     return false;
 }
 
-// The largest size a refit will ask for: the whole desktop.
+// The largest size a refit will ask for: the whole desktop, in device pixels.
 QSize largestDisplaySize() {
     QSize size(1920, 1200);
     for (const QScreen* screen : QGuiApplication::screens())
-        size = size.expandedTo(screen->virtualSize());
+        size = size.expandedTo(imaging::devicePixelSize(screen->virtualSize(), screen->devicePixelRatio()));
     return size;
 }
 
@@ -67,7 +71,7 @@ TFormMain::TFormMain(QWidget* parent)
     // The layout's face; Liberation Sans has the narrow metrics the control sizes were made for.
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
     ui->setupUi(this);
-    FormCreate();
+    runCreationStep([this] { FormCreate(); });
 }
 
 TFormMain::~TFormMain() = default;
@@ -81,15 +85,26 @@ void TFormMain::FormCreate() {
 
     resize(892, 606);
     showBrandPicture();
+    for (QLabel* label : {ui->SectorGrados, ui->Label8}) { // a pixel size, which the layout cannot hold
+        QFont bold = label->font();
+        bold.setBold(true);
+        bold.setPixelSize(13);
+        label->setFont(bold);
+    }
     ui->flag_es->setPixmap(QPixmap(QStringLiteral(":/pictures/flag_es.jpg")));
     ui->flag_gb->setPixmap(QPixmap(QStringLiteral(":/pictures/flag_gb.jpg")));
     ui->imgLineas->setMouseTracking(true);
     ui->imgLineas->raise();
+    setupPrecisePlacement();
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
-                       static_cast<QObject*>(ui->pnlTools), static_cast<QObject*>(ui->Image1),
-                       static_cast<QObject*>(ui->flag_es), static_cast<QObject*>(ui->flag_gb)})
+                       static_cast<QObject*>(ui->pnlTools)})
         o->installEventFilter(this);
+
+    new FileDropRouter(this, [this](const QStringList& paths) { FormDropFiles(paths); });
+    new LeftClickWatcher(ui->Image1, [this] { Image1Click(); });
+    new LeftClickWatcher(ui->flag_es, [this] { flag_esClick(); });
+    new LeftClickWatcher(ui->flag_gb, [this] { flag_gbClick(); });
 
     connect(ui->btnImagenOpen, &QPushButton::clicked, this, &TFormMain::btnImagenOpenClick);
     connect(ui->btnImagenPaste, &QPushButton::clicked, this, &TFormMain::btnImagenPasteClick);
@@ -101,6 +116,7 @@ void TFormMain::FormCreate() {
         connect(s, &SpinField::fieldChanged, this, &TFormMain::GuiaGradosChange);
     for (QCheckBox* c : {ui->GuiaMostrar, ui->SectorMostrar})
         connect(c, &QCheckBox::clicked, this, &TFormMain::GuiaGradosChange);
+    setupShortcuts();
     i18n::TranslateComponent(this);
 }
 
@@ -195,12 +211,8 @@ void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TFormMain::dropEvent(QDropEvent* event) {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
     event->acceptProposedAction();
-    FormDropFiles(paths);
+    FormDropFiles(droppedFiles(event->mimeData()));
 }
 
 void TFormMain::pnlScreenResize() {
@@ -223,11 +235,14 @@ void TFormMain::FitPhoto() {
             displaySource = imaging::thumbnail(Photo, largest);
     }
     displaySourceDue = true;
-    const bool reducedSuffices =
-        !displaySource.isNull() && displaySource.width() >= r.width() && displaySource.height() >= r.height();
+    // Scaled to the screen's device pixels: sharp on high-density screens, placed in logical pixels.
+    const qreal ratio = ui->imgScreen->devicePixelRatioF();
+    const QSize device = imaging::devicePixelSize(r.size(), ratio);
+    const bool reducedSuffices = !displaySource.isNull() && displaySource.width() >= device.width() &&
+                                 displaySource.height() >= device.height();
     const QImage& source = reducedSuffices ? displaySource : Photo;
     ui->imgScreen->setGeometry(r);
-    ui->imgScreen->setPixmap(QPixmap::fromImage(imaging::scaledTo(source, r.width(), r.height())));
+    ui->imgScreen->setPixmap(QPixmap::fromImage(imaging::scaledForScreen(source, r.size(), ratio)));
     ui->imgScreen->repaint();
     ui->imgLineas->setGeometry(r);
 }
@@ -238,7 +253,11 @@ void TFormMain::Button1Click() {
 }
 
 void TFormMain::Image1Click() {
-    QDesktopServices::openUrl(QUrl(QString::fromUtf8(kMakerAddress)));
+    const QUrl address(QString::fromUtf8(kMakerAddress));
+    if (addressOpener)
+        addressOpener(address);
+    else
+        QDesktopServices::openUrl(address);
 }
 
 void TFormMain::flag_esClick() {
@@ -260,6 +279,9 @@ void TFormMain::switchLanguage(const QString& language) {
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui->imgLineas)
         return overlayPointerEvent(event) || QWidget::eventFilter(watched, event);
+    if (watched == ui->pnlScreen && event->type() == QEvent::KeyPress &&
+        gaugeKeyPress(static_cast<QKeyEvent*>(event)))
+        return true;
     if (event->type() == QEvent::Resize) {
         if (watched == ui->pnlScreen) {
             pnlScreenResize();
@@ -270,13 +292,6 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
             ui->flag_es->move(3, h - 3 - ui->flag_es->height());
             ui->flag_gb->move(40, h - 3 - ui->flag_gb->height());
         }
-    } else if (event->type() == QEvent::MouseButtonRelease) {
-        if (watched == ui->Image1)
-            Image1Click();
-        else if (watched == ui->flag_es)
-            flag_esClick();
-        else if (watched == ui->flag_gb)
-            flag_gbClick();
     }
     return QWidget::eventFilter(watched, event);
 }

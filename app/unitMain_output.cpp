@@ -10,12 +10,13 @@
 #include "output/composite.h"
 #include "output/save.h"
 
+#include <QFileInfo>
+
 namespace {
 
 const char kExtensionError[] = "Error, no entiendo esa extension";
 const char kSaveError[] = "Error al guardar la imagen";
-// The save dialog preselects "Archivos JPG" and adds ".jpg" to a name typed without extension.
-constexpr int kSaveFilterIndex = 2;
+// The save dialog adds ".jpg" to a name typed without extension.
 const char kDefaultSuffix[] = "jpg";
 
 } // namespace
@@ -51,8 +52,10 @@ void TFormMain::btnImagenSaveClick() {
     if (Photo.isNull())
         return;
     lastSaveName = output::proposedSaveName(sourcePath(), lastSaveName);
+    if (!sourcePath().isEmpty())
+        fileChooser->setFallbackFolder(QFileInfo(sourcePath()).absolutePath());
     const QString filter = toQtNameFilters(i18n::lookup(QString::fromUtf8(kFileTypeList)));
-    const QString chosen = fileChooser->saveFile(this, filter, kSaveFilterIndex, lastSaveName,
+    const QString chosen = fileChooser->saveFile(this, filter, saveFilterIndex, lastSaveName,
                                                  QString::fromLatin1(kDefaultSuffix));
     if (chosen.isEmpty())
         return;

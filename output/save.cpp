@@ -1,5 +1,6 @@
 #include "output/save.h"
 
+#include "gauge/geometry.h"
 #include "imaging/imaging.h"
 
 #include <QBuffer>
@@ -15,9 +16,6 @@ namespace output {
 namespace {
 
 const char kMeasurementKey[] = "Description";
-// Qt maps quality 40 to zlib level 5: within a few percent of the size common tools write, in about
-// half the time of Qt's default level; faster levels make photos 15 % larger or more.
-constexpr int kPngQuality = 40;
 
 struct ExtensionRow {
     const char* extension;
@@ -76,7 +74,7 @@ QString measurementText(const CompositeInputs& in) {
         parts << QStringLiteral("Sector: %1 to %2 deg, width %3 deg")
                      .arg(in.sectorStart)
                      .arg(in.sectorEnd)
-                     .arg(std::abs(in.sectorStart - in.sectorEnd));
+                     .arg(sectorWidth(in.sectorStart, in.sectorEnd));
     parts << QStringLiteral("Centre offset: %1, %2")
                  .arg(double(in.centreOffsetX), 0, 'g', 7)
                  .arg(double(in.centreOffsetY), 0, 'g', 7);
