@@ -1,5 +1,6 @@
 #include "imaging/imaging.h"
 
+#include "imaging/png_check.h"
 #include "imaging/source_file.h"
 
 #include <QBuffer>
@@ -41,6 +42,9 @@ Decoded decodeWith(QImageReader& reader) {
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true); // phone photos carry their orientation in EXIF
     try {
+        if (!pngChunksFitStream(*reader.device()))
+            return failed(DecodeFailure::Undecodable,
+                          QStringLiteral("damaged PNG: a chunk declares more bytes than the file holds"));
         const QSize declared = reader.size();
         if (declared.isValid() && !withinAllocationLimit(declared))
             return tooLarge(declared);
