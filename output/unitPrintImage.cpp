@@ -1,5 +1,6 @@
 #include "output/unitPrintImage.h"
 
+#include "app/application.h"
 #include "app/platform.h"
 #include "app/wait_cursor.h"
 #include "gauge/unitSpinField.h"
@@ -15,6 +16,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -191,19 +193,25 @@ void TPrintImage::dxdyChange() {
     DrawPreview();
 }
 
-// Prints, then closes with the result OK; an error while printing closes the dialog all the same
-// and goes on to the application's error handler. A PDF file whose name is not given leaves the
+// Prints, then closes with the result OK. An error while printing closes the dialog all the same
+// and is shown by the application's error handler; a PDF file whose name is not given leaves the
 // dialog open.
 void TPrintImage::btnImprimirClick() {
     bool printed = false;
+    QString error;
     try {
         printed = PrintComposite();
-    } catch (...) {
-        accept();
-        throw;
+    } catch (const std::exception& e) {
+        error = QString::fromLocal8Bit(e.what());
     }
-    if (printed)
+    if (printed || !error.isEmpty())
         accept();
+    if (error.isEmpty())
+        return;
+    if (auto* app = dynamic_cast<PelvanorApplication*>(QCoreApplication::instance()))
+        app->showEscapedError(error);
+    else
+        throw std::runtime_error(error.toStdString());
 }
 
 bool TPrintImage::PrintComposite() {

@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 QString ScriptedChooser::openFile(QWidget*, const QString& filter) {
@@ -19,6 +20,21 @@ QString ScriptedChooser::saveFile(QWidget*, const QString& filter, int filterInd
     lastProposedName = proposedName;
     lastSuffix = defaultSuffix;
     return nextSave;
+}
+
+bool ScriptedPrinters::setup(QWidget*) {
+    if (!setupConfirms)
+        return false;
+    current = setupChooses;
+    copyCount = setupCopies;
+    return true;
+}
+
+void ScriptedPrinters::print(const PrintJob& job) {
+    if (!failure.isEmpty())
+        throw std::runtime_error(failure.toStdString());
+    copyCount = job.copies;
+    jobs << job;
 }
 
 QString testData(const QString& name) {
