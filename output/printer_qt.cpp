@@ -69,7 +69,8 @@ public:
 
     bool setup(QWidget* parent) override {
         QPrintDialog dialog(&printer, parent);
-        dialog.setOptions(QAbstractPrintDialog::PrintToFile);
+        // One page is printed: no page ranges or selection, only printer, copies, paper and orientation.
+        dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
         if (dialog.exec() != QDialog::Accepted)
             return false;
         const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;

@@ -231,6 +231,21 @@ private slots:
         QCOMPARE(picture.pixel(83, 40), qRgb(255, 255, 255));
     }
 
+    // A page of aspect 0.9 gives a picture 216 pixels wide: shown centred, cut at both sides.
+    void widePagePictureIsCentred() {
+        printers.areas["Oficina"] = PrintableArea{5400, 6000, 600, 600};
+        dialog->SetImage(composite());
+        QCOMPARE(dialog->previewPicture().size(), QSize(216, 240));
+        const QImage shown = child<QLabel>("imgTumb")->grab().toImage();
+        QCOMPARE(shown.size(), QSize(180, 240));
+        // Picture column 18 (white paper below the composite) is the label's first column; the
+        // outline's columns 0 and 215 are cut off, its bottom row is not.
+        QCOMPARE(shown.pixel(0, 200), qRgb(255, 255, 255));
+        QCOMPARE(shown.pixel(179, 200), qRgb(255, 255, 255));
+        QCOMPARE(shown.pixel(90, 239), qRgb(0, 0, 0));
+        QCOMPARE(shown.pixel(0, 20), qRgb(20, 40, 160));
+    }
+
     // Another printer recomputes the ranges and the preview; percentages and offsets keep their
     // values, an offset outside its new range included.
     void printerChangeKeepsValues() {

@@ -23,8 +23,11 @@ QRectF inkBoxMm(const QString& pdf, int* pages = nullptr) {
     info.start(QStringLiteral("pdfinfo"), {pdf});
     info.waitForFinished(60000);
     if (pages)
-        *pages = QString::fromLatin1(info.readAllStandardOutput()).section(QStringLiteral("Pages:"), 1).trimmed()
-                     .section(QLatin1Char('\n'), 0, 0).toInt();
+        *pages = QString::fromLatin1(info.readAllStandardOutput())
+                     .section(QStringLiteral("Pages:"), 1)
+                     .trimmed()
+                     .section(QLatin1Char('\n'), 0, 0)
+                     .toInt();
     const QImage page(prefix + QStringLiteral(".png"));
     QRect box;
     for (int y = 0; y < page.height(); ++y)
@@ -79,15 +82,20 @@ private slots:
         QCOMPARE(pages, 1);
         QVERIFY2(qAbs(box.left() - mm.left()) <= 0.5 && qAbs(box.top() - mm.top()) <= 0.5 &&
                      qAbs(box.right() - mm.right()) <= 0.5 && qAbs(box.bottom() - mm.bottom()) <= 0.5,
-                 qPrintable(QStringLiteral("box %1,%2 %3x%4 mm").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
+                 qPrintable(QStringLiteral("box %1,%2 %3x%4 mm")
+                                .arg(box.x())
+                                .arg(box.y())
+                                .arg(box.width())
+                                .arg(box.height())));
     }
 
     // A file that cannot be written is reported; a written one replaces the old file whole, with no
     // temporary file left beside it.
     void writesWholeFilesOnly() {
         const QString dir = tempDir();
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
-                                 printers.print(job(dir + QStringLiteral("/missing/x.pdf"), QRectF(0, 0, 10, 10))));
+        QVERIFY_THROWS_EXCEPTION(
+            std::runtime_error,
+            printers.print(job(dir + QStringLiteral("/missing/x.pdf"), QRectF(0, 0, 10, 10))));
         QVERIFY(QDir(dir).isEmpty());
         const QString path = dir + QStringLiteral("/kept.pdf");
         QFile old(path);
