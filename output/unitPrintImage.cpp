@@ -132,7 +132,9 @@ void TPrintImage::DrawPreview() {
 void TPrintImage::cbImpresorasChange() {
     const QString text = ui->cbImpresoras->currentText();
     const QStringList names = backend->printerNames();
-    if (text == pdfDestinationText())
+    // The PDF file is the last entry, whichever language it was listed in.
+    const QString pdfEntry = ui->cbImpresoras->itemText(ui->cbImpresoras->count() - 1);
+    if (text == pdfEntry || text == pdfDestinationText())
         backend->setCurrentPrinter(QString());
     else
         backend->setCurrentPrinter(names.contains(text) ? text : backend->defaultPrinter());

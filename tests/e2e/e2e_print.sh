@@ -11,7 +11,14 @@ source "$(dirname "$0")/lib.sh"
 chmod 755 "$WORK" # the spooler's filters run as another user
 INSTANCE="pelvanor$$"
 CUPS_PDF_CONF="/etc/cups/cups-pdf-$INSTANCE.conf"
-trap 'rm -f "$CUPS_PDF_CONF"; cleanup' EXIT
+CUPSD_PID=""
+# cupsd writes its state while it stops: wait for it before the folder goes.
+stop_cups() {
+    [ -n "$CUPSD_PID" ] || return 0
+    kill "$CUPSD_PID" 2>/dev/null || true
+    wait "$CUPSD_PID" 2>/dev/null || true
+}
+trap 'stop_cups; rm -f "$CUPS_PDF_CONF"; cleanup' EXIT
 
 start_cups() {
     mkdir -p "$WORK"/cups/{etc,spool/tmp,cache,state,log} "$WORK/out"
@@ -46,7 +53,7 @@ EOF
     # This queue's cups-pdf instance writes into the test's folder.
     sed "s|^Out .*|Out $WORK/out|" /etc/cups/cups-pdf.conf >"$CUPS_PDF_CONF"
     /usr/sbin/cupsd -f -c "$WORK/cups/etc/cupsd.conf" -s "$WORK/cups/etc/cups-files.conf" &
-    PIDS+=($!)
+    CUPSD_PID=$!
     export CUPS_SERVER="$WORK/cups.sock"
     wait_until 20 eval 'LC_ALL=C lpstat -r | grep -q "is running"' || fail "cupsd did not start: $(cat "$WORK/cups/log/error_log" 2>&1)"
     lpadmin -p PDF -v "cups-pdf:/$INSTANCE" -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null
@@ -144,9 +151,22 @@ check_box "$(next_pdf 3)" 20 30 168 70
 grep -q "^PDF root 3 .* total 2 " "$WORK/cups/log/page_log" ||
     fail "the two copies did not reach the queue: $(cat "$WORK/cups/log/page_log")"
 
+# A queue that refuses jobs: the error box names the reason, the dialog closes, nothing is printed.
+cupsreject PDF
+open_dialog
+click $((DX + 344 + 37)) $((DY + 280 + 12))
+error_box() { xdotool search --onlyvisible --name '^Pelvanor v1.1$' >/dev/null; }
+wait_until 30 error_box || fail "a refused job was not reported"
+dialog_closed || fail "the dialog stayed open after the error"
+xdotool key Return
+wait_until 10 eval '! error_box' || fail "the error box did not close"
+sleep 1
+[ "$(lpstat -W all -o | wc -l)" -eq 3 ] || fail "a job reached the refusing queue"
+cupsaccept PDF
+
 # No print server at all: no message at start-up, the PDF file is the only destination.
-kill "${PIDS[1]}"
-wait "${PIDS[1]}" || true
+kill "${PIDS[0]}"
+wait "${PIDS[0]}" || true
 export CUPS_SERVER=/nonexistent.sock
 start "$BIN/pelvanor" "$WORK/photo.png"
 geometry "$(window_of "Pelvanor v2.0")"
