@@ -7,6 +7,7 @@
 #include "wait_cursor.h"
 
 #include "i18n/catalogue.h"
+#include "i18n/translate.h"
 #include "imaging/file_types.h"
 #include "imaging/fit.h"
 #include "imaging/imaging.h"
@@ -100,6 +101,7 @@ void TFormMain::FormCreate() {
         connect(s, &SpinField::fieldChanged, this, &TFormMain::GuiaGradosChange);
     for (QCheckBox* c : {ui->GuiaMostrar, ui->SectorMostrar})
         connect(c, &QCheckBox::clicked, this, &TFormMain::GuiaGradosChange);
+    i18n::TranslateComponent(this);
 }
 
 void TFormMain::setDialogs(TPrintImage* printImage, TformOpciones* opciones) {
@@ -236,11 +238,19 @@ void TFormMain::Image1Click() {
 }
 
 void TFormMain::flag_esClick() {
-    i18n::SetLanguage(QStringLiteral("es"));
+    switchLanguage(QStringLiteral("es"));
 }
 
 void TFormMain::flag_gbClick() {
-    i18n::SetLanguage(QStringLiteral("en"));
+    switchLanguage(QStringLiteral("en"));
+}
+
+// The hidden dialogs are retranslated too, so they open in the new language.
+void TFormMain::switchLanguage(const QString& language) {
+    i18n::SetLanguage(language);
+    i18n::RetranslateComponent(this);
+    i18n::RetranslateComponent(PrintImage);
+    i18n::RetranslateComponent(formOpciones);
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

@@ -82,6 +82,7 @@ protected:
 
 private:
     void FormCreate();
+    void switchLanguage(const QString& language);
     void adoptPhoto(QImage decoded, const QString& path);
     void showBrandPicture();
     void placeOnScreen();

@@ -5,6 +5,7 @@
 #include "app/wait_cursor.h"
 #include "gauge/unitSpinField.h"
 #include "i18n/catalogue.h"
+#include "i18n/translate.h"
 #include "imaging/imaging.h"
 #include "output/print_page.h"
 #include "output/printer_backend.h"
@@ -63,6 +64,7 @@ void TPrintImage::FormCreate() {
     connect(ui->spHPor, &SpinField::fieldChanged, this, &TPrintImage::spHPorChange);
     connect(ui->spPosTop, &SpinField::fieldChanged, this, &TPrintImage::dxdyChange);
     connect(ui->spPosLeft, &SpinField::fieldChanged, this, &TPrintImage::dxdyChange);
+    i18n::TranslateComponent(this);
     ReadPrinterMetrics();
 }
 

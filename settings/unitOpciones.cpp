@@ -1,6 +1,7 @@
 #include "settings/unitOpciones.h"
 
 #include "gauge/unitSpinField.h"
+#include "i18n/translate.h"
 #include "settings/colour_chooser.h"
 #include "ui_unitOpciones.h"
 
@@ -64,6 +65,7 @@ void TformOpciones::FormCreate() {
     // An explicit position keeps Qt from centring the dialog over the main window.
     move(kLayoutPosition);
     FormShow(); // a close before the first showing then restores what the controls hold
+    i18n::TranslateComponent(this);
 }
 
 GaugeSettings TformOpciones::settings() const {
