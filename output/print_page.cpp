@@ -50,7 +50,14 @@ QImage previewSource(const QImage& composite) {
     return imaging::thumbnail(composite, box);
 }
 
-QImage drawPreviewPicture(const PreviewGeometry& geometry, const QImage& source) {
+QImage smallPreviewSource(const QImage& reduced) {
+    const QSize box(2 * kPreviewHeight, 2 * kPreviewHeight);
+    if (reduced.width() <= box.width() && reduced.height() <= box.height())
+        return QImage();
+    return imaging::thumbnail(reduced, box);
+}
+
+QImage drawPreviewPicture(const PreviewGeometry& geometry, const QImage& large, const QImage& small) {
     QImage picture(geometry.page, QImage::Format_RGB32);
     if (picture.isNull())
         return picture;
@@ -59,6 +66,9 @@ QImage drawPreviewPicture(const PreviewGeometry& geometry, const QImage& source)
     painter.setPen(Qt::black);
     painter.drawRect(QRect(QPoint(0, 0), geometry.page).adjusted(0, 0, -1, -1));
     const QRect& box = geometry.image;
+    const bool smallSuffices =
+        !small.isNull() && box.width() <= small.width() && box.height() <= small.height();
+    const QImage& source = smallSuffices ? small : large;
     if (box.isEmpty() || source.isNull())
         return picture;
     // A box no larger than a few pictures is scaled exactly to its size; a larger one (a large

@@ -21,9 +21,13 @@ QString proposedPdfName(const QString& sourcePath, const QString& lastName);
 // The reduced copy of the composite the preview is drawn from: long side about 1000 pixels.
 QImage previewSource(const QImage& composite);
 constexpr int kPreviewSourceSide = 1000;
+// A smaller copy of that for the usual boxes, at most twice the preview area's height on a side:
+// scaling from it costs a fraction of scaling from the larger one.
+QImage smallPreviewSource(const QImage& reduced);
 
 // The page picture: white with a black outline, the composite scaled into its box and cut at the
-// picture's edges.
-QImage drawPreviewPicture(const PreviewGeometry& geometry, const QImage& source);
+// picture's edges; from the small copy when the box fits in it.
+QImage drawPreviewPicture(const PreviewGeometry& geometry, const QImage& source,
+                          const QImage& small = QImage());
 
 } // namespace output

@@ -80,6 +80,7 @@ QString TPrintImage::pdfDestinationText() const {
 void TPrintImage::SetImage(const QImage& composite) {
     Composite = composite;
     reducedCopy = output::previewSource(composite);
+    smallCopy = output::smallPreviewSource(reducedCopy);
     ReadPrinterMetrics();
     ReadImageMetrics();
     UpdateLayout();
@@ -91,6 +92,7 @@ void TPrintImage::done(int result) {
     QDialog::done(result);
     Composite = QImage();
     reducedCopy = QImage();
+    smallCopy = QImage();
 }
 
 // The installed printers, then the PDF file destination; the current one selected.
@@ -126,7 +128,8 @@ void TPrintImage::UpdateLayout() {
 void TPrintImage::DrawPreview() {
     const output::PreviewGeometry geometry =
         output::previewGeometry(page, layout, ui->spPosLeft->fieldValue(), ui->spPosTop->fieldValue());
-    preview = output::drawPreviewPicture(geometry, Composite.isNull() ? QImage() : reducedCopy);
+    preview = Composite.isNull() ? output::drawPreviewPicture(geometry, QImage())
+                                 : output::drawPreviewPicture(geometry, reducedCopy, smallCopy);
     ui->imgTumb->setPixmap(QPixmap::fromImage(preview));
 }
 

@@ -70,6 +70,7 @@ private:
 
     QImage Composite;   // borrowed from SetImage until the dialog closes
     QImage reducedCopy; // what the preview scales from
+    QImage smallCopy;   // and a smaller one for the usual boxes
     QImage preview;
     output::PrinterMetrics page;
     output::ImageMetrics image;
