@@ -6,7 +6,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -85,59 +84,6 @@ private slots:
     void cleanup() {
         static_cast<PelvanorApplication*>(qApp)->setErrorSink(&qtMessageSink());
         dialog.reset();
-    }
-
-    void layoutMatchesTable_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("geometry");
-        QTest::addColumn<QString>("text");
-        auto row = [](const char* n, QRect g, const char* t) {
-            QTest::newRow(n) << QString::fromLatin1(n) << g << QString::fromUtf8(t);
-        };
-        row("StaticText1", QRect(16, 12, -1, -1), "Impresora:");
-        row("cbImpresoras", QRect(68, 8, 265, -1), "");
-        row("btnPropiedades", QRect(340, 8, 81, 21), "Propiedades");
-        row("StaticText2", QRect(16, 40, -1, -1), "Copias:");
-        row("spCopias", QRect(68, 36, 49, 22), "");
-        row("imgTumb", QRect(12, 68, 180, 240), "");
-        row("GroupBox1", QRect(208, 40, 213, 85), " Posición ");
-        row("StaticText3", QRect(12, 24, -1, -1), "Arriba:");
-        row("spPosTop", QRect(60, 20, 53, 22), "");
-        row("StaticText5", QRect(120, 24, -1, -1), "mm.");
-        row("StaticText4", QRect(12, 52, -1, -1), "Izquierda:");
-        row("spPosLeft", QRect(60, 48, 53, 22), "");
-        row("StaticText6", QRect(120, 52, -1, -1), "mm.");
-        row("btnCentrar", QRect(152, 32, 51, 25), "Centrar");
-        row("GroupBox2", QRect(208, 136, 213, 125), " Tamaño ");
-        row("StaticText7", QRect(12, 24, -1, -1), "Ancho:");
-        row("spWPor", QRect(56, 20, 53, 22), "");
-        row("StaticText12", QRect(116, 24, -1, -1), "%");
-        row("StaticText8", QRect(12, 52, -1, -1), "Alto:");
-        row("spHPor", QRect(56, 48, 53, 22), "");
-        row("StaticText11", QRect(116, 52, -1, -1), "%");
-        row("BitBtn1", QRect(136, 24, 69, 41), "Ajustar a\nla página");
-        row("ckDistorsion", QRect(56, 88, -1, -1), "Permitir distorsión");
-        row("btnCancelar", QRect(252, 280, 75, 25), "Cancelar");
-        row("btnImprimir", QRect(344, 280, 75, 25), "Imprimir");
-    }
-    void layoutMatchesTable() {
-        QFETCH(QString, name);
-        QFETCH(QRect, geometry);
-        QWidget* w = dialog->findChild<QWidget*>(name);
-        QVERIFY(w);
-        QCOMPARE(w->pos(), geometry.topLeft());
-        if (geometry.width() > 0)
-            QCOMPARE(w->width(), geometry.width());
-        if (geometry.height() > 0)
-            QCOMPARE(w->height(), geometry.height());
-        QString text;
-        if (auto* label = qobject_cast<QLabel*>(w))
-            text = label->text();
-        else if (auto* button = qobject_cast<QAbstractButton*>(w))
-            text = button->text();
-        else if (auto* group = qobject_cast<QGroupBox*>(w))
-            text = group->title();
-        QTEST(text, "text");
     }
 
     void frameButtonsAndFields() {
