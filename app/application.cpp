@@ -38,3 +38,18 @@ void PelvanorApplication::showEscapedError(const QString& text) {
     errorSink->error(activeWindow(), withFullStop(text));
     reporting = false;
 }
+
+void runCreationStep(const std::function<void()>& step) {
+    auto* app = dynamic_cast<PelvanorApplication*>(QCoreApplication::instance());
+    if (!app) {
+        step();
+        return;
+    }
+    try {
+        step();
+    } catch (const std::exception& e) {
+        app->showEscapedError(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        app->showEscapedError(QStringLiteral("Unknown error"));
+    }
+}

@@ -2,6 +2,9 @@
 
 #include <QApplication>
 
+#include <functional>
+#include <memory>
+
 class MessageSink;
 
 // Text of an error as shown to the user: a full stop is appended unless the text already ends in
@@ -23,3 +26,15 @@ private:
     MessageSink* errorSink;
     bool reporting = false;
 };
+
+// Runs a window's creation step. An error it raises is reported like one escaping a handler (when
+// the application is a PelvanorApplication) and the program goes on with the window as far as the
+// step got, so start-up continues.
+void runCreationStep(const std::function<void()>& step);
+
+// A window made under runCreationStep: null when its making failed and was reported.
+template <class Window> std::unique_ptr<Window> createWindow(QWidget* parent) {
+    std::unique_ptr<Window> window;
+    runCreationStep([&] { window = std::make_unique<Window>(parent); });
+    return window;
+}

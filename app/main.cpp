@@ -14,10 +14,11 @@ int main(int argc, char** argv) {
     i18n::initCatalogue(QCoreApplication::applicationDirPath());
     i18n::SetLanguage(QString());
 
+    // A window whose making fails is reported and left out; start-up goes on.
     TFormMain FormMain;
-    TPrintImage PrintImage(&FormMain);
-    TformOpciones formOpciones(&FormMain);
-    FormMain.setDialogs(&PrintImage, &formOpciones);
+    const auto PrintImage = createWindow<TPrintImage>(&FormMain);
+    const auto formOpciones = createWindow<TformOpciones>(&FormMain);
+    FormMain.setDialogs(PrintImage.get(), formOpciones.get());
     FormMain.show();
 
     // A photo named on the command line ("Open with") is opened once the window is up.

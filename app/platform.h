@@ -12,7 +12,9 @@ public:
     // The chosen path, or an empty string when the user cancels. filter uses Qt's ";;" form.
     virtual QString openFile(QWidget* parent, const QString& filter) = 0;
     // proposedName is the file name shown first; defaultSuffix is added when the user types none.
-    virtual QString saveFile(QWidget* parent, const QString& filter, int filterIndex,
+    // filterIndex (from 1) is the filter shown first and, when a name is chosen, the one the user
+    // left selected.
+    virtual QString saveFile(QWidget* parent, const QString& filter, int& filterIndex,
                              const QString& proposedName, const QString& defaultSuffix) = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace {
 
@@ -21,7 +22,7 @@ public:
         return run(dialog);
     }
 
-    QString saveFile(QWidget* parent, const QString& filter, int filterIndex, const QString& proposedName,
+    QString saveFile(QWidget* parent, const QString& filter, int& filterIndex, const QString& proposedName,
                      const QString& defaultSuffix) override {
         QFileDialog dialog(parent);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -31,7 +32,10 @@ public:
             dialog.selectNameFilter(filters.at(filterIndex - 1));
         dialog.setDefaultSuffix(defaultSuffix);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, false); // never replace a file unasked
-        return run(dialog, proposedName);
+        const QString chosen = run(dialog, proposedName);
+        if (!chosen.isEmpty() && filters.contains(dialog.selectedNameFilter()))
+            filterIndex = filters.indexOf(dialog.selectedNameFilter()) + 1;
+        return chosen;
     }
 
 private:
@@ -50,6 +54,24 @@ private:
     }
 };
 
+// A message box centred on the screen rather than on its parent window. It takes its final size
+// while being shown, so it is placed then, before it appears.
+class ScreenCentredBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        const QScreen* s = parentWidget() ? parentWidget()->screen() : screen();
+        if (!s)
+            return;
+        QRect placed(QPoint(), frameGeometry().size().expandedTo(size()));
+        placed.moveCenter(s->availableGeometry().center());
+        move(placed.topLeft());
+    }
+};
+
 class QtMessageSink : public MessageSink {
 public:
     void message(QWidget* parent, const QString& text) override { show(parent, text, QMessageBox::NoIcon); }
@@ -57,7 +79,7 @@ public:
 
 private:
     static void show(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
-        QMessageBox box(icon, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, parent);
+        ScreenCentredBox box(icon, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, parent);
         box.exec();
     }
 };

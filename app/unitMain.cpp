@@ -2,6 +2,8 @@
 
 #include "app_title.h"
 #include "application.h"
+#include "file_drop.h"
+#include "left_click.h"
 #include "platform.h"
 #include "ui_unitMain.h"
 #include "wait_cursor.h"
@@ -67,7 +69,7 @@ TFormMain::TFormMain(QWidget* parent)
     // The layout's face; Liberation Sans has the narrow metrics the control sizes were made for.
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
     ui->setupUi(this);
-    FormCreate();
+    runCreationStep([this] { FormCreate(); });
 }
 
 TFormMain::~TFormMain() = default;
@@ -81,15 +83,25 @@ void TFormMain::FormCreate() {
 
     resize(892, 606);
     showBrandPicture();
+    for (QLabel* label : {ui->SectorGrados, ui->Label8}) { // a pixel size, which the layout cannot hold
+        QFont bold = label->font();
+        bold.setBold(true);
+        bold.setPixelSize(13);
+        label->setFont(bold);
+    }
     ui->flag_es->setPixmap(QPixmap(QStringLiteral(":/pictures/flag_es.jpg")));
     ui->flag_gb->setPixmap(QPixmap(QStringLiteral(":/pictures/flag_gb.jpg")));
     ui->imgLineas->setMouseTracking(true);
     ui->imgLineas->raise();
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
-                       static_cast<QObject*>(ui->pnlTools), static_cast<QObject*>(ui->Image1),
-                       static_cast<QObject*>(ui->flag_es), static_cast<QObject*>(ui->flag_gb)})
+                       static_cast<QObject*>(ui->pnlTools)})
         o->installEventFilter(this);
+
+    new FileDropRouter(this, [this](const QStringList& paths) { FormDropFiles(paths); });
+    new LeftClickWatcher(ui->Image1, [this] { Image1Click(); });
+    new LeftClickWatcher(ui->flag_es, [this] { flag_esClick(); });
+    new LeftClickWatcher(ui->flag_gb, [this] { flag_gbClick(); });
 
     connect(ui->btnImagenOpen, &QPushButton::clicked, this, &TFormMain::btnImagenOpenClick);
     connect(ui->btnImagenPaste, &QPushButton::clicked, this, &TFormMain::btnImagenPasteClick);
@@ -191,12 +203,8 @@ void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TFormMain::dropEvent(QDropEvent* event) {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
     event->acceptProposedAction();
-    FormDropFiles(paths);
+    FormDropFiles(droppedFiles(event->mimeData()));
 }
 
 void TFormMain::pnlScreenResize() {
@@ -234,7 +242,11 @@ void TFormMain::Button1Click() {
 }
 
 void TFormMain::Image1Click() {
-    QDesktopServices::openUrl(QUrl(QString::fromUtf8(kMakerAddress)));
+    const QUrl address(QString::fromUtf8(kMakerAddress));
+    if (addressOpener)
+        addressOpener(address);
+    else
+        QDesktopServices::openUrl(address);
 }
 
 void TFormMain::flag_esClick() {
@@ -266,13 +278,6 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
             ui->flag_es->move(3, h - 3 - ui->flag_es->height());
             ui->flag_gb->move(40, h - 3 - ui->flag_gb->height());
         }
-    } else if (event->type() == QEvent::MouseButtonRelease) {
-        if (watched == ui->Image1)
-            Image1Click();
-        else if (watched == ui->flag_es)
-            flag_esClick();
-        else if (watched == ui->flag_gb)
-            flag_gbClick();
     }
     return QWidget::eventFilter(watched, event);
 }

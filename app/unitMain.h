@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -15,6 +16,7 @@ class MessageSink;
 class TPrintImage;
 class TformOpciones;
 class QMouseEvent;
+class QUrl;
 struct CompositeInputs;
 struct CompositeResult;
 
@@ -32,6 +34,8 @@ public:
     void setDialogs(TPrintImage* printImage, TformOpciones* opciones);
     void setFileChooser(FileChooser* chooser) { fileChooser = chooser; }
     void setMessageSink(MessageSink* sink) { messages = sink; }
+    // Opens the maker's web address; the desktop's browser unless replaced.
+    void setAddressOpener(std::function<void(const QUrl&)> opener) { addressOpener = std::move(opener); }
 
     const QImage& photo() const { return Photo; }
     // Path of the file the photo came from; empty after a paste.
@@ -106,6 +110,7 @@ private:
     TformOpciones* formOpciones = nullptr;
     FileChooser* fileChooser;
     MessageSink* messages;
+    std::function<void(const QUrl&)> addressOpener;
     bool placed = false;
 
     // Pointer state of a drag on the overlay layer.
@@ -115,5 +120,6 @@ private:
     int GrabTarget = 0; // GaugeGrab: kept through a drag, set anew by each hover move
     int overlayRedraws = 0;
 
-    QString lastSaveName; // what the save dialog last held: the last choice, or the last proposal
+    QString lastSaveName;    // what the save dialog last held: the last choice, or the last proposal
+    int saveFilterIndex = 2; // the save dialog's filter, "Archivos JPG" until the user picks another
 };

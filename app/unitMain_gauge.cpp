@@ -98,7 +98,7 @@ void TFormMain::imgLineasMouseMove(QMouseEvent* event) {
             ui->imgLineas->unsetCursor();
         return;
     }
-    QSpinBox* field = nullptr;
+    SpinField* field = nullptr;
     switch (GrabTarget) {
     case GrabCentre:
         // The event position is in the layer's own, moving coordinates, so the grabbed point

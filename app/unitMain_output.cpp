@@ -16,8 +16,7 @@ namespace {
 
 const char kExtensionError[] = "Error, no entiendo esa extension";
 const char kSaveError[] = "Error al guardar la imagen";
-// The save dialog preselects "Archivos JPG" and adds ".jpg" to a name typed without extension.
-constexpr int kSaveFilterIndex = 2;
+// The save dialog adds ".jpg" to a name typed without extension.
 const char kDefaultSuffix[] = "jpg";
 
 } // namespace
@@ -54,7 +53,7 @@ void TFormMain::btnImagenSaveClick() {
         return;
     lastSaveName = output::proposedSaveName(sourcePath(), lastSaveName);
     const QString filter = toQtNameFilters(i18n::lookup(QString::fromUtf8(kFileTypeList)));
-    const QString chosen = fileChooser->saveFile(this, filter, kSaveFilterIndex, lastSaveName,
+    const QString chosen = fileChooser->saveFile(this, filter, saveFilterIndex, lastSaveName,
                                                  QString::fromLatin1(kDefaultSuffix));
     if (chosen.isEmpty())
         return;

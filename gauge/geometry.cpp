@@ -23,6 +23,10 @@ GaugeRadii gaugeRadii(int width, int height, int centreSize, const QPoint& c) {
     return r;
 }
 
+qint64 sectorWidth(int start, int end) {
+    return std::abs(qint64(start) - qint64(end));
+}
+
 int labelPointSize(int width) {
     return divTrunc(width, 100);
 }

@@ -23,6 +23,10 @@ struct GaugeRadii {
 };
 GaugeRadii gaugeRadii(int width, int height, int centreSize, const QPoint& centre);
 
+// The sector width |start - end| in 64 bits: typed angles may be any int, and their difference
+// need not fit in one.
+qint64 sectorWidth(int start, int end);
+
 // Label size in points for a surface W pixels wide; 0 means the default text size.
 int labelPointSize(int width);
 

@@ -144,7 +144,7 @@ QImage renderCentreMark(const GaugeInputs& in) {
 
 OverlayResult renderOverlay(const GaugeInputs& in) {
     OverlayResult result;
-    result.readout = QString::number(std::abs(in.sectorStart - in.sectorEnd));
+    result.readout = QString::number(sectorWidth(in.sectorStart, in.sectorEnd));
     if (in.layer.isEmpty())
         return result;
 

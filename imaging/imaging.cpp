@@ -52,7 +52,7 @@ Decoded decodeBytes(const QByteArray& bytes) {
 }
 
 QImage::Format photoFormat(bool hasAlpha) {
-    return hasAlpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    return hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
 }
 
 QImage newBitmap(int width, int height, bool hasAlpha) {

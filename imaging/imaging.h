@@ -6,8 +6,9 @@
 #include <QString>
 
 // The program's seam over Qt's image classes: decoding, 32-bit bitmaps, copies, scaling,
-// resolution and encoders. Photos are held in Format_RGB32 when opaque and in
-// Format_ARGB32_Premultiplied when they carry alpha: both keep QPainter and scaling on fast paths.
+// resolution and encoders. Photos are held in Format_RGB32 when opaque, QPainter's fast path, and
+// in Format_ARGB32 when they carry alpha: premultiplying would lose the colour of nearly
+// transparent pixels, and such photos are rare enough to afford the slower drawing.
 namespace imaging {
 
 struct Decoded {

@@ -29,12 +29,38 @@ constexpr qint64 kMinPixelsForThreads = 1000000;
 constexpr int kTileRows = 1024;
 const char kNoMemory[] = "Not enough memory for the composite";
 
-// The photo's own pixel format when it is one of the two the program keeps photos in.
-QImage inPhotoFormat(const QImage& photo) {
-    const QImage::Format format = photo.format();
-    if (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied)
-        return photo;
-    return imaging::copyToPhotoFormat(photo);
+// Source-over of a premultiplied ink pixel onto a straight-alpha photo pixel, in full precision.
+QRgb inkOver(QRgb ink, QRgb photo) {
+    const double sa = qAlpha(ink) / 255.0;
+    const double da = qAlpha(photo) / 255.0 * (1.0 - sa);
+    const double oa = sa + da;
+    const auto channel = [oa, da](int ink, int photo) {
+        return std::clamp(roundHalfEven((ink / 255.0 + photo / 255.0 * da) / oa * 255.0), 0, 255);
+    };
+    return qRgba(channel(qRed(ink), qRed(photo)), channel(qGreen(ink), qGreen(photo)),
+                 channel(qBlue(ink), qBlue(photo)), roundHalfEven(oa * 255.0));
+}
+
+// A photo with alpha is not drawn on directly: QPainter round-trips every pixel a primitive spans
+// through premultiplied values, which loses the colour of nearly transparent pixels even where
+// nothing shows. The drawing goes onto a clear ink layer instead, laid over the pixels it covers.
+void drawOverAlphaRows(QImage& rows, int top, const std::vector<DrawOp>& ops) {
+    QImage ink(rows.size(), QImage::Format_ARGB32_Premultiplied);
+    if (ink.isNull())
+        throw std::bad_alloc();
+    ink.fill(Qt::transparent);
+    {
+        QPainter painter(&ink);
+        painter.translate(0, -top);
+        replayDrawing(painter, ops);
+    }
+    for (int y = 0; y < rows.height(); ++y) {
+        const auto* inkRow = reinterpret_cast<const QRgb*>(ink.constScanLine(y));
+        auto* row = reinterpret_cast<QRgb*>(rows.scanLine(y));
+        for (int x = 0; x < rows.width(); ++x)
+            if (qAlpha(inkRow[x]) != 0)
+                row[x] = inkOver(inkRow[x], row[x]);
+    }
 }
 
 int chooseThreads(int requested, int width, int height) {
@@ -113,7 +139,7 @@ CompositeResult renderComposite(const CompositeInputs& in, int threads) {
     QImage source;
     QImage composite;
     try {
-        source = inPhotoFormat(in.photo);
+        source = imaging::copyToPhotoFormat(in.photo); // shared, not copied, for a loaded photo
         if (!source.isNull())
             composite = QImage(width, height, source.format()); // null when the allocation fails
     } catch (const std::bad_alloc&) {
@@ -147,6 +173,10 @@ CompositeResult renderComposite(const CompositeInputs& in, int threads) {
             for (int y = top; y < top + rows; ++y)
                 std::memcpy(bits + y * stride, source.constScanLine(y), size_t(width) * 4);
             QImage view(bits + top * stride, width, rows, stride, format);
+            if (format == QImage::Format_ARGB32) {
+                drawOverAlphaRows(view, top, ops);
+                return;
+            }
             QPainter painter(&view);
             painter.translate(0, -top);
             replayDrawing(painter, ops);

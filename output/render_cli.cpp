@@ -1,5 +1,6 @@
 #include "output/render_cli.h"
 
+#include "gauge/geometry.h"
 #include "output/save.h"
 
 #include "i18n/catalogue.h"
@@ -224,7 +225,7 @@ ParsedCommand parseRenderCommand(const QStringList& arguments) {
                 .arg(job.outputPath);
         return parsed;
     }
-    job.inputs.sectorReadout = QString::number(std::abs(job.inputs.sectorStart - job.inputs.sectorEnd));
+    job.inputs.sectorReadout = QString::number(sectorWidth(job.inputs.sectorStart, job.inputs.sectorEnd));
     return parsed;
 }
 

@@ -1,5 +1,6 @@
 #include "output/save.h"
 
+#include "gauge/geometry.h"
 #include "imaging/imaging.h"
 
 #include <QBuffer>
@@ -76,7 +77,7 @@ QString measurementText(const CompositeInputs& in) {
         parts << QStringLiteral("Sector: %1 to %2 deg, width %3 deg")
                      .arg(in.sectorStart)
                      .arg(in.sectorEnd)
-                     .arg(std::abs(in.sectorStart - in.sectorEnd));
+                     .arg(sectorWidth(in.sectorStart, in.sectorEnd));
     parts << QStringLiteral("Centre offset: %1, %2")
                  .arg(double(in.centreOffsetX), 0, 'g', 7)
                  .arg(double(in.centreOffsetY), 0, 'g', 7);

@@ -1,5 +1,6 @@
 #include "settings/unitOpciones.h"
 
+#include "app/application.h"
 #include "gauge/unitSpinField.h"
 #include "i18n/translate.h"
 #include "settings/colour_chooser.h"
@@ -43,7 +44,7 @@ int thicknessIndex(const QComboBox* list) {
 TformOpciones::TformOpciones(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TformOpciones>()), colourChooser(&qtColourChooser()) {
     ui->setupUi(this);
-    FormCreate();
+    runCreationStep([this] { FormCreate(); });
 }
 
 TformOpciones::~TformOpciones() = default;

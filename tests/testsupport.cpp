@@ -12,13 +12,15 @@ QString ScriptedChooser::openFile(QWidget*, const QString& filter) {
     return nextOpen;
 }
 
-QString ScriptedChooser::saveFile(QWidget*, const QString& filter, int filterIndex,
+QString ScriptedChooser::saveFile(QWidget*, const QString& filter, int& filterIndex,
                                   const QString& proposedName, const QString& defaultSuffix) {
     ++saves;
     lastFilter = filter;
     lastFilterIndex = filterIndex;
     lastProposedName = proposedName;
     lastSuffix = defaultSuffix;
+    if (!nextSave.isEmpty() && nextSaveFilterIndex > 0)
+        filterIndex = nextSaveFilterIndex;
     return nextSave;
 }
 

@@ -13,6 +13,7 @@ class ScriptedChooser : public FileChooser {
 public:
     QString nextOpen;
     QString nextSave;
+    int nextSaveFilterIndex = 0; // the filter the user picks in the save dialog; 0 leaves it
     int opens = 0;
     int saves = 0;
     QString lastFilter;
@@ -20,7 +21,7 @@ public:
     QString lastProposedName;
     QString lastSuffix;
     QString openFile(QWidget*, const QString& filter) override;
-    QString saveFile(QWidget*, const QString& filter, int filterIndex, const QString& proposedName,
+    QString saveFile(QWidget*, const QString& filter, int& filterIndex, const QString& proposedName,
                      const QString& defaultSuffix) override;
 };
 

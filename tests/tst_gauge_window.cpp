@@ -29,7 +29,7 @@ private:
     QLabel* layer() const { return w->findChild<QLabel*>("imgLineas"); }
     QLabel* photoLayer() const { return w->findChild<QLabel*>("imgScreen"); }
     QImage overlay() const { return layer()->pixmap().toImage(); }
-    QSpinBox* spin(const char* name) const { return w->findChild<QSpinBox*>(name); }
+    SpinField* spin(const char* name) const { return w->findChild<SpinField*>(name); }
     QString readout() const { return w->findChild<QLabel*>("SectorGrados")->text(); }
     // Moves the pointer and reads the angle field it drags.
     int moveTo(const QPoint& p, const char* field) {
@@ -63,7 +63,7 @@ void TestGaugeWindow::load() {
 void TestGaugeWindow::toolPanel() {
     load();
     // A spin field's typed text is used at once, out of range too, and each keystroke redraws.
-    auto* field = qobject_cast<SpinField*>(spin("SectorIniGrados"));
+    SpinField* field = spin("SectorIniGrados");
     QVERIFY(field);
     field->selectAll();
     QTest::keyClicks(field, QStringLiteral("400"));

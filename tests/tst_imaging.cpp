@@ -45,8 +45,8 @@ private slots:
         const imaging::Decoded d = imaging::decodeFile(testData(file));
         QVERIFY2(d.ok(), qPrintable(d.error));
         QCOMPARE(d.image.size(), size);
-        // Opaque photos stay RGB32, photos with alpha premultiplied: both fast to draw and scale.
-        QCOMPARE(d.image.format(), alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        // Opaque photos stay RGB32, fast to draw and scale; photos with alpha keep exact colours.
+        QCOMPARE(d.image.format(), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         if (alpha) {
             QCOMPARE(qAlpha(d.image.pixel(0, 0)), 0);
             QCOMPARE(qAlpha(d.image.pixel(60, 40)), 255);

@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "app/unitMain.h"
+#include "gauge/unitSpinField.h"
 #include "imaging/fit.h"
 #include "imaging/imaging.h"
 #include "settings/unitOpciones.h"
@@ -17,7 +18,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
-#include <QSpinBox>
 #include <QtTest>
 
 #include <memory>
@@ -34,6 +34,12 @@ public:
             throw std::runtime_error(text.toStdString());
         return QObject::event(e);
     }
+};
+
+// A window whose making fails with something that is no std::exception.
+class FailingWindow : public QWidget {
+public:
+    explicit FailingWindow(QWidget* parent) : QWidget(parent) { throw 42; }
 };
 
 } // namespace
@@ -174,7 +180,7 @@ private slots:
     void initialValuesAndRanges() {
         auto range = [this](const char* n) {
             auto* w = form->findChild<QWidget*>(QString::fromLatin1(n));
-            if (auto* b = qobject_cast<QSpinBox*>(w))
+            if (auto* b = qobject_cast<SpinField*>(w))
                 return QList<int>({b->minimum(), b->maximum(), b->value()});
             auto* t = qobject_cast<QSlider*>(w);
             return QList<int>({t->minimum(), t->maximum(), t->value()});
@@ -221,10 +227,51 @@ private slots:
         QVERIFY(sink.messages.isEmpty() && sink.errors.isEmpty());
     }
 
+    // Mouse events on the brand picture, each "<event> <button> <where>", and how often they open
+    // the maker's address.
+    void brandPictureClicks_data() {
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<int>("opened");
+        const auto row = [](const char* name, const char* events, int opened) {
+            QTest::newRow(name) << QString::fromLatin1(events).split(QLatin1Char(',')) << opened;
+        };
+        row("left click", "press left in,release left in", 1);
+        row("right click", "press right in,release right in", 0);
+        row("middle click", "press middle in,release middle in", 0);
+        row("double click", "press left in,release left in,double left in,release left in", 1);
+        row("two clicks", "press left in,release left in,press left in,release left in", 2);
+        row("released elsewhere", "press left in,release left out", 0);
+        row("right press, left release", "press right in,release left in", 0);
+    }
+    void brandPictureClicks() {
+        QFETCH(QStringList, events);
+        QFETCH(int, opened);
+        QList<QUrl> addresses;
+        form->setAddressOpener([&](const QUrl& url) { addresses << url; });
+        QWidget* picture = child<QWidget>("Image1");
+        for (const QString& e : events) {
+            const QStringList w = e.split(QLatin1Char(' '));
+            const QEvent::Type type = w[0] == "press"     ? QEvent::MouseButtonPress
+                                      : w[0] == "release" ? QEvent::MouseButtonRelease
+                                                          : QEvent::MouseButtonDblClick;
+            const Qt::MouseButton button = w[1] == "left"    ? Qt::LeftButton
+                                           : w[1] == "right" ? Qt::RightButton
+                                                             : Qt::MiddleButton;
+            const QPointF at = w[2] == "in" ? QPointF(80, 70) : QPointF(80, -40);
+            const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
+            QMouseEvent event(type, at, picture->mapToGlobal(at), button, held, Qt::NoModifier);
+            QApplication::sendEvent(picture, &event);
+        }
+        QCOMPARE(addresses.size(), opened);
+        for (const QUrl& url : addresses)
+            QVERIFY(url.scheme().startsWith("http"));
+    }
+
     void realMessageBoxIsPlainAndTitled() {
         form->setMessageSink(&qtMessageSink());
         QString title, text;
         int icon = -1, buttons = -1;
+        QPoint boxCentre, screenCentre;
         QTimer::singleShot(0, this, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             QVERIFY(box);
@@ -232,13 +279,18 @@ private slots:
             text = box->text();
             icon = box->icon();
             buttons = box->buttons().size();
+            boxCentre = box->geometry().center();
+            screenCentre = box->screen()->availableGeometry().center();
             box->accept();
         });
+        form->move(300, 200); // away from the screen's centre, which the box takes all the same
         form->openPhotoFile(testData("not_an_image.jpg"));
         QCOMPARE(title, QStringLiteral("Pelvanor v1.1"));
         QCOMPARE(text, QStringLiteral("Error al abrir la imagen"));
         QCOMPARE(icon, int(QMessageBox::NoIcon));
         QCOMPARE(buttons, 1);
+        QVERIFY2((boxCentre - screenCentre).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("box centred at %1,%2").arg(boxCentre.x()).arg(boxCentre.y())));
     }
 
     void openFitsPhotoAndKeepsPath() {
@@ -390,11 +442,38 @@ private slots:
             confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
             dialog->reject();
         });
-        QVERIFY(real.saveFile(form.get(), filter, 2, "ojo1_ang", "jpg").isEmpty());
+        int filterIndex = 2;
+        QVERIFY(real.saveFile(form.get(), filter, filterIndex, "ojo1_ang", "jpg").isEmpty());
         QCOMPARE(folder, dir);
         QCOMPARE(nameFilter, QStringLiteral("Archivos JPG (*.jpg)"));
         QCOMPARE(proposal, QStringLiteral("ojo1_ang"));
         QVERIFY(confirms);
+        QCOMPARE(filterIndex, 2); // cancelled: the filter stays
+
+        // The filter the user picks comes back, for the next save to show.
+        QTimer::singleShot(0, this, [] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->selectNameFilter("Archivos PNG (*.png)");
+            dialog->selectFile("ojo1_ang.png");
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        QCOMPARE(real.saveFile(form.get(), filter, filterIndex, "ojo1_ang", "jpg"), dir + "/ojo1_ang.png");
+        QCOMPARE(filterIndex, 3);
+    }
+
+    // An error while a window is made is reported like a handler's, and what follows still runs.
+    void creationErrorsAreReportedAndStartupGoesOn() {
+        auto* app = static_cast<PelvanorApplication*>(QCoreApplication::instance());
+        app->setErrorSink(&sink);
+        bool after = false;
+        runCreationStep([] { throw std::runtime_error("No hay impresoras"); });
+        const auto failed = createWindow<FailingWindow>(form.get());
+        const auto made = createWindow<TformOpciones>(form.get());
+        after = true;
+        app->setErrorSink(&qtMessageSink());
+        QCOMPARE(sink.errors, QStringList({"No hay impresoras.", "Unknown error."}));
+        QVERIFY(!failed && made && after);
     }
 
     void escapedErrorsAreShownAndProgramGoesOn_data() {

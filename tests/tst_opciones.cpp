@@ -1,5 +1,6 @@
 #include "app/unitMain.h"
 #include "gauge/geometry.h"
+#include "gauge/unitSpinField.h"
 #include "output/composite.h"
 #include "settings/colour_chooser.h"
 #include "settings/unitOpciones.h"
@@ -37,7 +38,7 @@ QString describe(const QWidget* w) {
             items << list->itemText(i);
         return items.join('|') + (list->isEditable() ? " editable" : "");
     }
-    if (auto* spin = qobject_cast<const QSpinBox*>(w))
+    if (auto* spin = qobject_cast<const SpinField*>(w))
         return QStringLiteral("%1..%2").arg(spin->minimum()).arg(spin->maximum());
     return w->property(qobject_cast<const QGroupBox*>(w) ? "title" : "text").toString();
 }

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QtTest>
 
+#include <climits>
+
 namespace {
 
 const QRgb kWhite = 0xffffffff, kYellow = 0xffffff00, kRed = 0xffff0000, kAqua = 0xff00ffff;
@@ -44,6 +46,8 @@ private slots:
     void lines();
     void guideThickness();
     void degenerateLayers();
+    void sectorReadout_data();
+    void sectorReadout();
 };
 
 void TestOverlay::workedOverlay() {
@@ -169,6 +173,28 @@ void TestOverlay::degenerateLayers() {
     in.layer = QSize(649, 429);
     in.offsetX = in.offsetY = -0.49f;
     QCOMPARE(renderOverlay(in).image.pixel(648, 428), 0u); // the rays stop short of the far corner
+}
+
+void TestOverlay::sectorReadout_data() {
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QString>("readout");
+    QTest::newRow("typed beyond the range") << -40 << 500 << QStringLiteral("540");
+    QTest::newRow("int extremes") << INT_MIN << INT_MAX << QStringLiteral("4294967295");
+    QTest::newRow("lowest against zero") << INT_MIN << 0 << QStringLiteral("2147483648");
+}
+
+// Any typed angles give the true width, and the overlay is still drawn.
+void TestOverlay::sectorReadout() {
+    QFETCH(int, start);
+    QFETCH(int, end);
+    GaugeInputs in = worked();
+    in.sectorStart = start;
+    in.sectorEnd = end;
+    const OverlayResult result = renderOverlay(in);
+    QFETCH(QString, readout);
+    QCOMPARE(result.readout, readout);
+    QCOMPARE(result.image.size(), in.layer);
 }
 
 QTEST_MAIN(TestOverlay)

@@ -64,6 +64,17 @@ struct Window {
     }
 };
 
+// Nearly transparent and half transparent pixels, whose colours premultiplying would lose.
+QImage alphaPattern(const QSize& size) {
+    const QRgb pixels[] = {qRgba(200, 100, 50, 2), qRgba(10, 20, 30, 0), qRgba(255, 255, 255, 1),
+                           qRgba(0, 128, 255, 128), qRgba(17, 34, 51, 254)};
+    QImage image(size, QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, pixels[(x + 2 * y) % 5]);
+    return image;
+}
+
 } // namespace
 
 class TestSave : public QObject {
@@ -91,6 +102,58 @@ private slots:
         w.saveAs("");
         QCOMPARE(w.chooser.lastProposedName, w.path("elegido.png")); // after a paste, the name last chosen
         QVERIFY(w.sink.messages.isEmpty());
+    }
+
+    void filterKeptAcrossSaves() {
+        Window w;
+        w.chooser.nextSaveFilterIndex = 4; // "Archivos PNG"
+        w.saveAs("primera.png");
+        w.chooser.nextSaveFilterIndex = 0;
+        w.saveAs("");
+        QCOMPARE(w.chooser.lastFilterIndex, 4);
+        QVERIFY(w.sink.messages.isEmpty());
+    }
+
+    // A PNG photo with partly transparent pixels is opened and saved as PNG with the gauge. Wherever
+    // the gauge leaves the photo alone (where it leaves both a black and a white photo of the same
+    // size unchanged) the saved pixels are the source's, alpha and colour exact.
+    void transparentPixelsSurviveExactly() {
+        const QSize size(300, 200);
+        Window w("");
+        const auto composited = [&w, size](const QString& name, const QImage& photo) {
+            QVERIFY(photo.save(w.path(name + ".png")) && w.form.openPhotoFile(w.path(name + ".png")));
+            w.saveAs(name + "_ang.png");
+            QVERIFY2(w.sink.messages.isEmpty(), qPrintable(w.sink.messages.join('|')));
+        };
+        const auto read = [&w](const QString& name) {
+            return QImage(w.path(name + "_ang.png")).convertToFormat(QImage::Format_ARGB32);
+        };
+        QImage black(size, QImage::Format_RGB32), white(size, QImage::Format_RGB32);
+        black.fill(Qt::black);
+        white.fill(Qt::white);
+        composited("black", black);
+        composited("white", white);
+        const QImage pattern = alphaPattern(size);
+        composited("alpha", pattern);
+        QCOMPARE(w.form.photo().format(), QImage::Format_ARGB32);
+        QVERIFY(w.form.photo() == pattern);
+
+        const QImage onBlack = read("black"), onWhite = read("white"), saved = read("alpha");
+        QCOMPARE(saved.size(), size);
+        int untouched = 0;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                if (onBlack.pixel(x, y) != qRgb(0, 0, 0) || onWhite.pixel(x, y) != qRgb(255, 255, 255))
+                    continue;
+                ++untouched;
+                if (saved.pixel(x, y) != pattern.pixel(x, y))
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2 is %3, was %4")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(saved.pixel(x, y), 8, 16)
+                                         .arg(pattern.pixel(x, y), 8, 16)));
+            }
+        QVERIFY2(untouched > size.width() * size.height() / 2, qPrintable(QString::number(untouched)));
     }
 
     // Each extension writes the upright photo with the measurement as text and none of the source's
