@@ -29,7 +29,7 @@ class FixedName : public FileChooser {
 public:
     QString path;
     QString openFile(QWidget*, const QString&) override { return QString(); }
-    QString saveFile(QWidget*, const QString&, int, const QString&, const QString&) override { return path; }
+    QString saveFile(QWidget*, const QString&, int&, const QString&, const QString&) override { return path; }
 };
 
 QImage loadResource(const QString& name) {

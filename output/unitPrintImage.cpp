@@ -12,7 +12,6 @@
 #include "ui_unitPrintImage.h"
 
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QScreen>
 #include <QStyle>
 
@@ -26,17 +25,6 @@ const char kJobTitle[] = "Pelvanor";
 
 int percentValue(const SpinField* field) {
     return std::max(1, field->fieldValue());
-}
-
-// A new range that leaves the field's text as it stands; an offset outside the range is pulled in
-// by the field's own rules, when it is set or left.
-void setRangeKeepingText(SpinField* field, int minimum, int maximum) {
-    const QString text = field->text();
-    field->setMinimum(minimum);
-    field->setMaximum(maximum);
-    if (field->text() != text)
-        if (QLineEdit* edit = field->findChild<QLineEdit*>())
-            edit->setText(text);
 }
 
 } // namespace
@@ -121,8 +109,9 @@ void TPrintImage::UpdateLayout() {
     if (Composite.isNull())
         return;
     layout = output::UpdateLayout(page, image, percentValue(ui->spWPor), percentValue(ui->spHPor));
-    setRangeKeepingText(ui->spPosTop, layout.topMinimum, layout.topMaximum);
-    setRangeKeepingText(ui->spPosLeft, layout.leftMinimum, layout.leftMaximum);
+    // A new range leaves an offset as it stands; the field pulls it in when it is set or left.
+    ui->spPosTop->setRange(layout.topMinimum, layout.topMaximum);
+    ui->spPosLeft->setRange(layout.leftMinimum, layout.leftMaximum);
 }
 
 void TPrintImage::DrawPreview() {
@@ -228,7 +217,8 @@ bool TPrintImage::PrintComposite() {
     if (backend->currentPrinter().isEmpty()) {
         const QString filter = pdfDestinationText() + QStringLiteral(" (*.pdf)");
         lastPdfName = output::proposedPdfName(sourcePath, lastPdfName);
-        job.pdfPath = fileChooser->saveFile(this, filter, 1, lastPdfName, QStringLiteral("pdf"));
+        int filterIndex = 1;
+        job.pdfPath = fileChooser->saveFile(this, filter, filterIndex, lastPdfName, QStringLiteral("pdf"));
         if (job.pdfPath.isEmpty())
             return false;
         lastPdfName = job.pdfPath;
