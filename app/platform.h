@@ -16,6 +16,9 @@ public:
     // left selected.
     virtual QString saveFile(QWidget* parent, const QString& filter, int& filterIndex,
                              const QString& proposedName, const QString& defaultSuffix) = 0;
+    // The folder the dialogs start in while none has been used in this run: the folder of a photo
+    // opened from the command line or the file manager.
+    virtual void setFallbackFolder(const QString& folder) { (void)folder; }
 };
 
 class MessageSink {

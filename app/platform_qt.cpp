@@ -38,12 +38,17 @@ public:
         return chosen;
     }
 
+    void setFallbackFolder(const QString& folder) override { fallbackFolder = folder; }
+
 private:
     QString lastFolder;
+    QString fallbackFolder;
 
     QString run(QFileDialog& dialog, const QString& name = QString()) {
         if (!lastFolder.isEmpty())
             dialog.setDirectory(lastFolder);
+        else if (!fallbackFolder.isEmpty())
+            dialog.setDirectory(fallbackFolder);
         if (!name.isEmpty())
             dialog.selectFile(name);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -1,5 +1,6 @@
 // pelvanor-render: the composite of a photo written to a file, without a window or a display.
 #include "i18n/catalogue.h"
+#include "i18n/catalogue_root.h"
 #include "imaging/imaging.h"
 #include "output/render_cli.h"
 
@@ -11,7 +12,7 @@
 namespace {
 
 const char kProgram[] = "pelvanor-render";
-const char kVersion[] = "2.0";
+const char kVersion[] = PELVANOR_VERSION;
 
 // The brand images exactly as the main window decodes them from the program's resources.
 QImage decodeResource(const QString& name) {
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
     }
 
     imaging::configureDecoderLimits();
-    i18n::initCatalogue(QCoreApplication::applicationDirPath());
+    i18n::initCatalogue(i18n::catalogueRoot(QCoreApplication::applicationDirPath()));
     i18n::SetLanguage(parsed.job.language);
     Q_INIT_RESOURCE(resources);
     const QImage logo = decodeResource(QStringLiteral(":/pictures/MARCALOGO"));

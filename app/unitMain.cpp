@@ -13,6 +13,7 @@
 #include "imaging/file_types.h"
 #include "imaging/fit.h"
 #include "imaging/imaging.h"
+#include "imaging/screen_scale.h"
 #include "output/unitPrintImage.h"
 #include "settings/unitOpciones.h"
 
@@ -23,6 +24,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
@@ -52,11 +54,11 @@ bool offersPicture(const QMimeData* mime) {
     return false;
 }
 
-// The largest size a refit will ask for: the whole desktop.
+// The largest size a refit will ask for: the whole desktop, in device pixels.
 QSize largestDisplaySize() {
     QSize size(1920, 1200);
     for (const QScreen* screen : QGuiApplication::screens())
-        size = size.expandedTo(screen->virtualSize());
+        size = size.expandedTo(imaging::devicePixelSize(screen->virtualSize(), screen->devicePixelRatio()));
     return size;
 }
 
@@ -93,6 +95,7 @@ void TFormMain::FormCreate() {
     ui->flag_gb->setPixmap(QPixmap(QStringLiteral(":/pictures/flag_gb.jpg")));
     ui->imgLineas->setMouseTracking(true);
     ui->imgLineas->raise();
+    setupPrecisePlacement();
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
                        static_cast<QObject*>(ui->pnlTools)})
@@ -113,6 +116,7 @@ void TFormMain::FormCreate() {
         connect(s, &SpinField::fieldChanged, this, &TFormMain::GuiaGradosChange);
     for (QCheckBox* c : {ui->GuiaMostrar, ui->SectorMostrar})
         connect(c, &QCheckBox::clicked, this, &TFormMain::GuiaGradosChange);
+    setupShortcuts();
     i18n::TranslateComponent(this);
 }
 
@@ -227,11 +231,14 @@ void TFormMain::FitPhoto() {
             displaySource = imaging::thumbnail(Photo, largest);
     }
     displaySourceDue = true;
-    const bool reducedSuffices =
-        !displaySource.isNull() && displaySource.width() >= r.width() && displaySource.height() >= r.height();
+    // Scaled to the screen's device pixels: sharp on high-density screens, placed in logical pixels.
+    const qreal ratio = ui->imgScreen->devicePixelRatioF();
+    const QSize device = imaging::devicePixelSize(r.size(), ratio);
+    const bool reducedSuffices = !displaySource.isNull() && displaySource.width() >= device.width() &&
+                                 displaySource.height() >= device.height();
     const QImage& source = reducedSuffices ? displaySource : Photo;
     ui->imgScreen->setGeometry(r);
-    ui->imgScreen->setPixmap(QPixmap::fromImage(imaging::scaledTo(source, r.width(), r.height())));
+    ui->imgScreen->setPixmap(QPixmap::fromImage(imaging::scaledForScreen(source, r.size(), ratio)));
     ui->imgScreen->repaint();
     ui->imgLineas->setGeometry(r);
 }
@@ -268,6 +275,9 @@ void TFormMain::switchLanguage(const QString& language) {
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui->imgLineas)
         return overlayPointerEvent(event) || QWidget::eventFilter(watched, event);
+    if (watched == ui->pnlScreen && event->type() == QEvent::KeyPress &&
+        gaugeKeyPress(static_cast<QKeyEvent*>(event)))
+        return true;
     if (event->type() == QEvent::Resize) {
         if (watched == ui->pnlScreen) {
             pnlScreenResize();

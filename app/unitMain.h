@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gauge/gauge_history.h"
 #include "gauge/overlay.h"
 
 #include <QImage>
@@ -7,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TFormMain;
@@ -15,7 +17,10 @@ class FileChooser;
 class MessageSink;
 class TPrintImage;
 class TformOpciones;
+class QKeyEvent;
+class QLabel;
 class QMouseEvent;
+class QUndoStack;
 class QUrl;
 struct CompositeInputs;
 struct CompositeResult;
@@ -23,7 +28,8 @@ struct CompositeResult;
 // The main window: tool panel, screen panel with the photo layer and the overlay layer above it.
 // Handlers read the controls, call the core and show the result. The implementation is split by
 // responsibility: unitMain.cpp (window, photo loading and fitting), unitMain_gauge.cpp (overlay
-// and pointer), unitMain_output.cpp (composite and saving).
+// and pointer), unitMain_output.cpp (composite and saving), unitMain_desktop.cpp (keyboard
+// shortcuts and the clipboard copy).
 class TFormMain : public QWidget {
     Q_OBJECT
 public:
@@ -50,6 +56,8 @@ public:
     // The controls and settings a redraw reads, as they stand now; the composite reads the same.
     GaugeInputs gaugeInputs() const;
     int grabTarget() const { return GrabTarget; }
+    // Pointer and key changes of the gauge, for Ctrl+Z and Ctrl+Shift+Z.
+    QUndoStack* gaugeHistory() const { return gaugeUndo; }
     bool dragging() const { return Dragging; }
 
     // The composite of the current state at the photo's resolution, and the values it is made
@@ -77,6 +85,8 @@ public slots:
     void btnPrintClick();
     void flag_esClick();
     void flag_gbClick();
+    // Puts the composite, as it would be saved, on the clipboard (Ctrl+C); nothing without a photo.
+    void copyComposite();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -86,6 +96,7 @@ protected:
 
 private:
     void FormCreate();
+    void setupShortcuts();
     void switchLanguage(const QString& language);
     void adoptPhoto(QImage decoded, const QString& path);
     void showBrandPicture();
@@ -122,4 +133,18 @@ private:
 
     QString lastSaveName;    // what the save dialog last held: the last choice, or the last proposal
     int saveFilterIndex = 2; // the save dialog's filter, "Archivos JPG" until the user picks another
+
+    // Precise placement (unitMain_precise.cpp): centring on a round outline, arrow-key nudges,
+    // the gauge's undo history and the loupe shown while dragging.
+    void setupPrecisePlacement();
+    void imgLineasDoubleClick(QMouseEvent* event);
+    bool gaugeKeyPress(QKeyEvent* event);
+    GaugePlacement gaugePlacement() const;
+    void applyGaugePlacement(const GaugePlacement& placement);
+    void recordGaugeChange(const GaugePlacement& before);
+    void showLoupe(const QPointF& globalPos);
+    void hideLoupe();
+    QUndoStack* gaugeUndo = nullptr;
+    QLabel* loupe = nullptr;
+    std::optional<GaugePlacement> dragStart; // the placement when the current drag began
 };

@@ -3,10 +3,14 @@
 
 #include "ui_unitMain.h"
 
+#include "gauge/gauge_history.h"
 #include "gauge/geometry.h"
+#include "imaging/screen_scale.h"
 #include "settings/unitOpciones.h"
 
 #include <QMouseEvent>
+
+#include <utility>
 
 GaugeInputs TFormMain::gaugeInputs() const {
     GaugeInputs in;
@@ -27,7 +31,8 @@ GaugeInputs TFormMain::gaugeInputs() const {
 void TFormMain::showOverlay(const QImage& overlay) {
     // Shown unscaled from the layer's top-left corner, whatever the layer's own size.
     ui->imgLineas->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    ui->imgLineas->setPixmap(QPixmap::fromImage(overlay));
+    ui->imgLineas->setPixmap(
+        QPixmap::fromImage(imaging::enlargedForScreen(overlay, ui->imgLineas->devicePixelRatioF())));
 }
 
 void TFormMain::ClearOverlay() {
@@ -51,8 +56,13 @@ void TFormMain::GuiaGradosChange() {
 
 bool TFormMain::overlayPointerEvent(QEvent* event) {
     switch (event->type()) {
+    case QEvent::MouseButtonDblClick: // the left button centres; any other is a press like the first
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            imgLineasDoubleClick(static_cast<QMouseEvent*>(event));
+        else
+            imgLineasMouseDown(static_cast<QMouseEvent*>(event));
+        return true;
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: // a second click is a press like the first
         imgLineasMouseDown(static_cast<QMouseEvent*>(event));
         return true;
     case QEvent::MouseMove:
@@ -74,9 +84,13 @@ void TFormMain::imgLineasMouseDown(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     DownX = at.x();
     DownY = at.y();
+    ui->pnlScreen->setFocus(Qt::MouseFocusReason); // for the arrow keys
     Dragging = true;
+    dragStart = gaugePlacement();
     if (GrabTarget == GrabCentre)
         ClearOverlay();
+    if (GrabTarget != GrabNone)
+        showLoupe(event->globalPosition());
 }
 
 void TFormMain::imgLineasMouseMove(QMouseEvent* event) {
@@ -98,6 +112,8 @@ void TFormMain::imgLineasMouseMove(QMouseEvent* event) {
             ui->imgLineas->unsetCursor();
         return;
     }
+    if (GrabTarget != GrabNone)
+        showLoupe(event->globalPosition());
     SpinField* field = nullptr;
     switch (GrabTarget) {
     case GrabCentre:
@@ -138,4 +154,7 @@ void TFormMain::imgLineasMouseUp(QMouseEvent*) {
     }
     FitPhoto();
     DrawOverlay();
+    hideLoupe();
+    if (dragStart)
+        recordGaugeChange(*std::exchange(dragStart, std::nullopt));
 }

@@ -12,6 +12,8 @@
 #include "output/save.h"
 #include "output/unitPrintImage.h"
 
+#include <QFileInfo>
+
 namespace {
 
 const char kExtensionError[] = "Error, no entiendo esa extension";
@@ -52,6 +54,8 @@ void TFormMain::btnImagenSaveClick() {
     if (Photo.isNull())
         return;
     lastSaveName = output::proposedSaveName(sourcePath(), lastSaveName);
+    if (!sourcePath().isEmpty())
+        fileChooser->setFallbackFolder(QFileInfo(sourcePath()).absolutePath());
     const QString filter = toQtNameFilters(i18n::lookup(QString::fromUtf8(kFileTypeList)));
     const QString chosen = fileChooser->saveFile(this, filter, saveFilterIndex, lastSaveName,
                                                  QString::fromLatin1(kDefaultSuffix));

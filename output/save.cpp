@@ -16,9 +16,6 @@ namespace output {
 namespace {
 
 const char kMeasurementKey[] = "Description";
-// Qt maps quality 40 to zlib level 5: within a few percent of the size common tools write, in about
-// half the time of Qt's default level; faster levels make photos 15 % larger or more.
-constexpr int kPngQuality = 40;
 
 struct ExtensionRow {
     const char* extension;

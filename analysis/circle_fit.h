@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QPointF>
+
+#include <optional>
+#include <vector>
+
+// Fitting round outlines to edge points: exact circles through three points, a robust geometric
+// circle fit and a direct ellipse fit.
+
+struct Circle {
+    QPointF centre;
+    double radius = 0;
+};
+
+// The circle through three points; none when they are (nearly) on one line.
+std::optional<Circle> circleThrough(const QPointF& a, const QPointF& b, const QPointF& c);
+
+// The algebraic least-squares circle (Kasa's): quick, and close to the geometric one when the points
+// lie near a circle all round.
+std::optional<Circle> fitCircleLeastSquares(const std::vector<QPointF>& points);
+
+struct RobustCircle {
+    Circle circle;
+    double scale = 0;          // robust spread of the distances to the outline (MAD-based)
+    std::vector<bool> inliers; // per point: close enough to the outline to belong to it
+};
+
+// Geometric least-squares circle from a starting circle, reweighted with Tukey's biweight so that
+// points far off the outline (eyelids, lashes, reflections) lose their pull.
+RobustCircle fitCircleRobust(const std::vector<QPointF>& points, const Circle& start, int iterations = 12);
+
+struct Ellipse {
+    QPointF centre;
+    double major = 0; // semi-axes
+    double minor = 0;
+    // Approximate distance of a point from the outline (first-order, Sampson's).
+    double distance(const QPointF& p) const;
+
+    // The conic a x^2 + b xy + c y^2 + d x + e y + f = 0 in coordinates (p - origin) / scale.
+    double conic[6] = {};
+    QPointF origin;
+    double scale = 1;
+};
+
+// Direct least-squares ellipse (constrained so that the conic is an ellipse); none when the points
+// do not determine one.
+std::optional<Ellipse> fitEllipse(const std::vector<QPointF>& points);

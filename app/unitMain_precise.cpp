@@ -1,0 +1,137 @@
+// Placing the gauge precisely: a double-click centres it on the round outline around the point,
+// the arrow keys nudge the centre, Ctrl+Z and Ctrl+Shift+Z step through pointer and key changes,
+// and a loupe shows the photo at full resolution while the gauge is dragged.
+#include "unitMain.h"
+
+#include "platform.h"
+#include "ui_unitMain.h"
+
+#include "analysis/round_outline.h"
+#include "gauge/gauge_history.h"
+#include "gauge/loupe.h"
+#include "i18n/catalogue.h"
+
+#include <QKeyEvent>
+#include <QShortcut>
+#include <QUndoStack>
+
+namespace {
+constexpr int kHistoryLimit = 100;
+const QSize kLoupeSize(160, 160);
+} // namespace
+
+void TFormMain::setupPrecisePlacement() {
+    gaugeUndo = new QUndoStack(this);
+    gaugeUndo->setUndoLimit(kHistoryLimit);
+    // Window-wide; a focused text field takes Ctrl+Z first for its own typing.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this), &QShortcut::activated, gaugeUndo,
+            &QUndoStack::undo);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this), &QShortcut::activated,
+            gaugeUndo, &QUndoStack::redo);
+    ui->pnlScreen->setFocusPolicy(Qt::ClickFocus);
+    loupe = new QLabel(ui->pnlScreen);
+    loupe->setObjectName(QStringLiteral("loupe"));
+    loupe->setFixedSize(kLoupeSize);
+    loupe->setAttribute(Qt::WA_TransparentForMouseEvents);
+    loupe->hide();
+}
+
+GaugePlacement TFormMain::gaugePlacement() const {
+    GaugePlacement p;
+    p.offsetX = CentreOffsetX;
+    p.offsetY = CentreOffsetY;
+    p.guide = ui->GuiaGrados->fieldValue();
+    p.sectorStart = ui->SectorIniGrados->fieldValue();
+    p.sectorEnd = ui->SectorFinGrados->fieldValue();
+    return p;
+}
+
+void TFormMain::applyGaugePlacement(const GaugePlacement& placement) {
+    CentreOffsetX = placement.offsetX;
+    CentreOffsetY = placement.offsetY;
+    ui->GuiaGrados->setValue(placement.guide);
+    ui->SectorIniGrados->setValue(placement.sectorStart);
+    ui->SectorFinGrados->setValue(placement.sectorEnd);
+    DrawOverlay();
+}
+
+// Called after a change has been made and drawn; an unchanged gauge leaves no step behind.
+void TFormMain::recordGaugeChange(const GaugePlacement& before) {
+    const GaugePlacement after = gaugePlacement();
+    if (after != before)
+        gaugeUndo->push(new GaugeChangeCommand(before, after,
+                                               [this](const GaugePlacement& p) { applyGaugePlacement(p); }));
+}
+
+void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
+    if (Photo.isNull())
+        return;
+    const QSize layer = ui->imgScreen->size();
+    if (layer.isEmpty())
+        return;
+    // The layer's pixel under the pointer, measured at its middle, in photo pixels.
+    const QPointF at = (event->position() + QPointF(0.5, 0.5));
+    const QPointF photoPoint(at.x() * Photo.width() / layer.width(),
+                             at.y() * Photo.height() / layer.height());
+    const auto outline = findRoundOutline(Photo, photoPoint);
+    if (!outline) {
+        messages->message(this, i18n::lookup(QString::fromUtf8(kNoRoundOutline)));
+        return;
+    }
+    const GaugePlacement before = gaugePlacement();
+    CentreOffsetX = float(outline->centre.x() / Photo.width() - 0.5);
+    CentreOffsetY = float(outline->centre.y() / Photo.height() - 0.5);
+    DrawOverlay();
+    recordGaugeChange(before);
+}
+
+// Arrows move the centre one screen pixel, with Ctrl one photo pixel.
+bool TFormMain::gaugeKeyPress(QKeyEvent* event) {
+    int dx = 0, dy = 0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        dx = -1;
+        break;
+    case Qt::Key_Right:
+        dx = 1;
+        break;
+    case Qt::Key_Up:
+        dy = -1;
+        break;
+    case Qt::Key_Down:
+        dy = 1;
+        break;
+    default:
+        return false;
+    }
+    if (Photo.isNull() || Dragging)
+        return true;
+    const bool fine = event->modifiers() & Qt::ControlModifier;
+    const QSize unit = fine ? Photo.size() : ui->imgScreen->size();
+    if (unit.isEmpty())
+        return true;
+    const GaugePlacement before = gaugePlacement();
+    CentreOffsetX = float(double(CentreOffsetX) + double(dx) / unit.width());
+    CentreOffsetY = float(double(CentreOffsetY) + double(dy) / unit.height());
+    DrawOverlay();
+    recordGaugeChange(before);
+    return true;
+}
+
+void TFormMain::showLoupe(const QPointF& globalPos) {
+    if (Photo.isNull() || ui->imgScreen->width() <= 0)
+        return;
+    const QPointF onPhotoLayer = ui->imgScreen->mapFromGlobal(globalPos);
+    const double toPhoto = double(Photo.width()) / ui->imgScreen->width();
+    const QPointF photoPoint = (onPhotoLayer + QPointF(0.5, 0.5)) * toPhoto;
+    loupe->setPixmap(
+        QPixmap::fromImage(renderLoupe(Photo, photoPoint, loupeMagnification(1.0 / toPhoto), kLoupeSize)));
+    const QPoint onPanel = ui->pnlScreen->mapFromGlobal(globalPos.toPoint());
+    loupe->move(loupeCorner(ui->pnlScreen->size(), kLoupeSize, onPanel));
+    loupe->raise();
+    loupe->show();
+}
+
+void TFormMain::hideLoupe() {
+    loupe->hide();
+}

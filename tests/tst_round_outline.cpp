@@ -1,0 +1,152 @@
+// The search for the round outline around a clicked point, on synthetic eyes whose true centres
+// are known: every click inside the pupil must give the pupil's centre, every click on the visible
+// iris the limbus's centre, each within 1 % of that outline's radius; photos with nothing round
+// must give nothing.
+#include "analysis/round_outline.h"
+#include "synthetic_eye.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <random>
+
+Q_DECLARE_METATYPE(EyeSpec)
+
+class TestRoundOutline : public QObject {
+    Q_OBJECT
+private slots:
+    void eyes_data();
+    void eyes();
+    void fundus();
+    void nothingRound_data();
+    void nothingRound();
+};
+
+namespace {
+
+EyeSpec eye(QSize size, QPointF centreShare, double radiusShare) {
+    EyeSpec s;
+    s.size = size;
+    s.limbusCentre = QPointF(centreShare.x() * size.width(), centreShare.y() * size.height());
+    s.limbusRadius = radiusShare * std::min(size.width(), size.height());
+    return s;
+}
+
+double worstShare = 0; // the largest error seen, in radii, for the log
+
+// Checks one click: the centre found lies within 1 % of the radius of the expected one.
+void expectCentre(const QImage& photo, const QPointF& click, const QPointF& centre, double radius,
+                  const char* what) {
+    const auto found = findRoundOutline(photo, click);
+    QVERIFY2(found, qPrintable(QStringLiteral("%1: nothing found for a click at %2,%3")
+                                   .arg(what)
+                                   .arg(click.x())
+                                   .arg(click.y())));
+    const double error = std::hypot(found->centre.x() - centre.x(), found->centre.y() - centre.y());
+    worstShare = std::max(worstShare, error / radius);
+    QVERIFY2(error <= 0.01 * radius,
+             qPrintable(QStringLiteral("%1: click %2,%3 found %4,%5 (r %6), true %7,%8 (r %9)")
+                            .arg(what)
+                            .arg(click.x())
+                            .arg(click.y())
+                            .arg(found->centre.x())
+                            .arg(found->centre.y())
+                            .arg(found->radius)
+                            .arg(centre.x())
+                            .arg(centre.y())
+                            .arg(radius)));
+}
+
+} // namespace
+
+void TestRoundOutline::eyes_data() {
+    QTest::addColumn<EyeSpec>("spec");
+    const QSize mp1(1224, 816), mp6(3000, 2000), mp24(6000, 4000);
+    EyeSpec s = eye(mp1, {0.5, 0.5}, 0.3);
+    QTest::newRow("1 MP, centred, round, no lid") << (s.lidCover = 0, s);
+    s = eye(mp1, {0.3, 0.6}, 0.2);
+    s.lidCover = 0.25, s.roundness = 0.93, s.tiltDegrees = 10, s.iris = QColor(70, 110, 150), s.seed = 2;
+    QTest::newRow("1 MP, blue iris, quarter under the lid, oval") << s;
+    s = eye(mp1, {0.75, 0.4}, 0.15);
+    s.pupilRatio = 0.25, s.pupilShift = {-0.06, 0.03}, s.reflection = {0.1, -0.22}, s.seed = 3;
+    QTest::newRow("1 MP, small eye near the side, reflection on the pupil's edge") << s;
+    s = eye(QSize(816, 1224), {0.5, 0.35}, 0.35);
+    s.pupilRatio = 0.5, s.roundness = 0.95, s.tiltDegrees = 80, s.jpegQuality = 60, s.seed = 4;
+    QTest::newRow("1 MP portrait, wide pupil, strong compression") << s;
+    s = eye(mp1, {0.45, 0.5}, 0.25);
+    s.iris = QColor(55, 38, 28), s.lidCover = 0.1, s.seed = 8;
+    QTest::newRow("1 MP, dark brown iris: a faint pupil edge") << s;
+    s = eye(mp6, {0.45, 0.55}, 0.28);
+    s.lidCover = 0.15, s.roundness = 0.94, s.iris = QColor(90, 100, 60), s.blur = 1.5, s.seed = 5;
+    QTest::newRow("6 MP, green iris, more blur") << s;
+    s = eye(mp24, {0.55, 0.5}, 0.3);
+    s.lidCover = 0.25, s.roundness = 0.95, s.tiltDegrees = -5, s.seed = 6;
+    QTest::newRow("24 MP, quarter under the lid") << s;
+}
+
+void TestRoundOutline::eyes() {
+    QFETCH(EyeSpec, spec);
+    const SyntheticEye e = makeSyntheticEye(spec);
+    std::mt19937 rng(spec.seed);
+    std::uniform_real_distribution<double> u(0, 1);
+    const auto visible = [&](const QPointF& p) {
+        const QPointF toLid = p - e.lidCircleCentre, toGlint = p - e.reflectionCentre;
+        return std::hypot(toLid.x(), toLid.y()) < e.lidCircleRadius - 0.2 * e.limbusRadius &&
+               std::hypot(toGlint.x(), toGlint.y()) > 2 * e.reflectionRadius;
+    };
+    int pupilClicks = 0, irisClicks = 0;
+    for (int i = 0; i < 8; ++i) {
+        const double a = 2 * M_PI * (i + u(rng)) / 8;
+        const QPointF dir(std::cos(a), std::sin(a));
+        const QPointF inPupil = e.pupilCentre + dir * e.pupilRadius * (i == 0 ? 0.0 : 0.8 * u(rng));
+        if (visible(inPupil)) {
+            expectCentre(e.photo, inPupil, e.pupilCentre, e.pupilRadius, "pupil");
+            ++pupilClicks;
+        }
+        const double gap = e.limbusRadius - e.pupilRadius;
+        const QPointF onIris = e.limbusCentre + dir * (e.pupilRadius + gap * (0.15 + 0.7 * u(rng)));
+        if (visible(onIris)) {
+            expectCentre(e.photo, onIris, e.limbusCentre, e.limbusRadius, "limbus");
+            ++irisClicks;
+        }
+    }
+    QVERIFY(pupilClicks >= 5 && irisClicks >= 4);
+    qInfo("worst error so far: %.3f %% of the radius", 100 * worstShare);
+}
+
+// A click anywhere on a fundus photo's field, beside the optic disc, finds the field's centre,
+// also when the field runs off the photo at top and bottom.
+void TestRoundOutline::fundus() {
+    const QImage photo = makeSyntheticFundus(QSize(1600, 1200), QPointF(810.5, 597.25), 640, 7);
+    for (const QPointF& click :
+         {QPointF(800, 600), QPointF(400, 500), QPointF(900, 1000), QPointF(1200, 300)})
+        expectCentre(photo, click, QPointF(810.5, 597.25), 640, "fundus field");
+}
+
+void TestRoundOutline::nothingRound_data() {
+    QTest::addColumn<QImage>("photo");
+    QImage plain(1200, 800, QImage::Format_RGB32);
+    plain.fill(QColor(120, 90, 80));
+    QTest::newRow("plain colour") << plain;
+    QImage noise(1200, 800, QImage::Format_RGB32);
+    std::mt19937 rng(11);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, qRgb(rng() % 256, rng() % 256, rng() % 256));
+    QTest::newRow("noise") << noise;
+    QImage stripes(1200, 800, QImage::Format_RGB32);
+    for (int y = 0; y < stripes.height(); ++y)
+        for (int x = 0; x < stripes.width(); ++x)
+            stripes.setPixel(x, y, (x / 150) % 2 ? qRgb(230, 230, 230) : qRgb(40, 40, 40));
+    QTest::newRow("straight stripes") << degrade(stripes, 1, 85);
+}
+
+void TestRoundOutline::nothingRound() {
+    QFETCH(QImage, photo);
+    for (const QPointF& click : {QPointF(600, 400), QPointF(100, 700), QPointF(1190, 5)})
+        QVERIFY2(!findRoundOutline(photo, click),
+                 qPrintable(QStringLiteral("found something at %1,%2").arg(click.x()).arg(click.y())));
+}
+
+QTEST_MAIN(TestRoundOutline)
+#include "tst_round_outline.moc"
