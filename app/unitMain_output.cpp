@@ -1,6 +1,7 @@
 // The main window's output: saving and printing the composite.
 #include "unitMain.h"
 
+#include "application.h"
 #include "platform.h"
 #include "ui_unitMain.h"
 #include "wait_cursor.h"
@@ -9,6 +10,7 @@
 #include "imaging/file_types.h"
 #include "output/composite.h"
 #include "output/save.h"
+#include "output/unitPrintImage.h"
 
 #include <QFileInfo>
 
@@ -81,6 +83,18 @@ void TFormMain::btnImagenSaveClick() {
 }
 
 void TFormMain::btnPrintClick() {
-    if (Photo.isNull())
+    if (Photo.isNull() || !PrintImage)
         return;
+    WaitCursor wait;
+    CompositeResult composite = RenderComposite();
+    if (!composite.ok()) {
+        wait.release();
+        messages->error(this, withFullStop(composite.error));
+        return;
+    }
+    PrintImage->setSourcePath(SourcePath);
+    PrintImage->SetImage(composite.image);
+    wait.release();
+    PrintImage->exec();
+    composite = CompositeResult(); // the dialog has let go of it too
 }

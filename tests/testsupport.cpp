@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 QString ScriptedChooser::openFile(QWidget*, const QString& filter) {
@@ -31,6 +32,21 @@ QString ScriptedChooser::saveFile(QWidget*, const QString& filter, int& filterIn
     if (!nextSave.isEmpty() && nextSaveFilterIndex > 0)
         filterIndex = nextSaveFilterIndex;
     return nextSave;
+}
+
+bool ScriptedPrinters::setup(QWidget*) {
+    if (!setupConfirms)
+        return false;
+    current = setupChooses;
+    copyCount = setupCopies;
+    return true;
+}
+
+void ScriptedPrinters::print(const PrintJob& job) {
+    if (!failure.isEmpty())
+        throw std::runtime_error(failure.toStdString());
+    copyCount = job.copies;
+    jobs << job;
 }
 
 QString testData(const QString& name) {

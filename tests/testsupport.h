@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/platform.h"
+#include "output/printer_backend.h"
 
 #include <QImage>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +31,31 @@ public:
     QStringList errors;
     void message(QWidget*, const QString& text) override { messages << text; }
     void error(QWidget*, const QString& text) override { errors << text; }
+};
+
+// Printers as a script gives them: names, printable areas, a setup dialog that chooses or cancels,
+// and the jobs printed (or a failure to throw).
+class ScriptedPrinters : public PrinterBackend {
+public:
+    QStringList names;
+    QString defaultName;
+    QString current;
+    QMap<QString, PrintableArea> areas; // by name; "" is the PDF file
+    int copyCount = 1;
+    bool setupConfirms = false;
+    QString setupChooses;
+    int setupCopies = 1;
+    QString failure;
+    QList<PrintJob> jobs;
+
+    QStringList printerNames() override { return names; }
+    QString defaultPrinter() override { return defaultName; }
+    QString currentPrinter() override { return current; }
+    void setCurrentPrinter(const QString& name) override { current = name; }
+    PrintableArea printableArea() override { return areas.value(current); }
+    int copies() override { return copyCount; }
+    bool setup(QWidget*) override;
+    void print(const PrintJob& job) override;
 };
 
 QString testData(const QString& name);

@@ -1,0 +1,210 @@
+// Printing a 24-megapixel composite, each figure against a baseline of the same run: a preview
+// redraw after a spin change against a plain copy of the composite, "Imprimir" to a finished PDF
+// file against rendering the composite, and the peak memory of a whole print against the
+// composite's own bytes. The destination is the PDF file: the benchmark sees no print server.
+#include "app/platform.h"
+#include "gauge/unitSpinField.h"
+#include "imaging/imaging.h"
+#include "output/composite.h"
+#include "output/unitPrintImage.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+
+class FixedName : public FileChooser {
+public:
+    QString path;
+    QString openFile(QWidget*, const QString&) override { return QString(); }
+    QString saveFile(QWidget*, const QString&, int&, const QString&, const QString&) override { return path; }
+};
+
+QImage loadResource(const QString& name) {
+    QFile file(name);
+    file.open(QIODevice::ReadOnly);
+    return imaging::decodeBytes(file.readAll()).image;
+}
+
+// The gauge over a photo as a camera would deliver it.
+CompositeInputs inputsFor(const QImage& photo) {
+    CompositeInputs in;
+    in.photo = photo;
+    in.guideShown = true;
+    in.guideDegrees = 30;
+    in.sectorShown = true;
+    in.sectorStart = 20;
+    in.sectorEnd = 75;
+    in.sectorReadout = QStringLiteral("55");
+    in.reference = QStringLiteral("Paciente 7");
+    in.brandLogo = loadResource(QStringLiteral(":/pictures/MARCALOGO"));
+    in.brandLettering = loadResource(QStringLiteral(":/pictures/MARCATEXTO"));
+    return in;
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    QString jpegPath;
+    CompositeInputs inputs;
+    QImage composite;
+
+    Fixture() {
+        QImage photo = QImage(QStringLiteral(PELVANOR_TEST_DATA "/eye_600x400.jpg"))
+                           .convertToFormat(QImage::Format_RGB32)
+                           .scaled(kWidth, kHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QRandomGenerator random(42);
+        for (int y = 0; y < kHeight; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(photo.scanLine(y));
+            for (int x = 0; x < kWidth; ++x) {
+                const auto noisy = [&random](int v) {
+                    return qBound(0, v + int(random.bounded(9)) - 4, 255);
+                };
+                row[x] = qRgb(noisy(qRed(row[x])), noisy(qGreen(row[x])), noisy(qBlue(row[x])));
+            }
+        }
+        jpegPath = dir.filePath(QStringLiteral("photo.jpg"));
+        photo.save(jpegPath, "JPEG", 90);
+        inputs = inputsFor(imaging::decodeFile(jpegPath).image);
+        composite = renderComposite(inputs).image;
+    }
+};
+
+Fixture& fixture() {
+    static Fixture f;
+    return f;
+}
+
+double msSince(const QElapsedTimer& t) {
+    return t.nsecsElapsed() / 1e6;
+}
+
+// Copy and redraw alternate, so machine load falls on both alike.
+void BM_PreviewRedraw(benchmark::State& state) {
+    Fixture& f = fixture();
+    TPrintImage dialog;
+    dialog.SetImage(f.composite);
+    auto* width = dialog.findChild<SpinField*>(QStringLiteral("spWPor"));
+    double copyMs = 0, redrawMs = 0;
+    int percent = 60;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        QImage copy = f.composite.copy();
+        benchmark::DoNotOptimize(copy.constBits());
+        copyMs += msSince(t);
+        copy = QImage();
+
+        t.restart();
+        width->setValue(percent ^= 1); // coupling, layout and preview, as typing a digit does
+        benchmark::DoNotOptimize(dialog.previewPicture().constBits());
+        redrawMs += msSince(t);
+        state.SetIterationTime(msSince(t) / 1000);
+    }
+    state.counters["copy_ms"] = copyMs / state.iterations();
+    state.counters["redraw_ms"] = redrawMs / state.iterations();
+    state.counters["ratio"] = redrawMs / copyMs; // target <= 0.05
+}
+// A fixed count: the copies, not timed as the figure, would otherwise run for minutes.
+BENCHMARK(BM_PreviewRedraw)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
+void BM_PrintToPdf(benchmark::State& state) {
+    Fixture& f = fixture();
+    TPrintImage dialog;
+    FixedName chooser;
+    chooser.path = f.dir.filePath(QStringLiteral("page.pdf"));
+    dialog.setFileChooser(&chooser);
+    double renderMs = 0, printMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        CompositeResult r = renderComposite(f.inputs);
+        benchmark::DoNotOptimize(r.image.constBits());
+        renderMs += msSince(t);
+
+        dialog.SetImage(r.image);
+        t.restart();
+        dialog.btnImprimirClick();
+        printMs += msSince(t);
+        state.SetIterationTime(msSince(t) / 1000);
+        if (!QFile::exists(chooser.path)) {
+            state.SkipWithError("no PDF was written");
+            return;
+        }
+    }
+    state.counters["render_ms"] = renderMs / state.iterations();
+    state.counters["print_ms"] = printMs / state.iterations();
+    state.counters["pdf_MB"] = QFile(chooser.path).size() / double(1 << 20);
+    state.counters["ratio"] = printMs / renderMs; // target <= 3
+}
+BENCHMARK(BM_PrintToPdf)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// A whole print in a process of its own: decode, composite, dialog, PDF file.
+int printOnce(const QString& photoPath, const QString& pdfPath) {
+    CompositeResult r = renderComposite(inputsFor(imaging::decodeFile(photoPath).image));
+    TPrintImage dialog;
+    FixedName chooser;
+    chooser.path = pdfPath;
+    dialog.setFileChooser(&chooser);
+    dialog.SetImage(r.image);
+    dialog.btnImprimirClick();
+    return QFile::exists(pdfPath) ? 0 : 1;
+}
+
+void BM_PeakMemoryOfPrint(benchmark::State& state) {
+    Fixture& f = fixture();
+    const QByteArray program = QCoreApplication::applicationFilePath().toLocal8Bit();
+    const QByteArray photo = f.jpegPath.toLocal8Bit();
+    const QByteArray out = f.dir.filePath(QStringLiteral("peak.pdf")).toLocal8Bit();
+    long peakKb = 0;
+    for (auto _ : state) {
+        const pid_t child = fork();
+        if (child == 0) {
+            execl(program.constData(), program.constData(), "--print-once", photo.constData(),
+                  out.constData(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        wait4(child, &status, 0, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("the print failed");
+            return;
+        }
+        peakKb = std::max(peakKb, usage.ru_maxrss);
+    }
+    const double compositeMb = double(kWidth) * kHeight * 4 / (1 << 20);
+    state.counters["peak_MB"] = peakKb / 1024.0;
+    state.counters["limit_MB"] = 3 * compositeMb + 60; // target: peak_MB <= limit_MB
+    state.counters["ratio"] = (peakKb / 1024.0) / (3 * compositeMb + 60);
+}
+BENCHMARK(BM_PeakMemoryOfPrint)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("CUPS_SERVER", "/nonexistent.sock"); // the PDF file is the destination
+    QApplication app(argc, argv);
+    Q_INIT_RESOURCE(resources);
+    imaging::configureDecoderLimits();
+    if (argc == 4 && QByteArray(argv[1]) == "--print-once")
+        return printOnce(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    benchmark::Initialize(&argc, argv);
+    fixture();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
