@@ -33,7 +33,7 @@ TPrintImage::TPrintImage(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TPrintImage>()), backend(&qtPrinterBackend()),
       fileChooser(&qtFileChooser()) {
     ui->setupUi(this);
-    FormCreate();
+    runCreationStep([this] { FormCreate(); });
 }
 
 TPrintImage::~TPrintImage() = default;
