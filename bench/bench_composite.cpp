@@ -13,6 +13,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include "bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -183,21 +185,13 @@ void BM_PeakMemoryOfSave(benchmark::State& state) {
     const QByteArray out = f.dir.filePath(QStringLiteral("peak.png")).toLocal8Bit();
     long peakKb = 0;
     for (auto _ : state) {
-        const pid_t child = fork();
-        if (child == 0) {
-            execl(program.constData(), program.constData(), "--guide", "30", "--sector", "20,75",
-                  "--reference", "Paciente 7", photo.constData(), out.constData(),
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        int status = 0;
-        rusage usage{};
-        wait4(child, &status, 0, &usage);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        const long kb = peakKbOfRun(
+            {program, "--guide", "30", "--sector", "20,75", "--reference", "Paciente 7", photo, out});
+        if (kb < 0) {
             state.SkipWithError("pelvanor-render failed");
             return;
         }
-        peakKb = std::max(peakKb, usage.ru_maxrss);
+        peakKb = std::max(peakKb, kb);
     }
     const double pixelMb = double(kWidth) * kHeight * 4 / (1 << 20);
     state.counters["peak_MB"] = peakKb / 1024.0;

@@ -11,6 +11,8 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 
+#include "bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -22,19 +24,7 @@
 namespace {
 
 const QSize kLayer(729, 606);
-
-// Median seconds per call of f over a few rounds of n calls.
-template <typename F> double secondsPerCall(F&& f, int n = 200) {
-    std::vector<double> rounds;
-    for (int r = 0; r < 7; ++r) {
-        const auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < n; ++i)
-            f();
-        rounds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / n);
-    }
-    std::nth_element(rounds.begin(), rounds.begin() + 3, rounds.end());
-    return rounds[3];
-}
+constexpr int kRounds = 200; // calls per timed round: the overlay takes well under a millisecond
 
 GaugeInputs busyInputs() {
     GaugeInputs in;
@@ -46,11 +36,13 @@ GaugeInputs busyInputs() {
 }
 
 double fillSeconds() {
-    static const double s = secondsPerCall([] {
-        QImage image(kLayer, QImage::Format_ARGB32_Premultiplied);
-        image.fill(kOverlayKey);
-        benchmark::DoNotOptimize(image.constBits());
-    });
+    static const double s = secondsPerCall(
+        [] {
+            QImage image(kLayer, QImage::Format_ARGB32_Premultiplied);
+            image.fill(kOverlayKey);
+            benchmark::DoNotOptimize(image.constBits());
+        },
+        kRounds);
     return s;
 }
 
@@ -76,7 +68,7 @@ TFormMain& window() {
 }
 
 double drawOverlaySeconds() {
-    static const double s = secondsPerCall([] { window().DrawOverlay(); });
+    static const double s = secondsPerCall([] { window().DrawOverlay(); }, kRounds);
     return s;
 }
 
@@ -93,7 +85,7 @@ void BM_RenderOverlay(benchmark::State& state) {
     const GaugeInputs in = busyInputs();
     for (auto _ : state)
         benchmark::DoNotOptimize(renderOverlay(in));
-    state.counters["x_fill"] = secondsPerCall([&] { renderOverlay(in); }) / fillSeconds();
+    state.counters["x_fill"] = secondsPerCall([&] { renderOverlay(in); }, kRounds) / fillSeconds();
 }
 BENCHMARK(BM_RenderOverlay);
 
@@ -132,7 +124,7 @@ void BM_AngleDragMove(benchmark::State& state) {
     };
     for (auto _ : state)
         move();
-    state.counters["x_DrawOverlay"] = secondsPerCall(move) / drawOverlaySeconds(); // target <= 4
+    state.counters["x_DrawOverlay"] = secondsPerCall(move, kRounds) / drawOverlaySeconds(); // target <= 4
     send(QEvent::MouseButtonRelease, at(25), Qt::NoButton);
 }
 BENCHMARK(BM_AngleDragMove);

@@ -5,6 +5,8 @@
 
 #include <QGuiApplication>
 
+#include "bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -26,24 +28,13 @@ const SyntheticEye& eye24() {
     return eye;
 }
 
-// Median seconds per call of f over seven rounds of n calls.
-template <typename F> double secondsPerCall(F&& f, int n = 5) {
-    std::vector<double> rounds;
-    for (int r = 0; r < 7; ++r) {
-        const auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < n; ++i)
-            f();
-        rounds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / n);
-    }
-    std::nth_element(rounds.begin(), rounds.begin() + 3, rounds.end());
-    return rounds[3];
-}
-
 double copySeconds() {
-    static const double s = secondsPerCall([] {
-        QImage copy = eye24().photo.copy();
-        benchmark::DoNotOptimize(copy.constBits());
-    });
+    static const double s = secondsPerCall(
+        [] {
+            QImage copy = eye24().photo.copy();
+            benchmark::DoNotOptimize(copy.constBits());
+        },
+        5);
     return s;
 }
 
@@ -62,7 +53,7 @@ void search(benchmark::State& state, const QPointF& click) {
         state.SkipWithError("nothing found");
     for (auto _ : state)
         benchmark::DoNotOptimize(findRoundOutline(eye.photo, click));
-    state.counters["x_copy"] = secondsPerCall([&] { findRoundOutline(eye.photo, click); }) / copySeconds();
+    state.counters["x_copy"] = secondsPerCall([&] { findRoundOutline(eye.photo, click); }, 5) / copySeconds();
 }
 
 void BM_CentreOnPupil(benchmark::State& state) {

@@ -1,6 +1,7 @@
 #include "malformed_files.h"
 
 #include "imaging/imaging.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,16 +17,6 @@
 #include <cstring>
 
 namespace {
-
-quint32 crc32(const char* data, int size) {
-    quint32 crc = 0xFFFFFFFFu;
-    for (int i = 0; i < size; ++i) {
-        crc ^= quint8(data[i]);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
 
 void put(QByteArray& bytes, int at, quint32 value, int size, bool bigEndian) {
     if (at < 0 || at + size > bytes.size())
@@ -93,7 +84,7 @@ QByteArray withDeclaredSize(QByteArray b, quint32 width, quint32 height) {
     } else if (b.startsWith("\x89PNG")) {
         put(b, 16, width, 4, true);
         put(b, 20, height, 4, true);
-        put(b, 29, crc32(b.constData() + 12, 17), 4, true);
+        put(b, 29, pngCrc32(b.constData() + 12, 17), 4, true);
     } else if (b.startsWith("\xFF\xD8")) {
         const int sof = jpegFrameHeader(b);
         if (sof < 0)

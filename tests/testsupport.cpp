@@ -104,3 +104,13 @@ QString writeFile(const QString& dir, const QString& name, const QByteArray& byt
         qFatal("cannot write %s", qPrintable(path));
     return path;
 }
+
+quint32 pngCrc32(const char* data, int size) {
+    quint32 crc = 0xFFFFFFFFu;
+    for (int i = 0; i < size; ++i) {
+        crc ^= quint8(data[i]);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}

@@ -69,3 +69,6 @@ QString makeSpecialFile(const QString& dir, const QString& kind);
 QByteArray bmpHeaderClaiming(qint32 width, qint32 height);
 // Writes bytes to dir/name and returns the path.
 QString writeFile(const QString& dir, const QString& name, const QByteArray& bytes);
+
+// The CRC-32 that PNG chunks carry, so tests can write valid chunks with chosen contents.
+quint32 pngCrc32(const char* data, int size);

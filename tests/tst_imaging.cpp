@@ -8,16 +8,6 @@
 
 namespace {
 
-quint32 crc32(const char* data, int size) {
-    quint32 crc = 0xFFFFFFFFu;
-    for (int i = 0; i < size; ++i) {
-        crc ^= quint8(data[i]);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 void putBigEndian(QByteArray& bytes, int at, quint32 value, int size) {
     for (int i = 0; i < size; ++i)
         bytes[at + i] = char(value >> (8 * (size - 1 - i)));
@@ -31,7 +21,7 @@ QByteArray pngClaiming(quint32 width, quint32 height) {
     QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
     putBigEndian(bytes, 16, width, 4); // IHDR data follows the signature, length and type
     putBigEndian(bytes, 20, height, 4);
-    putBigEndian(bytes, 29, crc32(bytes.constData() + 12, 17), 4);
+    putBigEndian(bytes, 29, pngCrc32(bytes.constData() + 12, 17), 4);
     return bytes;
 }
 
