@@ -34,28 +34,6 @@ public:
     QString saveFile(QWidget*, const QString&, int&, const QString&, const QString&) override { return path; }
 };
 
-QImage loadResource(const QString& name) {
-    QFile file(name);
-    file.open(QIODevice::ReadOnly);
-    return imaging::decodeBytes(file.readAll()).image;
-}
-
-// The gauge over a photo as a camera would deliver it.
-CompositeInputs inputsFor(const QImage& photo) {
-    CompositeInputs in;
-    in.photo = photo;
-    in.guideShown = true;
-    in.guideDegrees = 30;
-    in.sectorShown = true;
-    in.sectorStart = 20;
-    in.sectorEnd = 75;
-    in.sectorReadout = QStringLiteral("55");
-    in.reference = QStringLiteral("Paciente 7");
-    in.brandLogo = loadResource(QStringLiteral(":/pictures/MARCALOGO"));
-    in.brandLettering = loadResource(QStringLiteral(":/pictures/MARCATEXTO"));
-    return in;
-}
-
 struct Fixture {
     QTemporaryDir dir;
     QString jpegPath;
@@ -63,22 +41,9 @@ struct Fixture {
     QImage composite;
 
     Fixture() {
-        QImage photo = QImage(QStringLiteral(PELVANOR_TEST_DATA "/eye_600x400.jpg"))
-                           .convertToFormat(QImage::Format_RGB32)
-                           .scaled(kWidth, kHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        QRandomGenerator random(42);
-        for (int y = 0; y < kHeight; ++y) {
-            auto* row = reinterpret_cast<QRgb*>(photo.scanLine(y));
-            for (int x = 0; x < kWidth; ++x) {
-                const auto noisy = [&random](int v) {
-                    return qBound(0, v + int(random.bounded(9)) - 4, 255);
-                };
-                row[x] = qRgb(noisy(qRed(row[x])), noisy(qGreen(row[x])), noisy(qBlue(row[x])));
-            }
-        }
         jpegPath = dir.filePath(QStringLiteral("photo.jpg"));
-        photo.save(jpegPath, "JPEG", 90);
-        inputs = inputsFor(imaging::decodeFile(jpegPath).image);
+        noisyCameraPhoto(kWidth, kHeight).save(jpegPath, "JPEG", 90);
+        inputs = busyCompositeInputs(imaging::decodeFile(jpegPath).image);
         composite = renderComposite(inputs).image;
     }
 };
@@ -86,10 +51,6 @@ struct Fixture {
 Fixture& fixture() {
     static Fixture f;
     return f;
-}
-
-double msSince(const QElapsedTimer& t) {
-    return t.nsecsElapsed() / 1e6;
 }
 
 // Copy and redraw alternate, so machine load falls on both alike.
@@ -154,7 +115,7 @@ BENCHMARK(BM_PrintToPdf)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterat
 
 // A whole print in a process of its own: decode, composite, dialog, PDF file.
 int printOnce(const QString& photoPath, const QString& pdfPath) {
-    CompositeResult r = renderComposite(inputsFor(imaging::decodeFile(photoPath).image));
+    CompositeResult r = renderComposite(busyCompositeInputs(imaging::decodeFile(photoPath).image));
     TPrintImage dialog;
     FixedName chooser;
     chooser.path = pdfPath;
@@ -169,19 +130,8 @@ void BM_PeakMemoryOfPrint(benchmark::State& state) {
     const QByteArray program = QCoreApplication::applicationFilePath().toLocal8Bit();
     const QByteArray photo = f.jpegPath.toLocal8Bit();
     const QByteArray out = f.dir.filePath(QStringLiteral("peak.pdf")).toLocal8Bit();
-    long peakKb = 0;
-    for (auto _ : state) {
-        const long kb = peakKbOfRun({program, "--print-once", photo, out});
-        if (kb < 0) {
-            state.SkipWithError("the print failed");
-            return;
-        }
-        peakKb = std::max(peakKb, kb);
-    }
     const double compositeMb = double(kWidth) * kHeight * 4 / (1 << 20);
-    state.counters["peak_MB"] = peakKb / 1024.0;
-    state.counters["limit_MB"] = 3 * compositeMb + 60; // target: peak_MB <= limit_MB
-    state.counters["ratio"] = (peakKb / 1024.0) / (3 * compositeMb + 60);
+    reportPeakMemory(state, {program, "--print-once", photo, out}, 3 * compositeMb + 60);
 }
 BENCHMARK(BM_PeakMemoryOfPrint)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -1,7 +1,16 @@
 #pragma once
 // Helpers shared by the benchmark programs.
 
+#include "imaging/imaging.h"
+#include "output/composite.h"
+
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
+
+#include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -42,4 +51,61 @@ inline long peakKbOfRun(const std::vector<QByteArray>& args) {
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return -1;
     return usage.ru_maxrss;
+}
+
+// Runs the program once per iteration and reports its peak resident size against limitMb
+// (target: peak_MB <= limit_MB, ratio <= 1).
+inline void reportPeakMemory(benchmark::State& state, const std::vector<QByteArray>& args, double limitMb) {
+    long peakKb = 0;
+    for (auto _ : state) {
+        const long kb = peakKbOfRun(args);
+        if (kb < 0) {
+            state.SkipWithError("the measured program failed");
+            return;
+        }
+        peakKb = std::max(peakKb, kb);
+    }
+    state.counters["peak_MB"] = peakKb / 1024.0;
+    state.counters["limit_MB"] = limitMb;
+    state.counters["ratio"] = (peakKb / 1024.0) / limitMb;
+}
+
+inline double msSince(const QElapsedTimer& t) {
+    return t.nsecsElapsed() / 1e6;
+}
+
+// The test eye enlarged to size with sensor-like noise, so encoders see what a camera delivers.
+inline QImage noisyCameraPhoto(int width, int height) {
+    QImage photo = QImage(QStringLiteral(PELVANOR_TEST_DATA "/eye_600x400.jpg"))
+                       .convertToFormat(QImage::Format_RGB32)
+                       .scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QRandomGenerator random(42);
+    const auto noisy = [&random](int v) { return qBound(0, v + int(random.bounded(9)) - 4, 255); };
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(photo.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            row[x] = qRgb(noisy(qRed(row[x])), noisy(qGreen(row[x])), noisy(qBlue(row[x])));
+    }
+    return photo;
+}
+
+// A busy gauge over the photo: guide line, sector, reference and both brand images.
+inline CompositeInputs busyCompositeInputs(const QImage& photo) {
+    const auto resource = [](const QString& name) {
+        QFile file(name);
+        file.open(QIODevice::ReadOnly);
+        return imaging::decodeBytes(file.readAll()).image;
+    };
+    CompositeInputs in;
+    in.photo = photo;
+    in.guideShown = true;
+    in.guideDegrees = 30;
+    in.sectorShown = true;
+    in.sectorStart = 20;
+    in.sectorEnd = 75;
+    in.sectorReadout = QStringLiteral("55");
+    in.reference = QStringLiteral("Paciente 7");
+    in.brandLogo = resource(QStringLiteral(":/pictures/MARCALOGO"));
+    in.brandLettering = resource(QStringLiteral(":/pictures/MARCATEXTO"));
+    return in;
 }
