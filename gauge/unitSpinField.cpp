@@ -29,19 +29,17 @@ int SpinField::fieldValue() const {
 }
 
 void SpinField::setMinimum(int minimum) {
-    fieldMinimum = minimum;
-    update(); // the arrows' enabled state may change
+    setRange(minimum, fieldMaximum);
 }
 
 void SpinField::setMaximum(int maximum) {
-    fieldMaximum = maximum;
-    update();
+    setRange(fieldMinimum, maximum);
 }
 
 void SpinField::setRange(int minimum, int maximum) {
     fieldMinimum = minimum;
     fieldMaximum = maximum;
-    update();
+    update(); // the arrows' enabled state may change
 }
 
 bool SpinField::hasRange() const {
@@ -60,7 +58,7 @@ void SpinField::setValue(int value) {
 
 // The arrows step from the integer in the text, not from a value Qt held back.
 void SpinField::stepBy(int steps) {
-    setValue(pulled(qint64(fieldValue()) + steps));
+    setValue(pulled(qint64(fieldValue()) + steps)); // pulled here too: the sum may leave int
     selectAll();
 }
 

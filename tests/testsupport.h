@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QMap>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -72,3 +73,11 @@ QString writeFile(const QString& dir, const QString& name, const QByteArray& byt
 
 // The CRC-32 that PNG chunks carry, so tests can write valid chunks with chosen contents.
 quint32 pngCrc32(const char* data, int size);
+
+// A named control of a window; a missing one ends the test at once, naming it.
+template <class T> T* requireChild(const QObject* window, const char* name) {
+    T* w = window->findChild<T*>(QString::fromLatin1(name));
+    if (!w)
+        qFatal("control %s missing", name);
+    return w;
+}

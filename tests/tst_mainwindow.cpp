@@ -52,12 +52,7 @@ class TestMainWindow : public QObject {
     ScriptedChooser chooser;
     RecordingSink sink;
 
-    template <class T> T* child(const char* name) {
-        T* w = form->findChild<T*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("control %s missing", name);
-        return w;
-    }
+    template <class T> T* child(const char* name) { return requireChild<T>(form.get(), name); }
     QLabel* screen() { return child<QLabel>("imgScreen"); }
     QLabel* overlay() { return child<QLabel>("imgLineas"); }
     QWidget* panel() { return child<QWidget>("pnlScreen"); }

@@ -38,12 +38,7 @@ class TestPrintDialog : public QObject {
     ScriptedChooser chooser;
     RecordingSink sink;
 
-    template <class T> T* child(const char* name) {
-        T* w = dialog->findChild<T*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("control %s missing", name);
-        return w;
-    }
+    template <class T> T* child(const char* name) { return requireChild<T>(dialog.get(), name); }
     SpinField* spin(const char* name) { return child<SpinField>(name); }
     void type(const char* field, const QString& text) {
         SpinField* f = spin(field);

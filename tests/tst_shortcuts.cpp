@@ -21,11 +21,7 @@ class TestShortcuts : public QObject {
     ScriptedChooser chooser;
     RecordingSink sink;
 
-    template <typename T> T* child(const char* name) {
-        T* w = form->findChild<T*>(QString::fromLatin1(name));
-        Q_ASSERT(w);
-        return w;
-    }
+    template <class T> T* child(const char* name) { return requireChild<T>(form.get(), name); }
     void press(QWidget* target, Qt::Key key) {
         QApplication::setActiveWindow(form.get());
         QTest::keyClick(target, key, Qt::ControlModifier);
