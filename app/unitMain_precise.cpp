@@ -10,6 +10,7 @@
 #include "gauge/gauge_history.h"
 #include "gauge/loupe.h"
 #include "i18n/catalogue.h"
+#include "imaging/fit.h"
 
 #include <QKeyEvent>
 #include <QShortcut>
@@ -69,10 +70,7 @@ void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
     const QSize layer = ui->imgScreen->size();
     if (layer.isEmpty())
         return;
-    // The layer's pixel under the pointer, measured at its middle, in photo pixels.
-    const QPointF at = (event->position() + QPointF(0.5, 0.5));
-    const QPointF photoPoint(at.x() * Photo.width() / layer.width(),
-                             at.y() * Photo.height() / layer.height());
+    const QPointF photoPoint = photoPointOfLayerPixel(event->position().toPoint(), layer, Photo.size());
     const auto outline = findRoundOutline(Photo, photoPoint);
     if (!outline) {
         messages->message(this, i18n::lookup(QString::fromUtf8(kNoRoundOutline)));

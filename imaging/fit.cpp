@@ -14,3 +14,8 @@ QRect fitPhotoRect(int panelW, int panelH, int photoW, int photoH) {
     const int w = roundHalfEven(panelH * ra);
     return QRect(divTrunc(panelW - w, 2), 0, w, panelH);
 }
+
+QPointF photoPointOfLayerPixel(const QPoint& layerPixel, const QSize& layer, const QSize& photo) {
+    const QPointF at = QPointF(layerPixel) + QPointF(0.5, 0.5);
+    return QPointF(at.x() * photo.width() / layer.width(), at.y() * photo.height() / layer.height());
+}

@@ -1,0 +1,264 @@
+// Accuracy of double-click centring on real eye photos with known pupil and limbus circles.
+//
+//   eval_outlines FOLDER [--dump OUTDIR]
+//
+// FOLDER holds the photos and a truth.csv with one row per photo:
+//   file,width,height,pupil_cx,pupil_cy,pupil_r,limbus_cx,limbus_cy,limbus_r,...,kind
+// (centres with the top-left pixel's centre at 0,0; empty cells where a circle is not known;
+// kind "visible" or "infrared"). For every photo the program double-clicks as the window does:
+// the photo fitted into the 729 x 606 screen panel, the click taken at a layer pixel and mapped
+// back to the photo. Pupil clicks: at the pupil centre and 40 % of its radius away in four
+// directions. Iris clicks: halfway between the pupil's edge and the limbus, left and right.
+// Prints one line per click and a summary per kind; with --dump, writes each photo with what was
+// found drawn on it.
+#include "analysis/round_outline.h"
+#include "imaging/fit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QPainter>
+#include <QTextStream>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace {
+
+struct Known {
+    bool known = false;
+    QPointF centre; // pixel i covers [i, i + 1)
+    double radius = 0;
+};
+
+struct Row {
+    QString file, kind;
+    Known pupil, limbus;
+};
+
+// Splits one CSV line, honouring double-quoted fields.
+QStringList csvFields(const QString& line) {
+    QStringList out;
+    QString field;
+    bool quoted = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == '"') {
+            if (quoted && i + 1 < line.size() && line[i + 1] == '"')
+                field += c, ++i;
+            else
+                quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            out << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    out << field;
+    return out;
+}
+
+Known known(const QStringList& f, int at) {
+    Known k;
+    bool a = false, b = false, c = false;
+    const double x = f.value(at).toDouble(&a), y = f.value(at + 1).toDouble(&b), r = f.value(at + 2).toDouble(&c);
+    if (a && b && c && r > 0)
+        k = Known{true, QPointF(x + 0.5, y + 0.5), r};
+    return k;
+}
+
+std::vector<Row> readTruth(const QString& folder) {
+    QFile file(QDir(folder).filePath(QStringLiteral("truth.csv")));
+    std::vector<Row> rows;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return rows;
+    QTextStream in(&file);
+    const QStringList header = csvFields(in.readLine());
+    const int kindAt = int(header.indexOf(QStringLiteral("kind")));
+    while (!in.atEnd()) {
+        const QStringList f = csvFields(in.readLine());
+        if (f.size() < 9)
+            continue;
+        rows.push_back(Row{f[0], f.value(kindAt >= 0 ? kindAt : f.size() - 1), known(f, 3), known(f, 6)});
+    }
+    return rows;
+}
+
+enum class Aim { Pupil, Iris };
+enum class Answer { Pupil, Limbus, Other, None };
+
+struct Click {
+    Aim aim;
+    const char* name;
+    QPointF target; // where the user means to click, in photo pixels
+};
+
+std::vector<Click> clicksFor(const Row& row) {
+    std::vector<Click> clicks;
+    if (row.pupil.known) {
+        const QPointF c = row.pupil.centre;
+        const double d = 0.4 * row.pupil.radius;
+        clicks.push_back({Aim::Pupil, "pupil-centre", c});
+        clicks.push_back({Aim::Pupil, "pupil-left", c + QPointF(-d, 0)});
+        clicks.push_back({Aim::Pupil, "pupil-right", c + QPointF(d, 0)});
+        clicks.push_back({Aim::Pupil, "pupil-up", c + QPointF(0, -d)});
+        clicks.push_back({Aim::Pupil, "pupil-down", c + QPointF(0, d)});
+    }
+    if (row.limbus.known) {
+        const Known& l = row.limbus;
+        // Without a known pupil, its edge is taken at a third of the limbus radius.
+        const QPointF pc = row.pupil.known ? row.pupil.centre : l.centre;
+        const double pr = row.pupil.known ? row.pupil.radius : l.radius / 3;
+        for (int side : {-1, 1}) {
+            const double pupilEdge = pc.x() + side * pr;
+            const double dy = pc.y() - l.centre.y();
+            const double limbusEdge = l.centre.x() + side * std::sqrt(std::max(0.0, l.radius * l.radius - dy * dy));
+            clicks.push_back({Aim::Iris, side < 0 ? "iris-left" : "iris-right",
+                              QPointF((pupilEdge + limbusEdge) / 2, pc.y())});
+        }
+    }
+    return clicks;
+}
+
+double distance(const QPointF& a, const QPointF& b) {
+    return std::hypot(a.x() - b.x(), a.y() - b.y());
+}
+
+bool matches(const RoundOutline& o, const Known& k) {
+    return k.known && distance(o.centre, k.centre) <= 0.1 * k.radius && std::abs(o.radius - k.radius) <= 0.25 * k.radius;
+}
+
+struct Tally {
+    std::vector<double> pupilErrors, limbusErrors; // in % of the radius, where found
+    int pupilClicks = 0, irisClicks = 0, wrong = 0, refused = 0, clicks = 0;
+    double seconds = 0;
+};
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty())
+        return NAN;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * (v.size() - 1) + 0.5))];
+}
+
+void dump(const QString& outDir, const Row& row, QImage photo,
+          const std::vector<std::pair<QPointF, std::optional<RoundOutline>>>& found) {
+    photo = photo.convertToFormat(QImage::Format_RGB32);
+    QPainter p(&photo);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double w = std::max(1.0, photo.width() / 600.0);
+    const auto circle = [&](const Known& k, QColor colour) {
+        if (k.known) {
+            p.setPen(QPen(colour, w));
+            p.drawEllipse(k.centre, k.radius, k.radius);
+        }
+    };
+    circle(row.pupil, Qt::green);
+    circle(row.limbus, Qt::green);
+    for (const auto& [click, outline] : found) {
+        p.setPen(QPen(outline ? Qt::yellow : Qt::red, w));
+        p.drawLine(click - QPointF(3 * w, 0), click + QPointF(3 * w, 0));
+        p.drawLine(click - QPointF(0, 3 * w), click + QPointF(0, 3 * w));
+        if (outline) {
+            p.setPen(QPen(Qt::magenta, w));
+            p.drawEllipse(outline->centre, outline->radius, outline->radius);
+            p.drawPoint(outline->centre);
+        }
+    }
+    p.end();
+    photo.save(QDir(outDir).filePath(QFileInfo(row.file).completeBaseName() + QStringLiteral(".png")));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: %s FOLDER [--dump OUTDIR]\n", argv[0]);
+        return 2;
+    }
+    const QString folder = args[1];
+    const int dumpAt = int(args.indexOf(QStringLiteral("--dump")));
+    const QString dumpDir = dumpAt > 0 ? args.value(dumpAt + 1) : QString();
+    const std::vector<Row> rows = readTruth(folder);
+    if (rows.empty()) {
+        std::fprintf(stderr, "no truth.csv rows in %s\n", qPrintable(folder));
+        return 2;
+    }
+    std::map<QString, Tally> tallies;
+    const QSize panel(729, 606);
+    for (const Row& row : rows) {
+        QImageReader reader(QDir(folder).filePath(row.file));
+        reader.setAutoTransform(true);
+        const QImage photo = reader.read().convertToFormat(QImage::Format_RGB32);
+        if (photo.isNull()) {
+            std::fprintf(stderr, "%s: cannot read\n", qPrintable(row.file));
+            continue;
+        }
+        const QSize layer = fitPhotoRect(panel.width(), panel.height(), photo.width(), photo.height()).size();
+        Tally& t = tallies[row.kind];
+        std::vector<std::pair<QPointF, std::optional<RoundOutline>>> found;
+        for (const Click& c : clicksFor(row)) {
+            const QPoint pixel(int(std::floor(c.target.x() * layer.width() / photo.width())),
+                               int(std::floor(c.target.y() * layer.height() / photo.height())));
+            const QPointF point = photoPointOfLayerPixel(pixel, layer, photo.size());
+            const auto start = std::chrono::steady_clock::now();
+            const auto outline = findRoundOutline(photo, point);
+            t.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            found.emplace_back(point, outline);
+            ++t.clicks;
+            Answer answer = Answer::None;
+            if (outline)
+                answer = matches(*outline, row.pupil)    ? Answer::Pupil
+                         : matches(*outline, row.limbus) ? Answer::Limbus
+                                                         : Answer::Other;
+            const Known& wanted = c.aim == Aim::Pupil ? row.pupil : row.limbus;
+            const bool right = answer == (c.aim == Aim::Pupil ? Answer::Pupil : Answer::Limbus);
+            double error = NAN;
+            if (outline)
+                error = 100 * distance(outline->centre, wanted.centre) / wanted.radius;
+            if (c.aim == Aim::Pupil)
+                ++t.pupilClicks;
+            else
+                ++t.irisClicks;
+            if (right)
+                (c.aim == Aim::Pupil ? t.pupilErrors : t.limbusErrors).push_back(error);
+            else if (answer == Answer::None)
+                ++t.refused;
+            else
+                ++t.wrong;
+            const char* verdict = right ? "ok" : answer == Answer::None ? "refused" : "WRONG";
+            std::printf("%-30s %-9s %-13s at %7.1f %7.1f -> ", qPrintable(row.file), qPrintable(row.kind), c.name,
+                        point.x(), point.y());
+            if (outline)
+                std::printf("%7.1f %7.1f r %6.1f  err %5.1f %%  %s\n", outline->centre.x(), outline->centre.y(),
+                            outline->radius, error, verdict);
+            else
+                std::printf("nothing  %s\n", verdict);
+        }
+        if (!dumpDir.isEmpty())
+            dump(dumpDir, row, photo, found);
+    }
+    std::printf("\n| kind | pupil clicks | pupil found | median | p90 | iris clicks | limbus found | median | p90 "
+                "| wrong | refused | ms/click |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    for (const auto& [kind, t] : tallies) {
+        const auto share = [](size_t n, int of) { return of ? 100.0 * double(n) / of : NAN; };
+        std::printf("| %s | %d | %.0f %% | %.1f %% | %.1f %% | %d | %.0f %% | %.1f %% | %.1f %% | %d (%.1f %%) | %d | %.1f |\n",
+                    qPrintable(kind), t.pupilClicks, share(t.pupilErrors.size(), t.pupilClicks),
+                    percentile(t.pupilErrors, 0.5), percentile(t.pupilErrors, 0.9), t.irisClicks,
+                    share(t.limbusErrors.size(), t.irisClicks), percentile(t.limbusErrors, 0.5),
+                    percentile(t.limbusErrors, 0.9), t.wrong, share(size_t(t.wrong), t.clicks), t.refused,
+                    1000 * t.seconds / std::max(1, t.clicks));
+    }
+    return 0;
+}
