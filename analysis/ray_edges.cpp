@@ -7,6 +7,8 @@ namespace {
 
 constexpr size_t kEdgesPerDirection = 2;
 constexpr int kBehind = 3; // samples taken behind the origin so that edges right beside it show
+constexpr double kLateralUp = 35;   // degrees above horizontal that count as the side of an eye
+constexpr double kLateralDown = 45; // and below: the lower lid covers less than the upper
 
 double medianOf(std::vector<float> v) {
     if (v.empty())
@@ -120,8 +122,15 @@ int countSupport(const std::vector<RayEdges>& rays, const QPointF& origin, const
     return count;
 }
 
+bool isLateral(double angle) {
+    double deg = std::remainder(angle * 180 / M_PI, 360.0); // -180..180
+    if (std::abs(deg) > 90)
+        deg = deg > 0 ? 180 - deg : -180 - deg; // the left side mirrored onto the right
+    return deg >= -kLateralUp && deg <= kLateralDown;
+}
+
 std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& circle, int sign, int rayCount,
-                                       double band, int smoothing) {
+                                       double band, int smoothing, bool lateralOnly) {
     struct Found {
         QPointF point;
         float strength;
@@ -132,6 +141,8 @@ std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& cir
     std::vector<float> profile(samples);
     for (int i = 0; i < rayCount; ++i) {
         const double a = 2 * M_PI * i / rayCount;
+        if (lateralOnly && !isLateral(a))
+            continue;
         const double c = std::cos(a), s = std::sin(a);
         bool inside = true;
         for (int k = 0; k < samples && inside; ++k) {

@@ -32,11 +32,16 @@ std::vector<RayEdges> castRays(const ReducedGray& image, const QPointF& origin, 
 int countSupport(const std::vector<RayEdges>& rays, const QPointF& origin, const Circle& circle, int sign,
                  std::vector<QPointF>* points, int stride = 1);
 
+// Whether a direction (radians from the x axis, y downwards) lies on the sides of an eye, within
+// about 40 degrees of horizontal, where lids and lashes seldom cover the limbus.
+bool isLateral(double angle);
+
 // On rayCount rays from the circle's centre, the strongest edge of the given sign within band of its
 // radius, located to a fraction of a pixel; smoothing is the half-width of the difference used.
-// Rays whose edge is much weaker than the typical one (hidden by a lid, say) give no point.
+// Rays whose edge is much weaker than the typical one (hidden by a lid, say) give no point. With
+// lateralOnly, only the rays on the sides are cast.
 std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& circle, int sign, int rayCount,
-                                       double band, int smoothing);
+                                       double band, int smoothing, bool lateralOnly = false);
 
 // How far round a circle the grey level steps across it in the given direction: the share of its
 // directions where the step stands out, both from the noise (minStep) and against the circle's own

@@ -1,135 +1,33 @@
 #include "round_outline.h"
 
 #include "circle_fit.h"
+#include "dark_region.h"
+#include "eye_planes.h"
+#include "limbus_search.h"
 #include "ray_edges.h"
+
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr int kCoarseRays = 180;
 constexpr int kFineRays = 360;
 constexpr int kFinePasses = 3;
-constexpr double kMinCoverage = 0.6;   // share of the outline's directions where it must be seen
-constexpr double kMinAgreement = 0.45; // share of the fine rays whose edge must lie on it
-constexpr double kMaxGapDegrees = 150; // largest arc the outline may be hidden on
-
-// A candidate outline: circles through three edges of one direction on rays from the point, polished
-// on the edges that agree with them and kept when the grey level steps across them most of the way
-// round. Candidates are grouped by place and size and tried innermost first, since the outline
-// wanted is the innermost one around the point (the pupil before the limbus).
-struct Hypothesis {
-    Circle circle;
-    int sign = 0;
-    int support = 0; // rays from the point that agree
-    Contrast contrast;
-};
-
-bool sameOutline(const Hypothesis& a, const Hypothesis& b, double share = 0.1) {
-    const double r = std::max(a.circle.radius, b.circle.radius);
-    const QPointF d = a.circle.centre - b.circle.centre;
-    return a.sign == b.sign && std::abs(a.circle.radius - b.circle.radius) <= share * r &&
-           std::hypot(d.x(), d.y()) <= share * r;
-}
-
-// Refits a circle to the edges that support it and counts again, twice, so that circles through
-// different edges of one outline settle on the same circle. False when it loses itself.
-bool polish(const std::vector<RayEdges>& rays, const QPointF& origin, Hypothesis& h) {
-    for (int round = 0; round < 2; ++round) {
-        std::vector<QPointF> points;
-        countSupport(rays, origin, h.circle, h.sign, &points);
-        if (points.size() < 6)
-            return false;
-        const auto refined = fitCircleLeastSquares(points);
-        if (!refined)
-            return false;
-        const QPointF d = refined->centre - origin;
-        if (!(refined->radius > 4) || std::hypot(d.x(), d.y()) > refined->radius - 1)
-            return false;
-        h.circle = *refined;
-        h.support = countSupport(rays, origin, h.circle, h.sign, nullptr);
-    }
-    return true;
-}
-
-// A deterministic random sequence, so that a search repeats exactly.
-class Draw {
-public:
-    int below(int bound) {
-        state = state * 1664525u + 1013904223u;
-        return int((state >> 8) % uint32_t(bound));
-    }
-
-private:
-    uint32_t state = 0x9e3779b9u;
-};
-
-// The circle through one edge of each of three rays about 120 degrees apart, all of one direction;
-// none when a ray has no such edge or the circle does not enclose the origin.
-std::optional<Hypothesis> drawCircle(const std::vector<RayEdges>& rays, const QPointF& origin, Draw& draw) {
-    const int n = int(rays.size());
-    const int i = draw.below(n);
-    if (rays[i].edges.empty())
-        return std::nullopt;
-    const Edge& first = rays[i].edges[draw.below(int(rays[i].edges.size()))];
-    const int sign = first.strength > 0 ? 1 : -1;
-    QPointF pts[3] = {rays[i].pointAt(origin, first.r)};
-    for (int k = 1; k < 3; ++k) {
-        const RayEdges& ray = rays[(i + k * n / 3 + draw.below(n / 6 + 1) - n / 12 + n) % n];
-        const Edge* same[4];
-        int count = 0;
-        for (const Edge& e : ray.edges)
-            if ((e.strength > 0) == (sign > 0) && count < 4)
-                same[count++] = &e;
-        if (count == 0)
-            return std::nullopt;
-        pts[k] = ray.pointAt(origin, same[draw.below(count)]->r);
-    }
-    const auto c = circleThrough(pts[0], pts[1], pts[2]);
-    if (!c || c->radius < 4 ||
-        std::hypot(c->centre.x() - origin.x(), c->centre.y() - origin.y()) > c->radius - 1)
-        return std::nullopt;
-    return Hypothesis{*c, sign, 0, {}};
-}
-
-std::vector<Hypothesis> candidateOutlines(const std::vector<RayEdges>& rays, const QPointF& origin,
-                                          const ReducedGray& image) {
-    const int minSupport = int(rays.size()) / 4;
-    std::vector<Hypothesis> groups, seen; // seen: every polished circle, kept or not
-    Draw draw;
-    for (int it = 0; it < 2000; ++it) {
-        auto drawn = drawCircle(rays, origin, draw);
-        // A quick look at every fourth ray turns most chance circles away.
-        if (!drawn ||
-            countSupport(rays, origin, drawn->circle, drawn->sign, nullptr, 4) * 4 < minSupport * 3 / 4)
-            continue;
-        Hypothesis& h = *drawn;
-        h.support = countSupport(rays, origin, h.circle, h.sign, nullptr);
-        // Circles close to one already polished are not polished again; a looser match merges
-        // polished circles into one outline.
-        const auto polished = [&](const Hypothesis& g) { return sameOutline(g, h, 0.03); };
-        if (h.support < minSupport || std::any_of(seen.begin(), seen.end(), polished))
-            continue;
-        if (!polish(rays, origin, h) || h.support < minSupport ||
-            std::any_of(seen.begin(), seen.end(), polished))
-            continue;
-        seen.push_back(h);
-        h.contrast = circleContrast(image, h.circle, h.sign, 2 * noiseStep(rays));
-        if (h.contrast.coverage < kMinCoverage)
-            continue;
-        const auto group = std::find_if(groups.begin(), groups.end(),
-                                        [&](const Hypothesis& g) { return sameOutline(g, h); });
-        if (group == groups.end())
-            groups.push_back(h);
-        else if (h.contrast.coverage > group->contrast.coverage)
-            *group = h;
-    }
-    // Innermost first: the pupil before the limbus.
-    std::sort(groups.begin(), groups.end(),
-              [](const Hypothesis& x, const Hypothesis& y) { return x.circle.radius < y.circle.radius; });
-    return groups;
-}
+constexpr double kMinAgreement = 0.5;  // share of the rays whose edge lies on an outline seen all round
+constexpr double kMaxGapDegrees = 150; // largest arc such an outline may be hidden on
+constexpr double kMaxScatter = 0.04;   // typical distance of its edges from it, in radii
+constexpr double kMinSideShare = 0.35; // share of each side's rays that must see the limbus
+constexpr double kMinRadiusShare = 0.012; // of the photo's longer side: smaller dark spots are texture
+constexpr double kMinFieldShare = 0.1; // a bright field fills at least this much of the photo
+constexpr double kDarkCore = 0.8;      // a point this much darker than the iris is in the pupil
+constexpr double kCoreShare = 0.4;     // when it lies this near the middle, in radii of the outline
+constexpr double kPupilSearchShare = 0.3; // how far from a point on the iris its pupil is looked for
+constexpr int kPupilSeeds = 8;            // dark spots tried there
+constexpr int kLimbusCandidates = 5;
+constexpr double kComparableStep = 0.7;
+constexpr double kMaxIrisShare = 5;       // a point on the iris lies within this many pupil radii
 
 // The ellipse through the edge points, refitted without the points far off it: what is left of
 // lids and lashes after the circle fit. Its centre is the outline's, since a slightly oval outline
@@ -183,13 +81,13 @@ struct FineFit {
 };
 
 // Edges at full resolution in a band about the circle, on rays from its centre, refitted robustly.
-FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int factor) {
+FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int factor, bool lateralOnly) {
     FineFit out;
     const int half = std::max(1, factor / 2);
     for (int pass = 0; pass < kFinePasses; ++pass) {
-        const double band = pass == 0 ? std::max(3.0 * factor, 0.06 * circle.radius)
+        const double band = pass == 0 ? std::max(3.0 * factor, 0.08 * circle.radius)
                                       : std::max(2.0 + 2 * half, 0.04 * circle.radius);
-        out.points = edgesAcrossCircle(photo, circle, sign, kFineRays, band, half);
+        out.points = edgesAcrossCircle(photo, circle, sign, kFineRays, band, half, lateralOnly);
         if (out.points.size() < 6)
             return out;
         out.fit = fitCircleRobust(out.points, circle);
@@ -198,33 +96,140 @@ FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int fa
     return out;
 }
 
-// The outline at full resolution from a coarse circle, or none when the edges there do not make one.
-std::optional<RoundOutline> outlineAtFullSize(const PhotoGray& full, const Hypothesis& h, int factor,
-                                              const QPointF& point) {
-    const Circle start{h.circle.centre * factor, h.circle.radius * factor};
-    const FineFit fine = refineAtFullSize(full, start, h.sign, factor);
+std::vector<QPointF> inliersOf(const FineFit& fine) {
+    std::vector<QPointF> out;
+    for (size_t i = 0; i < fine.points.size(); ++i)
+        if (fine.fit.inliers[i])
+            out.push_back(fine.points[i]);
+    return out;
+}
+
+bool inside(const QPointF& point, const QPointF& centre, double radius) {
+    return std::hypot(point.x() - centre.x(), point.y() - centre.y()) < radius;
+}
+
+// An outline seen nearly all round (a pupil, a fundus field), refined at full size from a start
+// circle and fitted with an ellipse; none when the edges there do not make one close to the start.
+std::optional<RoundOutline> outlineAllRound(const PhotoGray& full, const Circle& start, int sign, int factor,
+                                            const QPointF& point) {
+    const FineFit fine = refineAtFullSize(full, start, sign, factor, false);
     if (fine.points.size() < 6)
         return std::nullopt;
     const Circle& c = fine.fit.circle;
-    std::vector<QPointF> inliers;
-    for (size_t i = 0; i < fine.points.size(); ++i)
-        if (fine.fit.inliers[i])
-            inliers.push_back(fine.points[i]);
-    const auto e = fitEllipseRobust(inliers);
+    const auto e = fitEllipseRobust(inliersOf(fine));
     if (!e)
         return std::nullopt;
     std::vector<double> angles;
     for (const QPointF& p : e->points)
         angles.push_back(std::atan2(p.y() - c.centre.y(), p.x() - c.centre.x()) * 180 / M_PI + 180);
-    // Enough of the outline must be seen, all round, and the edge must follow the ellipse closely.
     const double agreement = double(e->points.size()) / kFineRays;
-    const QPointF shift = e->ellipse.centre - c.centre;
-    if (agreement < kMinAgreement || largestGapDegrees(angles) > kMaxGapDegrees || c.radius < 4 ||
-        std::hypot(point.x() - c.centre.x(), point.y() - c.centre.y()) >= c.radius ||
-        e->typicalDistance > std::max(0.75, 0.01 * c.radius) || e->ellipse.minor < 0.7 * e->ellipse.major ||
+    const QPointF shift = e->ellipse.centre - c.centre, moved = c.centre - start.centre;
+    const double smallest = std::max(3.0, kMinRadiusShare * std::max(full.width(), full.height()));
+    if (agreement < kMinAgreement || largestGapDegrees(angles) > kMaxGapDegrees || c.radius < smallest ||
+        c.radius < 0.7 * start.radius || c.radius > 1.4 * start.radius ||
+        std::hypot(moved.x(), moved.y()) > 0.25 * start.radius || !inside(point, c.centre, c.radius) ||
+        e->typicalDistance > std::max(1.0, kMaxScatter * c.radius) || e->ellipse.minor < 0.6 * e->ellipse.major ||
         std::hypot(shift.x(), shift.y()) > 0.1 * c.radius)
         return std::nullopt;
     return RoundOutline{e->ellipse.centre, c.radius, agreement};
+}
+
+// The limbus at full size from a candidate: a robust circle through its edges on both sides of the
+// eye; none unless both sides show it and the point lies inside.
+std::optional<RoundOutline> limbusAtFullSize(const PhotoGray& full, const Circle& start, int factor,
+                                             const QPointF& point) {
+    const FineFit fine = refineAtFullSize(full, start, 1, factor, true);
+    if (fine.points.size() < 6)
+        return std::nullopt;
+    const Circle& c = fine.fit.circle;
+    int sides[2] = {0, 0}, lateralRays = 0;
+    for (int i = 0; i < kFineRays; ++i)
+        lateralRays += isLateral(2 * M_PI * i / kFineRays);
+    for (size_t i = 0; i < fine.points.size(); ++i)
+        if (fine.fit.inliers[i])
+            ++sides[fine.points[i].x() > c.centre.x()];
+    const QPointF moved = c.centre - start.centre;
+    if (sides[0] < kMinSideShare * lateralRays / 2 || sides[1] < kMinSideShare * lateralRays / 2 ||
+        c.radius < 0.8 * start.radius || c.radius > 1.25 * start.radius ||
+        std::hypot(moved.x(), moved.y()) > 0.15 * start.radius || !inside(point, c.centre, 0.97 * c.radius) ||
+        fine.fit.scale > std::max(1.0, kMaxScatter * c.radius))
+        return std::nullopt;
+    return RoundOutline{c.centre, c.radius, double(sides[0] + sides[1]) / lateralRays};
+}
+
+// Whether the point lies in a dark core of the outline, a pupil not found, rather than on what
+// fills the outline: an outline found around such a point would be the limbus answered for a click
+// in the pupil. Both levels are medians, the outline's over a ring on its sides, away from the lids.
+bool inDarkCore(const cv::Mat& value, const QPointF& point, const Circle& outline) {
+    const auto medianOf = [](std::vector<uchar>& v) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return double(v[v.size() / 2]);
+    };
+    const double reach = std::max(1.0, 0.06 * outline.radius);
+    std::vector<uchar> core, ring;
+    for (int y = int(point.y() - reach); y <= int(point.y() + reach); ++y)
+        for (int x = int(point.x() - reach); x <= int(point.x() + reach); ++x)
+            if (x >= 0 && y >= 0 && x < value.cols && y < value.rows && inside(QPointF(x + 0.5, y + 0.5), point, reach))
+                core.push_back(value.at<uchar>(y, x));
+    for (int i = 0; i < 72; ++i) {
+        const double a = 2 * M_PI * i / 72;
+        if (!isLateral(a))
+            continue;
+        for (double share = 0.55; share <= 0.86; share += 0.1) {
+            const QPointF q = outline.centre + outline.radius * share * QPointF(std::cos(a), std::sin(a));
+            if (q.x() >= 0 && q.y() >= 0 && q.x() < value.cols && q.y() < value.rows)
+                ring.push_back(value.at<uchar>(int(q.y()), int(q.x())));
+        }
+    }
+    return inside(point, outline.centre, kCoreShare * outline.radius) && !core.empty() && !ring.empty() &&
+           medianOf(core) < kDarkCore * medianOf(ring);
+}
+
+// Whether a limbus lies about its pupil as limbi do: wider, and nearly concentric.
+bool holdsPupil(const RoundOutline& limbus, const Circle& pupil) {
+    const QPointF off = limbus.centre - pupil.centre;
+    return limbus.radius >= kMinPupilRatio * pupil.radius &&
+           std::hypot(off.x(), off.y()) <= kMaxDecentring * limbus.radius;
+}
+
+Circle circleOf(const RegionEllipse& r, int factor) {
+    return Circle{r.centre * factor, std::sqrt(r.major * r.minor) * factor};
+}
+
+// The pupil of the iris a point lies on: the first dark region seen all round, flooded from one of
+// the darkest spots near the point, that lies near enough for the point to be on its iris. In the
+// plane's pixels.
+std::optional<Circle> pupilNear(const EyePlanes& planes, const PhotoGray& full, const QPointF& p) {
+    const int f = planes.factor;
+    const int side = std::max(planes.value.cols, planes.value.rows);
+    const int reach = int(kPupilSearchShare * side);
+    const cv::Rect window = cv::Rect(int(p.x()) - reach, int(p.y()) - reach, 2 * reach + 1, 2 * reach + 1) &
+                            cv::Rect(0, 0, planes.value.cols, planes.value.rows);
+    cv::Mat smooth;
+    // Blurred enough that lashes, dark but thin, no longer pass for the darkest spots.
+    cv::GaussianBlur(planes.value(window), smooth, cv::Size(0, 0), std::max(1.0, side / 100.0));
+    cv::Mat open(smooth.size(), CV_8U, cv::Scalar(255));
+    for (int seedNo = 0; seedNo < kPupilSeeds; ++seedNo) {
+        double lowest = 0;
+        cv::Point at;
+        cv::minMaxLoc(smooth, &lowest, nullptr, &at, nullptr, open);
+        if (open.at<uchar>(at) == 0)
+            break;
+        cv::circle(open, at, std::max(2, side / 15), cv::Scalar(0), cv::FILLED);
+        const QPointF seed(window.x + at.x + 0.5, window.y + at.y + 0.5);
+        for (const RegionEllipse& r : roundRegionsAround(planes.value, seed, false)) {
+            if (r.touchesBorder)
+                continue;
+            const auto o = outlineAllRound(full, circleOf(r, f), 1, f, seed * f);
+            if (!o)
+                continue;
+            const double d = std::hypot(p.x() * f - o->centre.x(), p.y() * f - o->centre.y());
+            if (d > o->radius && d < kMaxIrisShare * o->radius)
+                return Circle{o->centre / f, o->radius / f};
+            break;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -232,15 +237,44 @@ std::optional<RoundOutline> outlineAtFullSize(const PhotoGray& full, const Hypot
 std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF& point) {
     if (photo.isNull() || !QRectF(0, 0, photo.width(), photo.height()).contains(point))
         return std::nullopt;
-    const int factor = reductionFactor(photo.size());
-    const ReducedGray reduced(photo, factor);
-    if (reduced.width() < 8 || reduced.height() < 8)
+    const EyePlanes planes = makeEyePlanes(photo);
+    if (planes.value.cols < 8 || planes.value.rows < 8)
         return std::nullopt;
-    const QPointF origin = point / factor;
-    const std::vector<RayEdges> rays = castRays(reduced, origin, kCoarseRays);
+    const int f = planes.factor;
+    const QPointF p = planes.reduced(point);
     const PhotoGray full(photo);
-    for (const Hypothesis& h : candidateOutlines(rays, origin, reduced))
-        if (const auto outline = outlineAtFullSize(full, h, factor, point))
-            return outline;
+    const auto pupilMissed = [&](const RoundOutline& o) {
+        return inDarkCore(planes.value, p, Circle{o.centre / f, o.radius / f});
+    };
+    // A dark round region around the point: the pupil, or the whole iris of a dark eye.
+    for (const RegionEllipse& r : roundRegionsAround(planes.value, p, false))
+        if (!r.touchesBorder)
+            if (const auto outline = outlineAllRound(full, circleOf(r, f), 1, f, point))
+                return pupilMissed(*outline) ? std::nullopt : outline;
+    // The limbus around a point on the iris, about its pupil when that shows. Beyond the limbus the
+    // side of the eye may step up again (skin, the corner of the eye): the innermost circle whose
+    // step is comparable with the strongest one is taken.
+    std::optional<RoundOutline> limbus;
+    double limbusStep = 0, strongest = 0;
+    // Without a pupil to hold it, the search locks on rings of the iris's texture and on the skin
+    // as readily as on the limbus: then nothing is answered.
+    const auto pupil = pupilNear(planes, full, p);
+    const auto limbi = pupil ? searchLimbus(planes.luma, p, pupil, kLimbusCandidates) : std::vector<LimbusCandidate>();
+    for (const LimbusCandidate& c : limbi) {
+        const auto outline = limbusAtFullSize(full, Circle{c.circle.centre * f, c.circle.radius * f}, f, point);
+        if (!outline || !holdsPupil(*outline, Circle{pupil->centre * f, pupil->radius * f}))
+            continue;
+        strongest = std::max(strongest, c.step);
+        if (!limbus || outline->radius < limbus->radius)
+            limbus = outline, limbusStep = c.step;
+    }
+    if (limbus && limbusStep >= kComparableStep * strongest)
+        return pupilMissed(*limbus) ? std::nullopt : limbus;
+    // A large bright round field, as on fundus photos.
+    const double planeArea = double(planes.value.cols) * planes.value.rows;
+    for (const RegionEllipse& r : roundRegionsAround(planes.value, p, true))
+        if (r.area >= kMinFieldShare * planeArea)
+            if (const auto outline = outlineAllRound(full, circleOf(r, f), -1, f, point))
+                return outline;
     return std::nullopt;
 }

@@ -1,0 +1,161 @@
+#include "limbus_search.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kCoarseSide = 160;   // longer side of the plane the whole search runs on
+constexpr int kAnglesPerSide = 16;
+constexpr double kBandShare = 0.18; // of the radius: the width of the bands each side of a step
+constexpr double kMinStep = 6;      // grey levels
+
+// Mean grey level along the two side arcs of circles about one centre, per whole radius.
+struct SideProfiles {
+    std::vector<float> left, right;
+};
+
+std::vector<double> sideAngles(bool right) {
+    std::vector<double> a;
+    for (int i = 0; i < 4 * kAnglesPerSide; ++i) {
+        const double angle = 2 * M_PI * (i + 0.5) / (4 * kAnglesPerSide);
+        if (isLateral(angle) && (std::cos(angle) > 0) == right)
+            a.push_back(angle);
+    }
+    return a;
+}
+
+// The step up across radius r: mean over a band beyond it minus mean over a band inside, the bands
+// a tenth of the radius wide, so that the broad step from iris to sclera outweighs the fine rings
+// of the iris's texture.
+inline int bandOf(int r) {
+    return std::max(2, int(std::lround(kBandShare * r)));
+}
+inline double stepAt(const std::vector<float>& m, int r) {
+    const int b = bandOf(r);
+    double out = 0, in = 0;
+    for (int k = 1; k <= b; ++k)
+        out += m[r + k], in += m[r - k];
+    return (out - in) / b;
+}
+
+constexpr double kMaxPupilRatio = 7; // the widest limbus about a pupil, in pupil radii
+
+struct Scorer {
+    const cv::Mat& plane; // CV_32F
+    std::optional<Circle> pupil; // in this plane's pixels
+    std::vector<double> right = sideAngles(true), left = sideAngles(false);
+
+    // Bilinear mean along one side's arc; NaN when most of the arc leaves the plane.
+    float arcMean(double cx, double cy, double r, const std::vector<double>& angles) const {
+        float sum = 0;
+        int n = 0;
+        for (double a : angles) {
+            const double x = cx + r * std::cos(a) - 0.5, y = cy + r * std::sin(a) - 0.5;
+            if (x < 0 || y < 0 || x >= plane.cols - 1 || y >= plane.rows - 1)
+                continue;
+            const int x0 = int(x), y0 = int(y);
+            const float fx = float(x - x0), fy = float(y - y0);
+            const float* r0 = plane.ptr<float>(y0) + x0;
+            const float* r1 = plane.ptr<float>(y0 + 1) + x0;
+            sum += (r0[0] * (1 - fx) + r0[1] * fx) * (1 - fy) + (r1[0] * (1 - fx) + r1[1] * fx) * fy;
+            ++n;
+        }
+        return n * 2 > int(angles.size()) ? sum / n : NAN;
+    }
+
+    // Best radius for one centre: the radius and its step (the weaker side's).
+    std::pair<int, double> best(double cx, double cy, int rMin, int rMax, const QPointF& point) const {
+        const double inside = std::hypot(point.x() - cx, point.y() - cy);
+        rMin = std::max(rMin, int(std::ceil(inside / 0.95)));
+        if (pupil) {
+            const double off = std::hypot(pupil->centre.x() - cx, pupil->centre.y() - cy);
+            rMin = std::max({rMin, int(std::ceil(kMinPupilRatio * pupil->radius)),
+                             int(std::ceil((off + pupil->radius) / 0.95)), int(std::ceil(off / kMaxDecentring))});
+            rMax = std::min(rMax, int(kMaxPupilRatio * pupil->radius));
+        }
+        rMin = std::max(rMin, bandOf(rMin) + 1);
+        const int reach = bandOf(rMax);
+        std::vector<float> ml(rMax + reach + 1), mr(rMax + reach + 1);
+        for (int r = std::max(1, rMin - bandOf(rMin)); r <= rMax + reach; ++r) {
+            ml[r] = arcMean(cx, cy, r, left);
+            mr[r] = arcMean(cx, cy, r, right);
+        }
+        std::pair<int, double> out{0, 0};
+        for (int r = rMin; r <= rMax; ++r) {
+            const double s = std::min(stepAt(ml, r), stepAt(mr, r));
+            if (s > out.second) // NaN compares false
+                out = {r, s};
+        }
+        return out;
+    }
+};
+
+} // namespace
+
+std::vector<LimbusCandidate> searchLimbus(const cv::Mat& luma, const QPointF& point,
+                                          const std::optional<Circle>& pupil, int count) {
+    std::vector<LimbusCandidate> out;
+    const int longer = std::max(luma.cols, luma.rows);
+    const int g = std::max(1, (longer + kCoarseSide - 1) / kCoarseSide);
+    cv::Mat coarse, fine;
+    luma.convertTo(fine, CV_32F);
+    cv::GaussianBlur(fine, fine, cv::Size(0, 0), 1.0);
+    cv::resize(fine, coarse, cv::Size(luma.cols / g, luma.rows / g), 0, 0, cv::INTER_AREA);
+    if (coarse.cols < 16 || coarse.rows < 16)
+        return out;
+    std::optional<Circle> coarsePupil;
+    if (pupil)
+        coarsePupil = Circle{pupil->centre / g, pupil->radius / g};
+    const Scorer atCoarse{coarse, coarsePupil};
+    const QPointF p = point / g;
+    const int rMin = std::max(4, std::max(coarse.cols, coarse.rows) / 30);
+    const int rMax = int(0.6 * std::max(coarse.cols, coarse.rows));
+    // Every second centre whose circles can hold the point.
+    struct Hit {
+        double x, y;
+        int r;
+        double step;
+    };
+    std::vector<Hit> hits;
+    for (int y = 1; y < coarse.rows; y += 2)
+        for (int x = 1; x < coarse.cols; x += 2) {
+            const double cx = x + 0.5, cy = y + 0.5;
+            if (std::hypot(cx - p.x(), cy - p.y()) > 0.95 * rMax)
+                continue;
+            const auto [r, s] = atCoarse.best(cx, cy, rMin, rMax, p);
+            if (s >= kMinStep)
+                hits.push_back({cx, cy, r, s});
+        }
+    std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.step > b.step; });
+    // The strongest few that are not the same circle, each settled on the finer plane.
+    const Scorer atFine{fine, pupil};
+    for (const Hit& h : hits) {
+        if (int(out.size()) >= count)
+            break;
+        const bool known = std::any_of(out.begin(), out.end(), [&](const LimbusCandidate& c) {
+            return std::hypot(c.circle.centre.x() / g - h.x, c.circle.centre.y() / g - h.y) < 0.15 * h.r &&
+                   std::abs(c.circle.radius / g - h.r) < 0.15 * h.r;
+        });
+        if (known)
+            continue;
+        LimbusCandidate c{Circle{QPointF(h.x * g, h.y * g), double(h.r * g)}, 0};
+        for (int round = 0; round < 2; ++round) {
+            const int reach = round == 0 ? 2 * g : 1;
+            const QPointF at = c.circle.centre;
+            for (int dy = -reach; dy <= reach; ++dy)
+                for (int dx = -reach; dx <= reach; ++dx) {
+                    const double cx = at.x() + dx, cy = at.y() + dy;
+                    const int r0 = int(c.circle.radius);
+                    const auto [r, s] = atFine.best(cx, cy, std::max(2, r0 - 2 * g), r0 + 2 * g, point);
+                    if (s > c.step)
+                        c = LimbusCandidate{Circle{QPointF(cx, cy), double(r)}, s};
+                }
+        }
+        if (c.step >= kMinStep)
+            out.push_back(c);
+    }
+    return out;
+}

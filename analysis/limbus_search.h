@@ -1,0 +1,31 @@
+#pragma once
+
+#include "circle_fit.h"
+#include "ray_edges.h"
+
+#include <QPointF>
+
+#include <opencv2/core.hpp>
+
+#include <optional>
+#include <vector>
+
+// The limbus around a point on the iris: the circle containing the point on which the grey level
+// steps up most from the iris to the white of the eye, on both sides of the eye at once. Only the
+// sides are looked at (within about 40 degrees of horizontal), since lids and lashes cover the top
+// and bottom of the limbus in most photos.
+
+struct LimbusCandidate {
+    Circle circle; // in the plane's pixels
+    double step = 0; // grey-level step across it, the weaker of the two sides
+};
+
+// How far a limbus's centre may lie from the pupil's, in limbus radii, and its least radius in
+// pupil radii.
+inline constexpr double kMaxDecentring = 0.15;
+inline constexpr double kMinPupilRatio = 1.3;
+
+// The strongest candidates, best first; none when nothing steps up on both sides. With a pupil
+// (in the plane's pixels), only circles about as concentric with it as a limbus is are looked at.
+std::vector<LimbusCandidate> searchLimbus(const cv::Mat& luma, const QPointF& point,
+                                          const std::optional<Circle>& pupil, int count = 3);
