@@ -105,6 +105,7 @@ private:
     // Overlay layer: pointer events (true when handled) and the image it shows.
     bool overlayPointerEvent(QEvent* event);
     void showOverlay(const QImage& overlay);
+    QImage shownOverlay; // what the overlay layer shows now
     void imgLineasMouseDown(QMouseEvent* event);
     void imgLineasMouseMove(QMouseEvent* event);
     void imgLineasMouseUp(QMouseEvent* event);

@@ -29,6 +29,7 @@ GaugeInputs TFormMain::gaugeInputs() const {
 }
 
 void TFormMain::showOverlay(const QImage& overlay) {
+    shownOverlay = overlay;
     // Shown unscaled from the layer's top-left corner, whatever the layer's own size.
     ui->imgLineas->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ui->imgLineas->setPixmap(

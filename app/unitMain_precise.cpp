@@ -81,6 +81,11 @@ void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
     CentreOffsetY = float(outline->centre.y() / Photo.height() - 0.5);
     DrawOverlay();
     recordGaugeChange(before);
+    // The outline stays in view until the next redraw, that is the next change of the gauge.
+    QImage withOutline = shownOverlay;
+    const GaugeSettings settings = gaugeInputs().settings;
+    drawFoundOutline(withOutline, Photo.size(), outline->centre, outline->radius, settings.refColor);
+    showOverlay(withOutline);
 }
 
 // Arrows move the centre one screen pixel, with Ctrl one photo pixel.

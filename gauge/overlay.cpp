@@ -200,3 +200,14 @@ OverlayResult renderOverlay(const GaugeInputs& in) {
     result.image = std::move(image);
     return result;
 }
+
+void drawFoundOutline(QImage& overlay, const QSize& photo, const QPointF& centre, double radius,
+                      const QColor& colour) {
+    if (overlay.isNull() || photo.isEmpty())
+        return;
+    const double sx = double(overlay.width()) / photo.width(), sy = double(overlay.height()) / photo.height();
+    QPainter p(&overlay);
+    p.setPen(QPen(QColor(colour.rgb()), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(centre.x() * sx, centre.y() * sy), radius * sx, radius * sy);
+}

@@ -3,6 +3,7 @@
 #include "settings/gauge_settings.h"
 
 #include <QImage>
+#include <QPointF>
 #include <QRgb>
 #include <QSize>
 #include <QString>
@@ -46,3 +47,8 @@ QFont overlayLabelFont(int width, int dpi);
 // Draws text in the painter's font and pen with its box centred on (x, y) over an opaque key-colour
 // (transparent) background. The painter draws on canvas.
 void DrawTextCentered(QImage& canvas, QPainter& painter, int x, int y, const QString& text);
+
+// Draws a round outline found on the photo (centre and radius in photo pixels) onto a screen
+// overlay of the photo, one pixel wide, so that what the centre locked on can be seen.
+void drawFoundOutline(QImage& overlay, const QSize& photo, const QPointF& centre, double radius,
+                      const QColor& colour);

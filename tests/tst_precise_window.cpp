@@ -82,8 +82,22 @@ void TestPreciseWindow::doubleClickCentresOnPupil() {
                         (w->CentreOffsetY + 0.5) * eye.photo.height());
     QVERIFY2(QLineF(found, eye.pupilCentre).length() < 0.01 * eye.pupilRadius,
              qPrintable(QStringLiteral("centre at %1,%2").arg(found.x()).arg(found.y())));
-    QCOMPARE(overlay(), renderOverlay(w->gaugeInputs()).image);
     QCOMPARE(w->gaugeHistory()->count(), 1);
+    // The outline found is drawn over the gauge in the guide line's colour, on the pupil's edge,
+    // until the next change of the gauge.
+    const QImage shown = overlay(), gauge = renderOverlay(w->gaugeInputs()).image;
+    const QRgb guide = w->gaugeInputs().settings.refColor.rgb();
+    int onEdge = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (shown.pixel(x, y) != gauge.pixel(x, y)) {
+                QCOMPARE(shown.pixel(x, y), guide);
+                const double r = QLineF(QPointF(x + 0.5, y + 0.5), eye.pupilCentre * scale).length();
+                onEdge += std::abs(r - eye.pupilRadius * scale) < 1.5;
+            }
+    QVERIFY2(onEdge > 3 * eye.pupilRadius * scale, qPrintable(QString::number(onEdge)));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    QCOMPARE(overlay(), renderOverlay(w->gaugeInputs()).image);
 }
 
 void TestPreciseWindow::nothingRoundLeavesGauge() {

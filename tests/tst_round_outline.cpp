@@ -79,6 +79,13 @@ void TestRoundOutline::eyes_data() {
     s = eye(mp6, {0.45, 0.55}, 0.28);
     s.lidCover = 0.15, s.roundness = 0.94, s.iris = QColor(90, 100, 60), s.blur = 1.5, s.seed = 5;
     QTest::newRow("6 MP, green iris, more blur") << s;
+    // What real photos show: reflections on the pupil's border, eyes looking 25 degrees aside.
+    s = eye(mp1, {0.5, 0.5}, 0.3);
+    s.pupilRatio = 0.3, s.reflection = {0.33, 0.05}, s.seed = 9;
+    QTest::newRow("1 MP, reflection just beside the pupil") << s;
+    s = eye(mp1, {0.5, 0.5}, 0.3);
+    s.roundness = 0.9, s.tiltDegrees = 0, s.lidCover = 0.15, s.seed = 11;
+    QTest::newRow("1 MP, looking aside: oval outlines") << s;
     s = eye(mp24, {0.55, 0.5}, 0.3);
     s.lidCover = 0.25, s.roundness = 0.95, s.tiltDegrees = -5, s.seed = 6;
     QTest::newRow("24 MP, quarter under the lid") << s;
