@@ -125,6 +125,10 @@ std::vector<LimbusCandidate> searchLimbus(const cv::Mat& luma, const QPointF& po
             const double cx = x + 0.5, cy = y + 0.5;
             if (std::hypot(cx - p.x(), cy - p.y()) > 0.95 * rMax)
                 continue;
+            // About a pupil, only centres near enough to its own can hold a limbus.
+            if (coarsePupil && std::hypot(cx - coarsePupil->centre.x(), cy - coarsePupil->centre.y()) >
+                                   kMaxDecentring * kMaxPupilRatio * coarsePupil->radius + 2)
+                continue;
             const auto [r, s] = atCoarse.best(cx, cy, rMin, rMax, p);
             if (s >= kMinStep)
                 hits.push_back({cx, cy, r, s});
