@@ -1,6 +1,10 @@
+#include "gauge/rounding.h"
 #include "output/print_layout.h"
 
 #include <QtTest>
+
+#include <climits>
+#include <cmath>
 
 using namespace output;
 
@@ -64,6 +68,8 @@ private slots:
         QTest::newRow("enlarged") << 300 << 150 << 600.0 << 300.0 << QPoint(-300, 300) << QPoint(-600, 200);
         // Below 1 % (a field's text being no integer reads as 0) counts as 1 %.
         QTest::newRow("zero and negative") << 0 << -20 << 2.0 << 2.0 << QPoint(-2, 300) << QPoint(-2, 200);
+        QTest::newRow("beyond 10,000") << INT_MAX << 10001 << 20000.0 << 20000.0 << QPoint(-20000, 300)
+                                       << QPoint(-20000, 200);
     }
     void percentages() {
         QFETCH(int, widthPercent);
@@ -75,6 +81,21 @@ private slots:
         QTEST(double(l.PrintHeightMm), "heightMm");
         QTEST(QPoint(l.topMinimum, l.topMaximum), "topRange");
         QTEST(QPoint(l.leftMinimum, l.leftMaximum), "leftRange");
+    }
+
+    void roundingSaturates_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("rounded");
+        QTest::newRow("half to even") << -2.5 << -2;
+        QTest::newRow("last int") << 2147483647.4 << INT_MAX;
+        QTest::newRow("above int") << 3e9 << INT_MAX;
+        QTest::newRow("below int") << -1e300 << INT_MIN;
+        QTest::newRow("infinity") << HUGE_VAL << INT_MAX;
+        QTest::newRow("nan") << std::nan("") << 0;
+    }
+    void roundingSaturates() {
+        QFETCH(double, value);
+        QTEST(roundHalfEven(value), "rounded");
     }
 
     // Half the free height of 101 and 103 mm: 50.5 and 51.5 round to the even neighbours.
