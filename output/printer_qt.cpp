@@ -33,8 +33,8 @@ QPageLayout defaultPdfLayout() {
 // The papers offered for the PDF file.
 QList<QPageSize> pdfPageSizes() {
     QList<QPageSize> sizes;
-    for (QPageSize::PageSizeId id : {QPageSize::A3, QPageSize::A4, QPageSize::A5, QPageSize::Letter,
-                                     QPageSize::Legal})
+    for (QPageSize::PageSizeId id :
+         {QPageSize::A3, QPageSize::A4, QPageSize::A5, QPageSize::Letter, QPageSize::Legal})
         sizes.append(QPageSize(id));
     return sizes;
 }
@@ -44,8 +44,8 @@ QList<QPageSize> pdfPageSizes() {
 QPageLayout::Orientation defaultOrientation(const QString& name) {
     const QByteArray queue = name.section(QLatin1Char('/'), 0, 0).toLocal8Bit();
     const QByteArray instance = name.section(QLatin1Char('/'), 1).toLocal8Bit();
-    cups_dest_t* dest =
-        cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), instance.isEmpty() ? nullptr : instance.constData());
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(),
+                                         instance.isEmpty() ? nullptr : instance.constData());
     if (!dest)
         return QPageLayout::Portrait;
     const char* value = cupsGetOption("orientation-requested", dest->num_options, dest->options);
@@ -111,13 +111,14 @@ public:
         destinations.append({QString(), i18n::lookup(QStringLiteral("Archivo PDF")), pdfPageSizes(),
                              defaultPdfLayout().pageSize(), QPageLayout::Portrait});
         const QPageLayout layout = current.isEmpty() ? pdfLayout : printer.pageLayout();
-        TPrinterSetup dialog(destinations, {current, layout.pageSize(), layout.orientation(), printer.copyCount()},
-                             parent);
+        TPrinterSetup dialog(destinations,
+                             {current, layout.pageSize(), layout.orientation(), printer.copyCount()}, parent);
         if (dialog.exec() != QDialog::Accepted)
             return false;
         const PrinterSettings chosen = dialog.settings();
         if (chosen.printer.isEmpty())
-            pdfLayout = QPageLayout(chosen.pageSize, chosen.orientation, QMarginsF(), QPageLayout::Millimeter);
+            pdfLayout =
+                QPageLayout(chosen.pageSize, chosen.orientation, QMarginsF(), QPageLayout::Millimeter);
         setCurrentPrinter(chosen.printer);
         if (!chosen.printer.isEmpty()) {
             printer.setPageOrientation(chosen.orientation);

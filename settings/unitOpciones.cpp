@@ -1,8 +1,8 @@
 #include "settings/unitOpciones.h"
 
 #include "app/application.h"
-#include "gauge/unitSpinField.h"
 #include "app/caption_fit.h"
+#include "gauge/unitSpinField.h"
 #include "i18n/translate.h"
 #include "settings/colour_chooser.h"
 #include "ui_unitOpciones.h"

@@ -2,11 +2,14 @@
 #include "app/unitMain.h"
 #include "gauge/unitSpinField.h"
 #include "output/unitPrintImage.h"
+#include "output/unitPrinterSetup.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -204,6 +207,66 @@ private slots:
         QCOMPARE(spin("spHPor")->value(), 80);
         QCOMPARE(qRound(dialog->printLayout().PrintWidthMm), 80);
         QCOMPARE(dialog->previewPicture().size(), QSize(160, 240));
+    }
+
+    // Typed text is applied by Enter, which prints nothing, or by leaving the list; a name that is
+    // no printer gives the default printer, and the list shows the printer that will print.
+    void typedPrinterName_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("enter");
+        QTest::addColumn<QString>("printer");
+        QTest::newRow("printer, Enter") << "Tarjetas" << true << "Tarjetas";
+        QTest::newRow("no printer, Enter") << "Zzz" << true << "Oficina";
+        QTest::newRow("no printer, left") << "Zzz" << false << "Oficina";
+        QTest::newRow("PDF file, left") << "Archivo PDF" << false << "";
+    }
+    void typedPrinterName() {
+        QFETCH(QString, typed);
+        QFETCH(bool, enter);
+        QFETCH(QString, printer);
+        printers.current = "Tarjetas";
+        dialog->SetImage(composite());
+        QComboBox* list = child<QComboBox>("cbImpresoras");
+        bool open = false;
+        runModal([&] {
+            QApplication::setActiveWindow(dialog.get()); // focus moves only in the active window
+            list->setFocus();
+            list->lineEdit()->selectAll();
+            QTest::keyClicks(list, typed);
+            if (enter)
+                QTest::keyClick(list, Qt::Key_Return);
+            else
+                spin("spCopias")->setFocus();
+            open = dialog->isVisible();
+        });
+        QVERIFY(open && printers.jobs.isEmpty());
+        QCOMPARE(printers.current, printer);
+        QCOMPARE(list->currentText(), printer.isEmpty() ? QStringLiteral("Archivo PDF") : printer);
+        QCOMPARE(spin("spCopias")->isEnabled(), !printer.isEmpty());
+    }
+
+    // Another destination shows its own paper and orientation; the PDF file takes no copies.
+    void printerSetupChoices() {
+        const QPageSize a4(QPageSize::A4), label(QSizeF(62, 29), QPageSize::Millimeter);
+        TPrinterSetup setup(
+            {{"Oficina", "Oficina", {a4, QPageSize(QPageSize::Letter)}, a4, QPageLayout::Portrait},
+             {"Etiquetas", "Etiquetas", {label}, label, QPageLayout::Landscape},
+             {"", "Archivo PDF", {a4}, a4, QPageLayout::Portrait}},
+            {"Oficina", QPageSize(QPageSize::Letter), QPageLayout::Portrait, 3});
+        const auto settings = [&] {
+            const PrinterSettings s = setup.settings();
+            return std::make_tuple(s.printer, s.pageSize.id(), s.orientation, s.copies);
+        };
+        QCOMPARE(settings(),
+                 std::make_tuple(QString("Oficina"), QPageSize::Letter, QPageLayout::Portrait, 3));
+        QComboBox* destination = requireChild<QComboBox>(&setup, "cbImpresora");
+        emit destination->activated(1);
+        QCOMPARE(settings(), std::make_tuple(QString("Etiquetas"), label.id(), QPageLayout::Landscape, 3));
+        emit destination->activated(2);
+        QCOMPARE(settings(), std::make_tuple(QString(""), QPageSize::A4, QPageLayout::Portrait, 1));
+        QVERIFY(!requireChild<SpinField>(&setup, "spCopias")->isEnabled());
+        QCOMPARE(requireChild<QDialogButtonBox>(&setup, "buttonBox")->standardButtons(),
+                 QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     }
 
     void setupDialog_data() {

@@ -68,8 +68,8 @@ private slots:
         QTest::newRow("enlarged") << 300 << 150 << 600.0 << 300.0 << QPoint(-300, 300) << QPoint(-600, 200);
         // Below 1 % (a field's text being no integer reads as 0) counts as 1 %.
         QTest::newRow("zero and negative") << 0 << -20 << 2.0 << 2.0 << QPoint(-2, 300) << QPoint(-2, 200);
-        QTest::newRow("beyond 10,000") << INT_MAX << 10001 << 20000.0 << 20000.0 << QPoint(-20000, 300)
-                                       << QPoint(-20000, 200);
+        QTest::newRow("beyond 10,000")
+            << INT_MAX << 10001 << 20000.0 << 20000.0 << QPoint(-20000, 300) << QPoint(-20000, 200);
     }
     void percentages() {
         QFETCH(int, widthPercent);
