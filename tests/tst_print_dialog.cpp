@@ -7,7 +7,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -209,13 +208,12 @@ private slots:
         QCOMPARE(dialog->previewPicture().size(), QSize(160, 240));
     }
 
-    // Typed text is applied by Enter, which prints nothing, or by leaving the list; a name that is
+    // Typed text is applied by Enter, which does not print, or by leaving the list; a name that is
     // no printer gives the default printer, and the list shows the printer that will print.
     void typedPrinterName_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("enter");
         QTest::addColumn<QString>("printer");
-        QTest::newRow("printer, Enter") << "Tarjetas" << true << "Tarjetas";
         QTest::newRow("no printer, Enter") << "Zzz" << true << "Oficina";
         QTest::newRow("no printer, left") << "Zzz" << false << "Oficina";
         QTest::newRow("PDF file, left") << "Archivo PDF" << false << "";
@@ -227,19 +225,15 @@ private slots:
         printers.current = "Tarjetas";
         dialog->SetImage(composite());
         QComboBox* list = child<QComboBox>("cbImpresoras");
-        bool open = false;
         runModal([&] {
             QApplication::setActiveWindow(dialog.get()); // focus moves only in the active window
             list->setFocus();
             list->lineEdit()->selectAll();
             QTest::keyClicks(list, typed);
-            if (enter)
-                QTest::keyClick(list, Qt::Key_Return);
-            else
-                spin("spCopias")->setFocus();
-            open = dialog->isVisible();
+            enter ? QTest::keyClick(list, Qt::Key_Return) : spin("spCopias")->setFocus();
+            QVERIFY(dialog->isVisible());
         });
-        QVERIFY(open && printers.jobs.isEmpty());
+        QVERIFY(printers.jobs.isEmpty());
         QCOMPARE(printers.current, printer);
         QCOMPARE(list->currentText(), printer.isEmpty() ? QStringLiteral("Archivo PDF") : printer);
         QCOMPARE(spin("spCopias")->isEnabled(), !printer.isEmpty());
@@ -265,8 +259,6 @@ private slots:
         emit destination->activated(2);
         QCOMPARE(settings(), std::make_tuple(QString(""), QPageSize::A4, QPageLayout::Portrait, 1));
         QVERIFY(!requireChild<SpinField>(&setup, "spCopias")->isEnabled());
-        QCOMPARE(requireChild<QDialogButtonBox>(&setup, "buttonBox")->standardButtons(),
-                 QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     }
 
     void setupDialog_data() {

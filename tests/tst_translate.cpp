@@ -74,10 +74,6 @@ const char* const kEntries[][3] = {
     {"", "OD", "OD"},
     {"", "OI", "OS"},
     {"settings", "Opciones", "Settings"},
-    {"", "Papel:", "Paper:"},
-    {"", "Orientación:", "Orientation:"},
-    {"", "Vertical", "Portrait"},
-    {"", "Horizontal", "Landscape"},
     {"main", "Pegar imagen", "Paste image"},
     {"main", "Pegar imagen (Ctrl+V)", "Paste image (Ctrl+V)"},
     {"main", "Pelvanor v2.0", "Pelvanor v2.0"},
@@ -113,10 +109,9 @@ QString captionProblem(const QWidget* w) {
         if (label->text().isEmpty() || !label->pixmap().isNull())
             return QString();
         const QRect r = label->geometry();
-        if (fm.horizontalAdvance(label->text()) > label->contentsRect().width())
+        if (fm.horizontalAdvance(label->text()) > label->contentsRect().width() ||
+            !label->parentWidget()->rect().contains(r))
             return QStringLiteral("is cut");
-        if (!label->parentWidget()->rect().contains(r))
-            return QStringLiteral("runs past its parent");
         for (const QWidget* other :
              label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             const QRect o = other->geometry();
@@ -133,14 +128,10 @@ QString captionProblem(const QWidget* w) {
                               : qobject_cast<const QRadioButton*>(w) ? QStyle::SE_RadioButtonContents
                                                                      : QStyle::SE_CheckBoxContents;
         const int room = button->style()->subElementRect(contents, &option, button).width();
-        const bool icon = !button->icon().isNull() && contents == QStyle::SE_PushButtonContents;
-        if (fm.size(Qt::TextShowMnemonic, button->text()).width() +
-                (icon ? button->iconSize().width() + 4 : 0) >
+        const bool icon = contents == QStyle::SE_PushButtonContents && !button->icon().isNull();
+        if (fm.size(Qt::TextShowMnemonic, button->text()).width() + icon * (button->iconSize().width() + 4) >
             room)
             return QStringLiteral("is cut");
-    } else if (const auto* group = qobject_cast<const QGroupBox*>(w)) {
-        if (fm.horizontalAdvance(group->title()) + 16 > group->width())
-            return QStringLiteral("title is cut");
     }
     return QString();
 }
