@@ -58,6 +58,7 @@ PrinterSettings TPrinterSetup::settings() const {
     const int paper = ui->cbPapel->currentIndex();
     s.pageSize = paper >= 0 && paper < d.pageSizes.size() ? d.pageSizes.at(paper) : d.defaultSize;
     s.orientation = ui->cbOrientacion->currentIndex() == 1 ? QPageLayout::Landscape : QPageLayout::Portrait;
-    s.copies = d.name.isEmpty() ? 1 : ui->spCopias->fieldValue();
+    // A number typed beyond the field's range is not pulled in until the field is left.
+    s.copies = d.name.isEmpty() ? 1 : std::clamp(ui->spCopias->fieldValue(), 1, 999);
     return s;
 }
