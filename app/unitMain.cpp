@@ -2,6 +2,7 @@
 
 #include "app_title.h"
 #include "application.h"
+#include "caption_fit.h"
 #include "file_drop.h"
 #include "left_click.h"
 #include "platform.h"
@@ -118,6 +119,7 @@ void TFormMain::FormCreate() {
         connect(c, &QCheckBox::clicked, this, &TFormMain::GuiaGradosChange);
     setupShortcuts();
     i18n::TranslateComponent(this);
+    fitCaptions(this);
 }
 
 void TFormMain::setDialogs(TPrintImage* printImage, TformOpciones* opciones) {
@@ -271,9 +273,12 @@ void TFormMain::flag_gbClick() {
 // The hidden dialogs are retranslated too, so they open in the new language.
 void TFormMain::switchLanguage(const QString& language) {
     i18n::SetLanguage(language);
-    i18n::RetranslateComponent(this);
-    i18n::RetranslateComponent(PrintImage);
-    i18n::RetranslateComponent(formOpciones);
+    for (QWidget* window : {static_cast<QWidget*>(this), static_cast<QWidget*>(PrintImage),
+                            static_cast<QWidget*>(formOpciones)}) {
+        i18n::RetranslateComponent(window);
+        if (window)
+            fitCaptions(window);
+    }
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

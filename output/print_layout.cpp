@@ -71,8 +71,8 @@ PrintLayout UpdateLayout(const PrinterMetrics& page, const ImageMetrics& image, 
     l.PrintDpiX = float(double(image.ImageDpiX) * ratio);
     l.PrintDpiY = float(double(image.ImageDpiY) * ratio);
 
-    l.PrintDpiX = float(double(l.PrintDpiX) / (std::max(1, widthPercent) / 100.0));
-    l.PrintDpiY = float(double(l.PrintDpiY) / (std::max(1, heightPercent) / 100.0));
+    l.PrintDpiX = float(double(l.PrintDpiX) / (std::clamp(widthPercent, kMinPercent, kMaxPercent) / 100.0));
+    l.PrintDpiY = float(double(l.PrintDpiY) / (std::clamp(heightPercent, kMinPercent, kMaxPercent) / 100.0));
 
     l.PrintWidthMm = float(kMmPerInch * double(image.ImageWidthPx) / double(l.PrintDpiX));
     l.PrintHeightMm = float(kMmPerInch * double(image.ImageHeightPx) / double(l.PrintDpiY));

@@ -39,7 +39,12 @@ constexpr double kFallbackDpi = 96.0;
 PrinterMetrics ReadPrinterMetrics(double pageWidthPx, double pageHeightPx, double dpiX, double dpiY);
 ImageMetrics ReadImageMetrics(int widthPx, int heightPx, double dpiX, double dpiY);
 
-// Fit to the printable area at 100 %, then the two percentages (1 or more) applied.
+// The percentages of the printed size go from 1 to 10,000: far beyond any page, and the
+// millimetres they give stay well inside the int range of the offset fields.
+constexpr int kMinPercent = 1;
+constexpr int kMaxPercent = 10000;
+
+// Fit to the printable area at 100 %, then the two percentages applied, each held to its range.
 PrintLayout UpdateLayout(const PrinterMetrics& page, const ImageMetrics& image, int widthPercent,
                          int heightPercent);
 

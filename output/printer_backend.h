@@ -35,10 +35,12 @@ public:
     virtual QString defaultPrinter() = 0;
     virtual QString currentPrinter() = 0;
     virtual void setCurrentPrinter(const QString& name) = 0;
-    // With the page margins at the device's minimum.
+    // Of the current destination's paper and orientation, with the page margins at the device's
+    // minimum.
     virtual PrintableArea printableArea() = 0;
     virtual int copies() = 0;
-    // The platform's printer setup dialog for the current destination; true when confirmed.
+    // The printer setup for the current destination (destination, paper, orientation, copies); true
+    // when confirmed.
     virtual bool setup(QWidget* parent) = 0;
     // Prints one page; throws std::runtime_error with the reason when that fails. Nothing is left
     // half written: a PDF file appears complete or not at all.

@@ -1,12 +1,13 @@
-// The program's printers: Qt lists them, holds the chosen one's settings and runs the setup dialog;
+// The program's printers: Qt lists them and holds the chosen one's settings; the setup is our dialog;
 // the page is written as PDF and handed to CUPS directly, because Qt's own CUPS engine ignores the
 // spooler's answer and would report a refused job as printed.
+#include "i18n/catalogue.h"
 #include "output/print_page.h"
 #include "output/printer_backend.h"
+#include "output/unitPrinterSetup.h"
 
 #include <QLocale>
 #include <QPageSize>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSaveFile>
@@ -29,6 +30,30 @@ QPageLayout defaultPdfLayout() {
                        QMarginsF(), QPageLayout::Millimeter);
 }
 
+// The papers offered for the PDF file.
+QList<QPageSize> pdfPageSizes() {
+    QList<QPageSize> sizes;
+    for (QPageSize::PageSizeId id :
+         {QPageSize::A3, QPageSize::A4, QPageSize::A5, QPageSize::Letter, QPageSize::Legal})
+        sizes.append(QPageSize(id));
+    return sizes;
+}
+
+// The queue's own default orientation, which Qt does not read: CUPS's "orientation-requested"
+// (4 landscape, 5 reverse landscape).
+QPageLayout::Orientation defaultOrientation(const QString& name) {
+    const QByteArray queue = name.section(QLatin1Char('/'), 0, 0).toLocal8Bit();
+    const QByteArray instance = name.section(QLatin1Char('/'), 1).toLocal8Bit();
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(),
+                                         instance.isEmpty() ? nullptr : instance.constData());
+    if (!dest)
+        return QPageLayout::Portrait;
+    const char* value = cupsGetOption("orientation-requested", dest->num_options, dest->options);
+    const bool landscape = value && (qstrcmp(value, "4") == 0 || qstrcmp(value, "5") == 0);
+    cupsFreeDests(1, dest);
+    return landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+}
+
 class QtPrinterBackend : public PrinterBackend {
 public:
     QtPrinterBackend() : printer(QPrinter::HighResolution), pdfLayout(defaultPdfLayout()) {
@@ -47,15 +72,24 @@ public:
 
     QString currentPrinter() override { return current; }
 
+    // A printer that becomes current brings its own paper, orientation and margins; Qt would keep
+    // the previous printer's paper.
     void setCurrentPrinter(const QString& name) override {
+        const bool changed = name != current;
         current = name;
         if (name.isEmpty()) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setPageLayout(pdfLayout);
-        } else {
-            printer.setOutputFormat(QPrinter::NativeFormat);
-            printer.setPrinterName(name);
+            return;
         }
+        printer.setOutputFormat(QPrinter::NativeFormat);
+        printer.setPrinterName(name);
+        if (!changed)
+            return;
+        printer.setPageOrientation(defaultOrientation(name));
+        const QPageSize paper = QPrinterInfo::printerInfo(name).defaultPageSize();
+        if (paper.isValid())
+            printer.setPageSize(paper);
     }
 
     PrintableArea printableArea() override {
@@ -68,16 +102,29 @@ public:
     int copies() override { return printer.copyCount(); }
 
     bool setup(QWidget* parent) override {
-        QPrintDialog dialog(&printer, parent);
-        // One page is printed: no page ranges or selection, only printer, copies, paper and orientation.
-        dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+        QList<SetupDestination> destinations;
+        for (const QString& name : printerNames()) {
+            const QPrinterInfo info = QPrinterInfo::printerInfo(name);
+            destinations.append(
+                {name, name, info.supportedPageSizes(), info.defaultPageSize(), defaultOrientation(name)});
+        }
+        destinations.append({QString(), i18n::lookup(QStringLiteral("Archivo PDF")), pdfPageSizes(),
+                             defaultPdfLayout().pageSize(), QPageLayout::Portrait});
+        const QPageLayout layout = current.isEmpty() ? pdfLayout : printer.pageLayout();
+        TPrinterSetup dialog(destinations,
+                             {current, layout.pageSize(), layout.orientation(), printer.copyCount()}, parent);
         if (dialog.exec() != QDialog::Accepted)
             return false;
-        const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
-        const QString chosen = toFile ? QString() : printer.printerName();
-        if (chosen.isEmpty())
-            pdfLayout = printer.pageLayout();
-        current = chosen;
+        const PrinterSettings chosen = dialog.settings();
+        if (chosen.printer.isEmpty())
+            pdfLayout =
+                QPageLayout(chosen.pageSize, chosen.orientation, QMarginsF(), QPageLayout::Millimeter);
+        setCurrentPrinter(chosen.printer);
+        if (!chosen.printer.isEmpty()) {
+            printer.setPageOrientation(chosen.orientation);
+            printer.setPageSize(chosen.pageSize);
+        }
+        printer.setCopyCount(chosen.copies);
         return true;
     }
 

@@ -1,6 +1,7 @@
 #include "output/unitPrintImage.h"
 
 #include "app/application.h"
+#include "app/caption_fit.h"
 #include "app/platform.h"
 #include "app/wait_cursor.h"
 #include "gauge/unitSpinField.h"
@@ -12,6 +13,8 @@
 #include "ui_unitPrintImage.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QScreen>
 #include <QStyle>
 
@@ -23,8 +26,9 @@ namespace {
 const char kPdfDestination[] = "Archivo PDF";
 const char kJobTitle[] = "Pelvanor";
 
+// A percentage typed beyond its range counts as its end until the field pulls it in.
 int percentValue(const SpinField* field) {
-    return std::max(1, field->fieldValue());
+    return std::clamp(field->fieldValue(), output::kMinPercent, output::kMaxPercent);
 }
 
 } // namespace
@@ -48,11 +52,14 @@ void TPrintImage::FormCreate() {
     connect(ui->btnCentrar, &QPushButton::clicked, this, &TPrintImage::btnCentrarClick);
     connect(ui->BitBtn1, &QPushButton::clicked, this, &TPrintImage::BitBtn1Click);
     connect(ui->cbImpresoras, &QComboBox::activated, this, &TPrintImage::cbImpresorasChange);
+    connect(ui->cbImpresoras->lineEdit(), &QLineEdit::editingFinished, this, &TPrintImage::applyTypedPrinter);
+    ui->cbImpresoras->installEventFilter(this);
     connect(ui->spWPor, &SpinField::fieldChanged, this, &TPrintImage::spWPorChange);
     connect(ui->spHPor, &SpinField::fieldChanged, this, &TPrintImage::spHPorChange);
     connect(ui->spPosTop, &SpinField::fieldChanged, this, &TPrintImage::dxdyChange);
     connect(ui->spPosLeft, &SpinField::fieldChanged, this, &TPrintImage::dxdyChange);
     i18n::TranslateComponent(this);
+    fitCaptions(this);
     ReadPrinterMetrics();
 }
 
@@ -95,6 +102,7 @@ void TPrintImage::ReadPrinterMetrics() {
     ui->cbImpresoras->addItems(names);
     ui->cbImpresoras->addItem(pdfDestinationText());
     ui->cbImpresoras->setCurrentIndex(current.isEmpty() ? names.size() : names.indexOf(current));
+    ui->spCopias->setEnabled(!current.isEmpty()); // the PDF file is written once
 
     const PrintableArea area = backend->printableArea();
     page = output::ReadPrinterMetrics(area.widthPx, area.heightPx, area.dpiX, area.dpiY);
@@ -135,6 +143,25 @@ void TPrintImage::cbImpresorasChange() {
     ReadPrinterMetrics();
     UpdateLayout();
     DrawPreview();
+}
+
+// Text typed in the list is applied when the list is left, unless the list already shows it.
+void TPrintImage::applyTypedPrinter() {
+    QComboBox* list = ui->cbImpresoras;
+    if (list->currentText() != list->itemText(list->currentIndex()))
+        cbImpresorasChange();
+}
+
+// Enter in the printer list applies the typed name and goes no further: it does not print.
+bool TPrintImage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->cbImpresoras && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            cbImpresorasChange();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TPrintImage::btnPropiedadesClick() {
@@ -226,7 +253,7 @@ bool TPrintImage::PrintComposite() {
     WaitCursor wait;
     job.image = Composite;
     job.title = QString::fromLatin1(kJobTitle);
-    job.copies = std::clamp(ui->spCopias->fieldValue(), 1, 999);
+    job.copies = job.pdfPath.isEmpty() ? std::clamp(ui->spCopias->fieldValue(), 1, 999) : 1;
     job.placementMm = QRectF(ui->spPosLeft->fieldValue(), ui->spPosTop->fieldValue(), layout.PrintWidthMm,
                              layout.PrintHeightMm);
     backend->print(job);

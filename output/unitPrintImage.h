@@ -54,9 +54,11 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
+    void applyTypedPrinter();
     // Prints the page; false when the PDF file's name was not given.
     bool PrintComposite();
     void couplePercentages(SpinField* changed, int& changedSuppress, SpinField* other, int& otherSuppress);

@@ -1,6 +1,7 @@
 #include "settings/unitOpciones.h"
 
 #include "app/application.h"
+#include "app/caption_fit.h"
 #include "gauge/unitSpinField.h"
 #include "i18n/translate.h"
 #include "settings/colour_chooser.h"
@@ -67,6 +68,7 @@ void TformOpciones::FormCreate() {
     move(kLayoutPosition);
     FormShow(); // a close before the first showing then restores what the controls hold
     i18n::TranslateComponent(this);
+    fitCaptions(this);
 }
 
 GaugeSettings TformOpciones::settings() const {

@@ -2,11 +2,13 @@
 #include "app/unitMain.h"
 #include "gauge/unitSpinField.h"
 #include "output/unitPrintImage.h"
+#include "output/unitPrinterSetup.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -94,7 +96,7 @@ private slots:
                  std::make_tuple(1, 999, 1));
         for (const char* name : {"spWPor", "spHPor"})
             QCOMPARE(std::make_tuple(spin(name)->minimum(), spin(name)->maximum(), spin(name)->value()),
-                     std::make_tuple(1, INT_MAX, 100));
+                     std::make_tuple(1, 10000, 100));
         // The printers in the platform's order, then the PDF file; the current printer selected.
         QComboBox* list = child<QComboBox>("cbImpresoras");
         QCOMPARE(list->count(), 3);
@@ -204,6 +206,59 @@ private slots:
         QCOMPARE(spin("spHPor")->value(), 80);
         QCOMPARE(qRound(dialog->printLayout().PrintWidthMm), 80);
         QCOMPARE(dialog->previewPicture().size(), QSize(160, 240));
+    }
+
+    // Typed text is applied by Enter, which does not print, or by leaving the list; a name that is
+    // no printer gives the default printer, and the list shows the printer that will print.
+    void typedPrinterName_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("enter");
+        QTest::addColumn<QString>("printer");
+        QTest::newRow("no printer, Enter") << "Zzz" << true << "Oficina";
+        QTest::newRow("no printer, left") << "Zzz" << false << "Oficina";
+        QTest::newRow("PDF file, left") << "Archivo PDF" << false << "";
+    }
+    void typedPrinterName() {
+        QFETCH(QString, typed);
+        QFETCH(bool, enter);
+        QFETCH(QString, printer);
+        printers.current = "Tarjetas";
+        dialog->SetImage(composite());
+        QComboBox* list = child<QComboBox>("cbImpresoras");
+        runModal([&] {
+            QApplication::setActiveWindow(dialog.get()); // focus moves only in the active window
+            list->setFocus();
+            list->lineEdit()->selectAll();
+            QTest::keyClicks(list, typed);
+            enter ? QTest::keyClick(list, Qt::Key_Return) : spin("spCopias")->setFocus();
+            QVERIFY(dialog->isVisible());
+        });
+        QVERIFY(printers.jobs.isEmpty());
+        QCOMPARE(printers.current, printer);
+        QCOMPARE(list->currentText(), printer.isEmpty() ? QStringLiteral("Archivo PDF") : printer);
+        QCOMPARE(spin("spCopias")->isEnabled(), !printer.isEmpty());
+    }
+
+    // Another destination shows its own paper and orientation; the PDF file takes no copies.
+    void printerSetupChoices() {
+        const QPageSize a4(QPageSize::A4), label(QSizeF(62, 29), QPageSize::Millimeter);
+        TPrinterSetup setup(
+            {{"Oficina", "Oficina", {a4, QPageSize(QPageSize::Letter)}, a4, QPageLayout::Portrait},
+             {"Etiquetas", "Etiquetas", {label}, label, QPageLayout::Landscape},
+             {"", "Archivo PDF", {a4}, a4, QPageLayout::Portrait}},
+            {"Oficina", QPageSize(QPageSize::Letter), QPageLayout::Portrait, 3});
+        const auto settings = [&] {
+            const PrinterSettings s = setup.settings();
+            return std::make_tuple(s.printer, s.pageSize.id(), s.orientation, s.copies);
+        };
+        QCOMPARE(settings(),
+                 std::make_tuple(QString("Oficina"), QPageSize::Letter, QPageLayout::Portrait, 3));
+        QComboBox* destination = requireChild<QComboBox>(&setup, "cbImpresora");
+        emit destination->activated(1);
+        QCOMPARE(settings(), std::make_tuple(QString("Etiquetas"), label.id(), QPageLayout::Landscape, 3));
+        emit destination->activated(2);
+        QCOMPARE(settings(), std::make_tuple(QString(""), QPageSize::A4, QPageLayout::Portrait, 1));
+        QVERIFY(!requireChild<SpinField>(&setup, "spCopias")->isEnabled());
     }
 
     void setupDialog_data() {

@@ -1,3 +1,4 @@
+#include "gauge/rounding.h"
 #include "output/print_layout.h"
 
 #include <QtTest>
@@ -64,6 +65,8 @@ private slots:
         QTest::newRow("enlarged") << 300 << 150 << 600.0 << 300.0 << QPoint(-300, 300) << QPoint(-600, 200);
         // Below 1 % (a field's text being no integer reads as 0) counts as 1 %.
         QTest::newRow("zero and negative") << 0 << -20 << 2.0 << 2.0 << QPoint(-2, 300) << QPoint(-2, 200);
+        QTest::newRow("beyond 10,000")
+            << INT_MAX << 10001 << 20000.0 << 20000.0 << QPoint(-20000, 300) << QPoint(-20000, 200);
     }
     void percentages() {
         QFETCH(int, widthPercent);
@@ -75,6 +78,14 @@ private slots:
         QTEST(double(l.PrintHeightMm), "heightMm");
         QTEST(QPoint(l.topMinimum, l.topMaximum), "topRange");
         QTEST(QPoint(l.leftMinimum, l.leftMaximum), "leftRange");
+    }
+
+    // Beyond the int range the rounding saturates; NaN gives 0.
+    void roundingSaturates() {
+        const std::pair<double, int> cases[] = {
+            {-2.5, -2}, {2147483647.4, INT_MAX}, {3e9, INT_MAX}, {-1e300, INT_MIN}, {std::nan(""), 0}};
+        for (const auto& [value, rounded] : cases)
+            QCOMPARE(roundHalfEven(value), rounded);
     }
 
     // Half the free height of 101 and 103 mm: 50.5 and 51.5 round to the even neighbours.

@@ -101,6 +101,41 @@ QString textOf(QObject* window, const QString& name, const char* property = "tex
     return object ? object->property(property).toString() : QStringLiteral("<no %1>").arg(name);
 }
 
+// Why a control's caption does not show whole, or nothing. A label must hold its text, stay inside
+// its parent and have no control begin on its line before its text ends.
+QString captionProblem(const QWidget* w) {
+    const QFontMetrics fm = w->fontMetrics();
+    if (const auto* label = qobject_cast<const QLabel*>(w)) {
+        if (label->text().isEmpty() || !label->pixmap().isNull())
+            return QString();
+        const QRect r = label->geometry();
+        if (fm.horizontalAdvance(label->text()) > label->contentsRect().width() ||
+            !label->parentWidget()->rect().contains(r))
+            return QStringLiteral("is cut");
+        for (const QWidget* other :
+             label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect o = other->geometry();
+            if (other->isVisibleTo(label->window()) && o.left() > r.left() && o.left() <= r.right() &&
+                o.top() <= r.bottom() && o.bottom() >= r.top())
+                return QStringLiteral("runs under ") + other->objectName();
+        }
+    } else if (const auto* button = qobject_cast<const QAbstractButton*>(w);
+               button && !button->text().isEmpty()) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const auto contents = qobject_cast<const QPushButton*>(w)    ? QStyle::SE_PushButtonContents
+                              : qobject_cast<const QRadioButton*>(w) ? QStyle::SE_RadioButtonContents
+                                                                     : QStyle::SE_CheckBoxContents;
+        const int room = button->style()->subElementRect(contents, &option, button).width();
+        const bool icon = contents == QStyle::SE_PushButtonContents && !button->icon().isNull();
+        if (fm.size(Qt::TextShowMnemonic, button->text()).width() + icon * (button->iconSize().width() + 4) >
+            room)
+            return QStringLiteral("is cut");
+    }
+    return QString();
+}
+
 QSpinBox* spin(QObject* window, const QString& name) {
     return window->findChild<QSpinBox*>(name);
 }
@@ -246,6 +281,22 @@ private slots:
         const CompositeInputs composite = w.main.compositeInputs();
         QVERIFY(composite.leftEye);
         QCOMPARE(composite.translate(QStringLiteral("OI")), QStringLiteral("OS"));
+    }
+
+    // Every caption of the three windows shows whole in both languages, the last Spanish again.
+    void captionsShowWhole_data() {
+        QTest::addColumn<QString>("flag");
+        QTest::newRow("English") << "flag_gb";
+        QTest::newRow("Spanish") << "flag_es";
+    }
+    void captionsShowWhole() {
+        QFETCH(QString, flag);
+        QTest::mouseClick(shared->main.findChild<QWidget*>(flag), Qt::LeftButton);
+        for (QObject* window : shared->all())
+            for (const QWidget* w : window->findChildren<QWidget*>()) {
+                const QString problem = w->isVisibleTo(w->window()) ? captionProblem(w) : QString();
+                QVERIFY2(problem.isEmpty(), qPrintable(w->objectName() + ' ' + problem));
+            }
     }
 
     // Controls the program's windows do not have: an editable list shows its selected line after

@@ -58,6 +58,11 @@ EOF
     wait_until 20 eval 'LC_ALL=C lpstat -r | grep -q "is running"' || fail "cupsd did not start: $(cat "$WORK/cups/log/error_log" 2>&1)"
     lpadmin -p PDF -v "cups-pdf:/$INSTANCE" -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null
     lpadmin -d PDF
+    # A second queue whose own paper is A5 with 10 mm margins.
+    sed -e 's/^\*Default\(PageSize\|PageRegion\|ImageableArea\|PaperDimension\): A4/*Default\1: A5/' \
+        -e 's|^\*ImageableArea A5/A5: .*|*ImageableArea A5/A5: "28.35 28.35 392.65 566.65"|' \
+        /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd >"$WORK/a5.ppd"
+    lpadmin -p A5 -v "cups-pdf:/$INSTANCE" -E -P "$WORK/a5.ppd" 2>/dev/null
 }
 
 click() { xdotool mousemove --sync "$1" "$2" click 1; }
@@ -163,6 +168,28 @@ wait_until 10 eval '! error_box' || fail "the error box did not close"
 sleep 1
 [ "$(lpstat -W all -o | wc -l)" -eq 3 ] || fail "a job reached the refusing queue"
 cupsaccept PDF
+
+# A typed name that is no printer falls back to the default printer; Enter in the list does not print.
+printer_list() { click $((DX + 68 + 100)) $((DY + 8 + 10)); xdotool key ctrl+a type "$1"; xdotool key Return; sleep 0.5
+    dialog_shown || fail "Enter in the printer list printed"; }
+open_dialog
+printer_list Zzz
+press_print
+next_pdf 4 >/dev/null
+grep -q "^PDF root 4 " "$WORK/cups/log/page_log" || fail "a name that is no printer did not print on the default"
+
+# The typed A5 queue brings its own paper: an A5 page whose printable area starts 10 mm in.
+open_dialog
+printer_list A5
+click $((DX + 208 + 136 + 34)) $((DY + 136 + 24 + 20)) # "Ajustar a la página"
+type_into $(field top) 0
+type_into $(field left) 0
+type_into $(field copies) 1
+press_print
+A5_PDF=$(next_pdf 5)
+pdfinfo "$A5_PDF" | grep -q "^Page size:.*(A5)$" || fail "not an A5 page: $(pdfinfo "$A5_PDF")"
+grep -q "^A5 root 5 .* A5 one-sided" "$WORK/cups/log/page_log" || fail "not sent as A5: $(cat "$WORK/cups/log/page_log")"
+check_box "$A5_PDF" 10 10 128 85
 
 # No print server at all: no message at start-up, the PDF file is the only destination.
 kill "${PIDS[0]}"
