@@ -9,10 +9,13 @@ namespace {
 
 constexpr int kStableLevels = 6;      // the region must grow little over this many grey levels
 constexpr double kMaxGrowth = 1.2;    // ... by at most this factor
+constexpr double kJump = 1.05;        // growth at a single level that counts as spilling over
+constexpr double kDistinct = 1.05;    // regions looked at differ at least this much in area
 constexpr double kMinOverlap = 0.82;  // share of region and ellipse that coincide
 constexpr double kMinRoundness = 0.5; // minor / major axis
 constexpr double kMinRadiusShare = 0.012; // of the plane's longer side: smaller dark spots are texture
-constexpr double kMaxAreaShare = 0.9; // of the plane
+constexpr double kMaxAreaShare = 0.5;  // of the plane, for a dark region
+constexpr double kMaxFieldShare = 0.9; // and for a bright one
 
 // Pixels in the order a flood from the seed reaches them when it always takes the lowest level on
 // its border next, with the flood's level (highest level taken so far) at each.
@@ -53,23 +56,22 @@ Flood floodFrom(const cv::Mat& plane, int seed, size_t limit) {
     return f;
 }
 
-// The ellipse with the region's moments, and how well the region fills it.
-std::optional<RegionEllipse> ellipseOf(const std::vector<int>& order, int count, int w, int h,
-                                       double& overlap) {
-    double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
-    bool border = false;
-    for (int i = 0; i < count; ++i) {
-        const int x = order[i] % w, y = order[i] / w;
-        border = border || x == 0 || y == 0 || x == w - 1 || y == h - 1;
-        sx += x, sy += y;
+// Running moments of the flooded pixels, so that the ellipse of every region along the flood
+// costs nothing beyond the flood itself.
+struct Moments {
+    double n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+    int borderPixels = 0;
+    void add(int x, int y, bool border) {
+        n += 1, sx += x, sy += y, sxx += double(x) * x, syy += double(y) * y, sxy += double(x) * y;
+        borderPixels += border;
     }
-    const double mx = sx / count, my = sy / count;
-    for (int i = 0; i < count; ++i) {
-        const double dx = order[i] % w - mx, dy = order[i] / w - my;
-        sxx += dx * dx, syy += dy * dy, sxy += dx * dy;
-    }
-    sxx /= count, syy /= count, sxy /= count;
-    const double tr = sxx + syy, det = sxx * syy - sxy * sxy;
+};
+
+// The ellipse with the region's moments; none when the region is a line.
+std::optional<RegionEllipse> ellipseOf(const Moments& m) {
+    const double mx = m.sx / m.n, my = m.sy / m.n;
+    const double cxx = m.sxx / m.n - mx * mx, cyy = m.syy / m.n - my * my, cxy = m.sxy / m.n - mx * my;
+    const double tr = cxx + cyy, det = cxx * cyy - cxy * cxy;
     const double disc = std::sqrt(std::max(0.0, tr * tr / 4 - det));
     const double l1 = tr / 2 + disc, l2 = tr / 2 - disc;
     if (!(l2 > 0))
@@ -78,11 +80,17 @@ std::optional<RegionEllipse> ellipseOf(const std::vector<int>& order, int count,
     e.centre = QPointF(mx + 0.5, my + 0.5);
     e.major = 2 * std::sqrt(l1);
     e.minor = 2 * std::sqrt(l2);
-    e.angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
-    e.area = count;
-    e.touchesBorder = border;
-    // Region pixels inside the ellipse, against the union of both.
+    e.angle = 0.5 * std::atan2(2 * cxy, cxx - cyy);
+    e.area = int(m.n);
+    e.touchesBorder = m.borderPixels > 0;
+    return e;
+}
+
+// How well the first count flooded pixels fill their ellipse: the pixels inside it against the
+// union of both.
+double overlapOf(const std::vector<int>& order, int count, int w, const RegionEllipse& e) {
     const double c = std::cos(e.angle), s = std::sin(e.angle);
+    const double mx = e.centre.x() - 0.5, my = e.centre.y() - 0.5;
     int inside = 0;
     for (int i = 0; i < count; ++i) {
         const double dx = order[i] % w - mx, dy = order[i] / w - my;
@@ -90,8 +98,7 @@ std::optional<RegionEllipse> ellipseOf(const std::vector<int>& order, int count,
         inside += u * u + v * v <= 1;
     }
     const double ellipseArea = M_PI * e.major * e.minor;
-    overlap = inside / (count + ellipseArea - inside);
-    return e;
+    return inside / (count + ellipseArea - inside);
 }
 
 } // namespace
@@ -105,7 +112,9 @@ std::vector<RegionEllipse> roundRegionsAround(const cv::Mat& source, const QPoin
     cv::Mat plane = bright ? cv::Mat(255 - source) : source;
     if (!plane.isContinuous())
         plane = plane.clone();
-    const Flood f = floodFrom(plane, y * w + x, size_t(kMaxAreaShare * w * h));
+    // A dark region (pupil, iris) fills at most half the photo; a bright field may fill nearly all.
+    const size_t limit = size_t((bright ? kMaxFieldShare : kMaxAreaShare) * w * h);
+    const Flood f = floodFrom(plane, y * w + x, limit);
     const double minRadius = kMinRadiusShare * std::max(w, h);
     const int minArea = std::max(12, int(M_PI * minRadius * minRadius));
     // area[l]: pixels flooded up to level l.
@@ -115,27 +124,34 @@ std::vector<RegionEllipse> roundRegionsAround(const cv::Mat& source, const QPoin
     for (int l = 1; l <= 256; ++l)
         area[l] += area[l - 1];
     const int top = f.level.empty() ? 0 : f.level.back();
-    const bool floodedAll = f.order.size() < size_t(kMaxAreaShare * w * h);
+    const bool floodedAll = f.order.size() < limit;
+    // A region is looked at where it has stopped growing (little growth over the levels before)
+    // and is about to spill over (a jump at the next level, or much growth over the next few):
+    // the whole pupil just before the flood leaks into the iris or the lashes; and at the most
+    // stable level of each run of stable levels.
+    const int first = f.level.empty() ? 0 : f.level.front();
+    const auto growth = [&](int level) {
+        return double(area[std::min(top, level + kStableLevels) + 1]) / area[level + 1];
+    };
+    Moments moments;
     int lastArea = 0;
-    for (int l = f.level.empty() ? 0 : f.level.front(); l + kStableLevels <= top || (floodedAll && l <= top); ++l) {
+    for (int l = first; l <= top; ++l) {
         const int a = area[l + 1];
-        const int later = area[std::min(l + kStableLevels, top) + 1];
-        if (a < minArea || later > kMaxGrowth * a || a < lastArea * kMaxGrowth)
-            continue;
-        // The most stable level of this run of stable levels.
-        int best = l;
-        for (int m = l + 1; m + kStableLevels <= top; ++m) {
-            const int am = area[m + 1];
-            if (area[m + kStableLevels + 1] > kMaxGrowth * am)
-                break;
-            if (double(area[m + kStableLevels + 1]) / am < double(area[best + kStableLevels + 1]) / area[best + 1])
-                best = m;
-            l = m;
+        for (int i = int(moments.n); i < a; ++i) {
+            const int px = f.order[i] % w, py = f.order[i] / w;
+            moments.add(px, py, px == 0 || py == 0 || px == w - 1 || py == h - 1);
         }
-        lastArea = area[best + 1];
-        double overlap = 0;
-        const auto e = ellipseOf(f.order, lastArea, w, h, overlap);
-        if (e && overlap >= kMinOverlap && e->minor >= kMinRoundness * e->major)
+        if (a < minArea || a < kDistinct * lastArea)
+            continue;
+        const bool settled = a <= kMaxGrowth * area[std::max(first, l - kStableLevels) + 1];
+        const bool spills = l == top ? floodedAll : area[l + 2] > kJump * a || growth(l) > kMaxGrowth;
+        const bool steadiest = l > first && l < top && growth(l) <= kMaxGrowth && growth(l) <= growth(l - 1) &&
+                               growth(l) < growth(l + 1);
+        if (!(settled && spills) && !steadiest)
+            continue;
+        lastArea = a;
+        const auto e = ellipseOf(moments);
+        if (e && e->minor >= kMinRoundness * e->major && overlapOf(f.order, a, w, *e) >= kMinOverlap)
             out.push_back(*e);
     }
     return out;

@@ -12,19 +12,15 @@ constexpr int kAnglesPerSide = 16;
 constexpr double kBandShare = 0.18; // of the radius: the width of the bands each side of a step
 constexpr double kMinStep = 6;      // grey levels
 
-// Mean grey level along the two side arcs of circles about one centre, per whole radius.
-struct SideProfiles {
-    std::vector<float> left, right;
-};
-
-std::vector<double> sideAngles(bool right) {
-    std::vector<double> a;
+// Unit directions on one side of the eye.
+std::vector<QPointF> sideDirections(bool right) {
+    std::vector<QPointF> out;
     for (int i = 0; i < 4 * kAnglesPerSide; ++i) {
         const double angle = 2 * M_PI * (i + 0.5) / (4 * kAnglesPerSide);
         if (isLateral(angle) && (std::cos(angle) > 0) == right)
-            a.push_back(angle);
+            out.emplace_back(std::cos(angle), std::sin(angle));
     }
-    return a;
+    return out;
 }
 
 // The step up across radius r: mean over a band beyond it minus mean over a band inside, the bands
@@ -46,14 +42,14 @@ constexpr double kMaxPupilRatio = 7; // the widest limbus about a pupil, in pupi
 struct Scorer {
     const cv::Mat& plane; // CV_32F
     std::optional<Circle> pupil; // in this plane's pixels
-    std::vector<double> right = sideAngles(true), left = sideAngles(false);
+    std::vector<QPointF> right = sideDirections(true), left = sideDirections(false);
 
     // Bilinear mean along one side's arc; NaN when most of the arc leaves the plane.
-    float arcMean(double cx, double cy, double r, const std::vector<double>& angles) const {
+    float arcMean(double cx, double cy, double r, const std::vector<QPointF>& angles) const {
         float sum = 0;
         int n = 0;
-        for (double a : angles) {
-            const double x = cx + r * std::cos(a) - 0.5, y = cy + r * std::sin(a) - 0.5;
+        for (const QPointF& u : angles) {
+            const double x = cx + r * u.x() - 0.5, y = cy + r * u.y() - 0.5;
             if (x < 0 || y < 0 || x >= plane.cols - 1 || y >= plane.rows - 1)
                 continue;
             const int x0 = int(x), y0 = int(y);

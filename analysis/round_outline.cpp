@@ -223,8 +223,11 @@ std::optional<Circle> pupilNear(const EyePlanes& planes, const PhotoGray& full, 
             const auto o = outlineAllRound(full, circleOf(r, f), 1, f, seed * f);
             if (!o)
                 continue;
+            // The darkest round region: the point is in it, on its iris, or too far to belong to it.
             const double d = std::hypot(p.x() * f - o->centre.x(), p.y() * f - o->centre.y());
-            if (d > o->radius && d < kMaxIrisShare * o->radius)
+            if (d <= o->radius)
+                return std::nullopt;
+            if (d < kMaxIrisShare * o->radius)
                 return Circle{o->centre / f, o->radius / f};
             break;
         }
@@ -246,23 +249,29 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     const auto pupilMissed = [&](const RoundOutline& o) {
         return inDarkCore(planes.value, p, Circle{o.centre / f, o.radius / f});
     };
-    // A dark round region around the point: the pupil, or the whole iris of a dark eye.
+    // The dark round region around the point: the pupil, or the whole iris of a dark eye.
+    std::optional<RoundOutline> dark;
     for (const RegionEllipse& r : roundRegionsAround(planes.value, p, false))
-        if (!r.touchesBorder)
-            if (const auto outline = outlineAllRound(full, circleOf(r, f), 1, f, point))
-                return pupilMissed(*outline) ? std::nullopt : outline;
-    // The limbus around a point on the iris, about its pupil when that shows. Beyond the limbus the
-    // side of the eye may step up again (skin, the corner of the eye): the innermost circle whose
-    // step is comparable with the strongest one is taken.
+        if (!r.touchesBorder && (dark = outlineAllRound(full, circleOf(r, f), 1, f, point)))
+            break;
+    if (dark && pupilMissed(*dark))
+        return std::nullopt;
+    // A pupil beside the point puts the point on an iris, whose outline is the limbus about that
+    // pupil. Without a pupil to hold it, the limbus search locks on rings of the iris's texture and
+    // on the skin as readily as on the limbus: then nothing more is answered.
+    const auto pupil = pupilNear(planes, full, p);
+    const std::optional<Circle> pupilInPhoto =
+        pupil ? std::optional<Circle>(Circle{pupil->centre * f, pupil->radius * f}) : std::nullopt;
+    if (dark && (!pupil || holdsPupil(*dark, *pupilInPhoto)))
+        return dark;
+    // Beyond the limbus the side of the eye may step up again (skin, the corner of the eye): the
+    // innermost circle whose step is comparable with the strongest one is taken.
     std::optional<RoundOutline> limbus;
     double limbusStep = 0, strongest = 0;
-    // Without a pupil to hold it, the search locks on rings of the iris's texture and on the skin
-    // as readily as on the limbus: then nothing is answered.
-    const auto pupil = pupilNear(planes, full, p);
     const auto limbi = pupil ? searchLimbus(planes.luma, p, pupil, kLimbusCandidates) : std::vector<LimbusCandidate>();
     for (const LimbusCandidate& c : limbi) {
         const auto outline = limbusAtFullSize(full, Circle{c.circle.centre * f, c.circle.radius * f}, f, point);
-        if (!outline || !holdsPupil(*outline, Circle{pupil->centre * f, pupil->radius * f}))
+        if (!outline || !holdsPupil(*outline, *pupilInPhoto))
             continue;
         strongest = std::max(strongest, c.step);
         if (!limbus || outline->radius < limbus->radius)
@@ -270,6 +279,8 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     }
     if (limbus && limbusStep >= kComparableStep * strongest)
         return pupilMissed(*limbus) ? std::nullopt : limbus;
+    if (pupil)
+        return std::nullopt;
     // A large bright round field, as on fundus photos.
     const double planeArea = double(planes.value.cols) * planes.value.rows;
     for (const RegionEllipse& r : roundRegionsAround(planes.value, p, true))
