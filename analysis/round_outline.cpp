@@ -26,6 +26,7 @@ constexpr double kCoreShare = 0.4;     // when it lies this near the middle, in 
 constexpr double kPupilSearchShare = 0.3; // how far from a point on the iris its pupil is looked for
 constexpr int kPupilSeeds = 8;            // dark spots tried there
 constexpr int kLimbusCandidates = 5;
+constexpr double kInnerStep = 1.0; // an inner outline steps at least as much as the outer one
 constexpr double kComparableStep = 0.7;
 constexpr double kMaxIrisShare = 5;       // a point on the iris lies within this many pupil radii
 
@@ -125,6 +126,7 @@ std::optional<RoundOutline> outlineAllRound(const PhotoGray& full, const Circle&
     const double agreement = double(e->points.size()) / kFineRays;
     const QPointF shift = e->ellipse.centre - c.centre, moved = c.centre - start.centre;
     const double smallest = std::max(3.0, kMinRadiusShare * std::max(full.width(), full.height()));
+    if (getenv("DBG")) fprintf(stderr, "  allround start %.1f %.1f %.1f -> %.1f %.1f %.1f agree %.2f gap %.0f scatter %.2f minor/major %.2f shift %.1f\n", start.centre.x(), start.centre.y(), start.radius, c.centre.x(), c.centre.y(), c.radius, agreement, largestGapDegrees(angles), e->typicalDistance, e->ellipse.minor/e->ellipse.major, std::hypot(shift.x(), shift.y()));
     if (agreement < kMinAgreement || largestGapDegrees(angles) > kMaxGapDegrees || c.radius < smallest ||
         c.radius < 0.7 * start.radius || c.radius > 1.4 * start.radius ||
         std::hypot(moved.x(), moved.y()) > 0.25 * start.radius || !inside(point, c.centre, c.radius) ||
@@ -196,6 +198,78 @@ Circle circleOf(const RegionEllipse& r, int factor) {
     return Circle{r.centre * factor, std::sqrt(r.major * r.minor) * factor};
 }
 
+// A darker disc inside a dark outline, as a pupil inside a dark ring of the iris around it: the
+// strongest step up all round between a third and most of the outline's radius, when it is nearly
+// as strong as the outline's own step and holds the point.
+std::optional<RoundOutline> innerOutline(const PhotoGray& full, const RoundOutline& outer, int factor,
+                                         const QPointF& point) {
+    constexpr int kRays = 90;
+    const double r0 = outer.radius;
+    const double step = std::max(1.0, r0 / 60);
+    std::vector<double> ring;
+    // Medians round each circle, so that reflections and lashes do not count.
+    std::vector<float> values;
+    for (double r = 0.2 * r0; r <= 1.15 * r0; r += step) {
+        values.clear();
+        for (int i = 0; i < kRays; ++i) {
+            const double a = 2 * M_PI * i / kRays;
+            float v = 0;
+            if (full.sample(outer.centre.x() + r * std::cos(a), outer.centre.y() + r * std::sin(a), v))
+                values.push_back(v);
+        }
+        std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+        ring.push_back(values.empty() ? 0 : values[values.size() / 2]);
+    }
+    const auto stepAt = [&](size_t k) { return ring[k + 2] + ring[k + 1] - ring[k - 1] - ring[k - 2]; };
+    double outerStep = 0, innerStep = 0;
+    size_t innerAt = 0;
+    for (size_t k = 2; k + 2 < ring.size(); ++k) {
+        const double r = 0.2 * r0 + k * step;
+        if (r >= 0.9 * r0)
+            outerStep = std::max(outerStep, stepAt(k));
+        else if (r >= 0.4 * r0 && stepAt(k) > innerStep)
+            innerStep = stepAt(k), innerAt = k;
+    }
+    if (innerAt == 0 || innerStep < kInnerStep * outerStep)
+        return std::nullopt;
+    // The disc must be clearly darker than the ring about it: a pupil, not a ring of the iris.
+    const double rIn = 0.2 * r0 + innerAt * step;
+    // It must also be even, as a pupil is, not a ring of the iris with the pupil inside it.
+    double disc = 0, ringMean = 0, lowest = 1e9, highest = -1e9;
+    int nDisc = 0, nRing = 0;
+    for (size_t k = 0; k < ring.size(); ++k) {
+        const double r = 0.2 * r0 + k * step;
+        if (r <= 0.8 * rIn)
+            disc += ring[k], ++nDisc, lowest = std::min(lowest, ring[k]), highest = std::max(highest, ring[k]);
+        else if (r >= 1.1 * rIn && r <= 0.9 * r0)
+            ringMean += ring[k], ++nRing;
+    }
+    if (!nDisc || !nRing)
+        return std::nullopt;
+    disc /= nDisc, ringMean /= nRing;
+    if (disc > kDarkCore * ringMean || highest - lowest > 0.5 * (ringMean - disc))
+        return std::nullopt;
+    const Circle start{outer.centre, rIn};
+    return outlineAllRound(full, start, 1, factor, point);
+}
+
+// Dark round regions around a point in either plane, innermost first: the brightest channel
+// separates a pupil from a brown iris best, the grey level one from a dark ring about the pupil
+// when the pupil itself is tinted.
+std::vector<RegionEllipse> darkRegionsAround(const EyePlanes& planes, const QPointF& p) {
+    std::vector<RegionEllipse> out = roundRegionsAround(planes.value, p, false);
+    for (const RegionEllipse& r : roundRegionsAround(planes.luma, p, false)) {
+        const bool known = std::any_of(out.begin(), out.end(), [&](const RegionEllipse& o) {
+            return std::abs(o.area - r.area) < 0.1 * o.area &&
+                   std::hypot(o.centre.x() - r.centre.x(), o.centre.y() - r.centre.y()) < 0.1 * o.major;
+        });
+        if (!known)
+            out.push_back(r);
+    }
+    std::sort(out.begin(), out.end(), [](const RegionEllipse& a, const RegionEllipse& b) { return a.area < b.area; });
+    return out;
+}
+
 // The pupil of the iris a point lies on: the first dark region seen all round, flooded from one of
 // the darkest spots near the point, that lies near enough for the point to be on its iris. In the
 // plane's pixels.
@@ -217,7 +291,7 @@ std::optional<Circle> pupilNear(const EyePlanes& planes, const PhotoGray& full, 
             break;
         cv::circle(open, at, std::max(2, side / 15), cv::Scalar(0), cv::FILLED);
         const QPointF seed(window.x + at.x + 0.5, window.y + at.y + 0.5);
-        for (const RegionEllipse& r : roundRegionsAround(planes.value, seed, false)) {
+        for (const RegionEllipse& r : darkRegionsAround(planes, seed)) {
             if (r.touchesBorder)
                 continue;
             const auto o = outlineAllRound(full, circleOf(r, f), 1, f, seed * f);
@@ -251,9 +325,14 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     };
     // The dark round region around the point: the pupil, or the whole iris of a dark eye.
     std::optional<RoundOutline> dark;
-    for (const RegionEllipse& r : roundRegionsAround(planes.value, p, false))
+    for (const RegionEllipse& r : darkRegionsAround(planes, p)) {
+        if (getenv("DBG")) fprintf(stderr, "region %.1f %.1f %.1f/%.1f area %d border %d\n", r.centre.x()*f, r.centre.y()*f, r.major*f, r.minor*f, r.area, r.touchesBorder);
         if (!r.touchesBorder && (dark = outlineAllRound(full, circleOf(r, f), 1, f, point)))
             break;
+    }
+    if (dark)
+        if (const auto inner = innerOutline(full, *dark, f, point))
+            dark = inner;
     if (dark && pupilMissed(*dark))
         return std::nullopt;
     // A pupil beside the point puts the point on an iris, whose outline is the limbus about that
