@@ -126,7 +126,6 @@ std::optional<RoundOutline> outlineAllRound(const PhotoGray& full, const Circle&
     const double agreement = double(e->points.size()) / kFineRays;
     const QPointF shift = e->ellipse.centre - c.centre, moved = c.centre - start.centre;
     const double smallest = std::max(3.0, kMinRadiusShare * std::max(full.width(), full.height()));
-    if (getenv("DBG")) fprintf(stderr, "  allround start %.1f %.1f %.1f -> %.1f %.1f %.1f agree %.2f gap %.0f scatter %.2f minor/major %.2f shift %.1f\n", start.centre.x(), start.centre.y(), start.radius, c.centre.x(), c.centre.y(), c.radius, agreement, largestGapDegrees(angles), e->typicalDistance, e->ellipse.minor/e->ellipse.major, std::hypot(shift.x(), shift.y()));
     if (agreement < kMinAgreement || largestGapDegrees(angles) > kMaxGapDegrees || c.radius < smallest ||
         c.radius < 0.7 * start.radius || c.radius > 1.4 * start.radius ||
         std::hypot(moved.x(), moved.y()) > 0.25 * start.radius || !inside(point, c.centre, c.radius) ||
@@ -325,11 +324,9 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     };
     // The dark round region around the point: the pupil, or the whole iris of a dark eye.
     std::optional<RoundOutline> dark;
-    for (const RegionEllipse& r : darkRegionsAround(planes, p)) {
-        if (getenv("DBG")) fprintf(stderr, "region %.1f %.1f %.1f/%.1f area %d border %d\n", r.centre.x()*f, r.centre.y()*f, r.major*f, r.minor*f, r.area, r.touchesBorder);
+    for (const RegionEllipse& r : darkRegionsAround(planes, p))
         if (!r.touchesBorder && (dark = outlineAllRound(full, circleOf(r, f), 1, f, point)))
             break;
-    }
     if (dark)
         if (const auto inner = innerOutline(full, *dark, f, point))
             dark = inner;
