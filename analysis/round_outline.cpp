@@ -88,7 +88,9 @@ FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int fa
     for (int pass = 0; pass < kFinePasses; ++pass) {
         const double band = pass == 0 ? std::max(3.0 * factor, 0.08 * circle.radius)
                                       : std::max(2.0 + 2 * half, 0.04 * circle.radius);
-        out.points = edgesAcrossCircle(photo, circle, sign, kFineRays, band, half, lateralOnly);
+        // The first, wide pass only needs to bring the circle near: half the rays do.
+        out.points = edgesAcrossCircle(photo, circle, sign, pass == 0 ? kFineRays / 2 : kFineRays, band, half,
+                                       lateralOnly);
         if (out.points.size() < 6)
             return out;
         out.fit = fitCircleRobust(out.points, circle);
