@@ -22,6 +22,7 @@ constexpr double kMinSideShare = 0.35; // share of each side's rays that must se
 constexpr double kMinRadiusShare = 0.012; // of the photo's longer side: smaller dark spots are texture
 constexpr double kMinFieldShare = 0.1; // a bright field fills at least this much of the photo
 constexpr double kDarkCore = 0.8;      // a point this much darker than the iris is in the pupil
+constexpr double kDarkCoreStep = 15;  // grey levels, so that a dark outline's own shading does not count
 constexpr double kCoreShare = 0.4;     // when it lies this near the middle, in radii of the outline
 constexpr double kPupilSearchShare = 0.3; // how far from a point on the iris its pupil is looked for
 constexpr int kPupilSeeds = 8;            // dark spots tried there
@@ -184,8 +185,10 @@ bool inDarkCore(const cv::Mat& value, const QPointF& point, const Circle& outlin
                 ring.push_back(value.at<uchar>(int(q.y()), int(q.x())));
         }
     }
-    return inside(point, outline.centre, kCoreShare * outline.radius) && !core.empty() && !ring.empty() &&
-           medianOf(core) < kDarkCore * medianOf(ring);
+    if (!inside(point, outline.centre, kCoreShare * outline.radius) || core.empty() || ring.empty())
+        return false;
+    const double coreLevel = medianOf(core), ringLevel = medianOf(ring);
+    return coreLevel < kDarkCore * ringLevel && ringLevel - coreLevel >= kDarkCoreStep;
 }
 
 // Whether a limbus lies about its pupil as limbi do: wider, and nearly concentric.
@@ -271,10 +274,14 @@ std::vector<RegionEllipse> darkRegionsAround(const EyePlanes& planes, const QPoi
     return out;
 }
 
-// The pupil of the iris a point lies on: the first dark region seen all round, flooded from one of
-// the darkest spots near the point, that lies near enough for the point to be on its iris. In the
-// plane's pixels.
-std::optional<Circle> pupilNear(const EyePlanes& planes, const PhotoGray& full, const QPointF& p) {
+// The pupil near a point: the first dark region seen all round, flooded from one of the darkest
+// spots near the point, that lies near enough for the point to be in it or on its iris.
+struct NearPupil {
+    RoundOutline outline; // in photo pixels
+    bool holdsPoint = false;
+};
+
+std::optional<NearPupil> pupilNear(const EyePlanes& planes, const PhotoGray& full, const QPointF& p) {
     const int f = planes.factor;
     const int side = std::max(planes.value.cols, planes.value.rows);
     const int reach = int(kPupilSearchShare * side);
@@ -300,10 +307,8 @@ std::optional<Circle> pupilNear(const EyePlanes& planes, const PhotoGray& full, 
                 continue;
             // The darkest round region: the point is in it, on its iris, or too far to belong to it.
             const double d = std::hypot(p.x() * f - o->centre.x(), p.y() * f - o->centre.y());
-            if (d <= o->radius)
-                return std::nullopt;
             if (d < kMaxIrisShare * o->radius)
-                return Circle{o->centre / f, o->radius / f};
+                return NearPupil{*o, d < o->radius};
             break;
         }
     }
@@ -329,6 +334,11 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     for (const RegionEllipse& r : darkRegionsAround(planes, p))
         if (!r.touchesBorder && (dark = outlineAllRound(full, circleOf(r, f), 1, f, point)))
             break;
+    // Failing that, the darkest round region near the point, when it holds the point: a click on a
+    // lighter spot of a pupil (a reflection, haze) floods no region of its own.
+    const auto near = pupilNear(planes, full, p);
+    if (!dark && near && near->holdsPoint)
+        dark = near->outline;
     if (dark)
         if (const auto inner = innerOutline(full, *dark, f, point))
             dark = inner;
@@ -337,9 +347,11 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     // A pupil beside the point puts the point on an iris, whose outline is the limbus about that
     // pupil. Without a pupil to hold it, the limbus search locks on rings of the iris's texture and
     // on the skin as readily as on the limbus: then nothing more is answered.
-    const auto pupil = pupilNear(planes, full, p);
-    const std::optional<Circle> pupilInPhoto =
-        pupil ? std::optional<Circle>(Circle{pupil->centre * f, pupil->radius * f}) : std::nullopt;
+    std::optional<Circle> pupil, pupilInPhoto;
+    if (near && !near->holdsPoint) {
+        pupilInPhoto = Circle{near->outline.centre, near->outline.radius};
+        pupil = Circle{pupilInPhoto->centre / f, pupilInPhoto->radius / f};
+    }
     if (dark && (!pupil || holdsPupil(*dark, *pupilInPhoto)))
         return dark;
     // Beyond the limbus the side of the eye may step up again (skin, the corner of the eye): the
