@@ -64,51 +64,6 @@ std::vector<double> cubicRoots(double a, double b, double c) {
 
 } // namespace
 
-std::optional<Circle> circleThrough(const QPointF& a, const QPointF& b, const QPointF& c) {
-    const double bx = b.x() - a.x(), by = b.y() - a.y();
-    const double cx = c.x() - a.x(), cy = c.y() - a.y();
-    const double d = 2 * (bx * cy - by * cx);
-    const double scale = (bx * bx + by * by) + (cx * cx + cy * cy);
-    if (std::abs(d) < 1e-9 * scale)
-        return std::nullopt;
-    const double b2 = bx * bx + by * by, c2 = cx * cx + cy * cy;
-    const double ux = (cy * b2 - by * c2) / d;
-    const double uy = (bx * c2 - cx * b2) / d;
-    return Circle{QPointF(a.x() + ux, a.y() + uy), std::hypot(ux, uy)};
-}
-
-std::optional<Circle> fitCircleLeastSquares(const std::vector<QPointF>& points) {
-    if (points.size() < 3)
-        return std::nullopt;
-    // x^2 + y^2 + D x + E y + F = 0 on points taken relative to their mean, for conditioning.
-    double mx = 0, my = 0;
-    for (const QPointF& p : points) {
-        mx += p.x();
-        my += p.y();
-    }
-    mx /= points.size();
-    my /= points.size();
-    Mat3 n{};
-    Vec3 g{};
-    for (const QPointF& p : points) {
-        const double x = p.x() - mx, y = p.y() - my, z = -(x * x + y * y);
-        const Vec3 row{x, y, 1};
-        for (int a = 0; a < 3; ++a) {
-            g[a] += row[a] * z;
-            for (int b = 0; b < 3; ++b)
-                n[a][b] += row[a] * row[b];
-        }
-    }
-    const auto s = solve3(n, g);
-    if (!s)
-        return std::nullopt;
-    const double cx = -(*s)[0] / 2, cy = -(*s)[1] / 2;
-    const double r2 = cx * cx + cy * cy - (*s)[2];
-    if (!(r2 > 0))
-        return std::nullopt;
-    return Circle{QPointF(mx + cx, my + cy), std::sqrt(r2)};
-}
-
 RobustCircle fitCircleRobust(const std::vector<QPointF>& points, const Circle& start, int iterations) {
     RobustCircle out{start, 0, std::vector<bool>(points.size(), false)};
     double cx = start.centre.x(), cy = start.centre.y(), r = start.radius;

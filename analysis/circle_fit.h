@@ -5,20 +5,12 @@
 #include <optional>
 #include <vector>
 
-// Fitting round outlines to edge points: exact circles through three points, a robust geometric
-// circle fit and a direct ellipse fit.
+// Fitting round outlines to edge points: a robust geometric circle fit and a direct ellipse fit.
 
 struct Circle {
     QPointF centre;
     double radius = 0;
 };
-
-// The circle through three points; none when they are (nearly) on one line.
-std::optional<Circle> circleThrough(const QPointF& a, const QPointF& b, const QPointF& c);
-
-// The algebraic least-squares circle (Kasa's): quick, and close to the geometric one when the points
-// lie near a circle all round.
-std::optional<Circle> fitCircleLeastSquares(const std::vector<QPointF>& points);
 
 struct RobustCircle {
     Circle circle;

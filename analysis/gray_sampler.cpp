@@ -45,39 +45,6 @@ int reductionFactor(const QSize& photo, int targetSide) {
     return std::max(1, (longer + targetSide - 1) / targetSide);
 }
 
-// Large blocks read two rows in six: the average stays smooth and the pass reads a third of the memory.
-ReducedGray::ReducedGray(const QImage& photo, int factor) : f(std::max(1, factor)) {
-    const QImage src = as32Bit(photo);
-    w = src.width() / f;
-    h = src.height() / f;
-    grey.assign(size_t(w) * h, 0.0f);
-    const int rowStep = std::max(1, f / 2);
-    const int rowsUsed = (f + rowStep - 1) / rowStep;
-    const float norm = 1.0f / float(f * rowsUsed);
-    std::vector<uint32_t> sums(static_cast<size_t>(w));
-    for (int by = 0; by < h; ++by) {
-        std::fill(sums.begin(), sums.end(), 0u);
-        for (int r = 0; r < f; r += rowStep) {
-            const auto* line = reinterpret_cast<const QRgb*>(src.constScanLine(by * f + r));
-            for (int bx = 0; bx < w; ++bx) {
-                const QRgb* p = line + bx * f;
-                uint32_t s = 0;
-                for (int i = 0; i < f; ++i)
-                    s += greyOf(p[i]);
-                sums[bx] += s;
-            }
-        }
-        float* out = grey.data() + size_t(by) * w;
-        for (int bx = 0; bx < w; ++bx)
-            out[bx] = float(sums[bx]) * norm;
-    }
-}
-
-bool ReducedGray::sample(double x, double y, float& value) const {
-    return bilinear(
-        x, y, w, h, [this](int ix, int iy) { return grey[size_t(iy) * w + ix]; }, value);
-}
-
 PhotoGray::PhotoGray(const QImage& photo)
     : image(as32Bit(photo)), bits(image.constBits()), stride(image.bytesPerLine()) {}
 

@@ -7,24 +7,6 @@
 // Grey levels of a photo read at continuous positions. Coordinates are in pixels with pixel i
 // covering [i, i + 1), so its centre lies at i + 0.5; positions outside read as not available.
 
-// A block-averaged grey copy of a photo: one value per factor x factor block, so a 24-megapixel
-// photo becomes about a megapixel. Position x in the copy is x * factor in the photo.
-class ReducedGray {
-public:
-    ReducedGray(const QImage& photo, int factor);
-    int width() const { return w; }
-    int height() const { return h; }
-    int factor() const { return f; }
-    // Bilinear grey level at (x, y) in the copy's coordinates; false outside the copy.
-    bool sample(double x, double y, float& value) const;
-
-private:
-    int w = 0;
-    int h = 0;
-    int f = 1;
-    std::vector<float> grey;
-};
-
 // Grey levels straight from a 32-bit photo, bilinear, for the final edge search at full size.
 class PhotoGray {
 public:

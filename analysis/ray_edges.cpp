@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr size_t kEdgesPerDirection = 2;
-constexpr int kBehind = 3; // samples taken behind the origin so that edges right beside it show
 constexpr double kLateralUp = 35;   // degrees above horizontal that count as the side of an eye
 constexpr double kLateralDown = 45; // and below: the lower lid covers less than the upper
 
@@ -39,88 +37,6 @@ std::vector<float> derivative(const std::vector<float>& p, int h) {
 }
 
 } // namespace
-
-std::vector<RayEdges> castRays(const ReducedGray& image, const QPointF& origin, int rayCount) {
-    std::vector<RayEdges> rays(rayCount);
-    std::vector<std::vector<float>> slopes(rayCount);
-    std::vector<float> magnitudes;
-    for (int i = 0; i < rayCount; ++i) {
-        RayEdges& ray = rays[i];
-        const double a = 2 * M_PI * i / rayCount;
-        ray.cos = std::cos(a);
-        ray.sin = std::sin(a);
-        std::vector<float> profile;
-        float v = 0;
-        for (int k = -kBehind;; ++k) {
-            const QPointF p = ray.pointAt(origin, k);
-            if (!image.sample(p.x(), p.y(), v)) {
-                if (k <= 0) { // the origin sits on the border: repeat the nearest value
-                    profile.push_back(profile.empty() ? 0.0f : profile.back());
-                    continue;
-                }
-                break;
-            }
-            profile.push_back(v);
-        }
-        ray.length = int(profile.size()) - kBehind - 1;
-        slopes[i] = derivative(profile, 2);
-        for (size_t k = kBehind; k < slopes[i].size(); k += 3)
-            magnitudes.push_back(std::abs(slopes[i][k]));
-    }
-    // Edges must stand out from the photo's texture and noise, and from plain quantisation.
-    const float threshold = float(std::max(2.0, 4 * 1.4826 * medianOf(magnitudes)));
-    for (int i = 0; i < rayCount; ++i) {
-        rays[i].noise = threshold;
-        const std::vector<float>& d = slopes[i];
-        std::vector<Edge>& edges = rays[i].edges;
-        for (int k = kBehind; k + 1 < int(d.size()); ++k) {
-            const float m = std::abs(d[k]);
-            if (m < threshold || m < std::abs(d[k - 1]) || m <= std::abs(d[k + 1]))
-                continue;
-            const double r = k - kBehind + peakOffset(std::abs(d[k - 1]), m, std::abs(d[k + 1]));
-            edges.push_back(Edge{float(r), d[k]});
-        }
-        // Outlines are among the strongest steps of their direction on a ray: keep two of each.
-        std::sort(edges.begin(), edges.end(),
-                  [](const Edge& a, const Edge& b) { return std::abs(a.strength) > std::abs(b.strength); });
-        size_t rising = 0, falling = 0;
-        edges.erase(std::remove_if(edges.begin(), edges.end(),
-                                   [&](const Edge& e) {
-                                       return (e.strength > 0 ? ++rising : ++falling) > kEdgesPerDirection;
-                                   }),
-                    edges.end());
-    }
-    return rays;
-}
-
-int countSupport(const std::vector<RayEdges>& rays, const QPointF& origin, const Circle& circle, int sign,
-                 std::vector<QPointF>* points, int stride) {
-    const double ox = circle.centre.x() - origin.x(), oy = circle.centre.y() - origin.y();
-    const double base = circle.radius * circle.radius - ox * ox - oy * oy;
-    if (base <= 0)
-        return 0;
-    // Loose enough for a slightly oval outline, tight enough to keep unrelated edges out.
-    const double tolerance = std::max(1.5, 0.045 * circle.radius);
-    int count = 0;
-    for (size_t i = 0; i < rays.size(); i += stride) {
-        const RayEdges& ray = rays[i];
-        const double b = ox * ray.cos + oy * ray.sin;
-        const double t = b + std::sqrt(base + b * b); // where the ray leaves the circle
-        if (t > ray.length + tolerance)
-            continue;
-        const Edge* match = nullptr;
-        for (const Edge& e : ray.edges)
-            if ((e.strength > 0) == (sign > 0) && std::abs(e.r - t) <= tolerance &&
-                (!match || std::abs(e.r - t) < std::abs(match->r - t)))
-                match = &e;
-        if (match) {
-            ++count;
-            if (points)
-                points->push_back(ray.pointAt(origin, match->r));
-        }
-    }
-    return count;
-}
 
 bool isLateral(double angle) {
     double deg = std::remainder(angle * 180 / M_PI, 360.0); // -180..180
@@ -175,38 +91,4 @@ std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& cir
         if (f.strength >= 0.25 * typical && f.strength >= 1.0f)
             points.push_back(f.point);
     return points;
-}
-
-double noiseStep(const std::vector<RayEdges>& rays) {
-    return rays.empty() ? 2.0 : rays.front().noise;
-}
-
-Contrast circleContrast(const ReducedGray& image, const Circle& circle, int sign, double minStep) {
-    constexpr int kDirections = 90;
-    // Wide enough to catch the step of a slightly oval outline where the circle misses it a little.
-    const double reach = std::max(2.0, 0.04 * circle.radius);
-    std::vector<float> steps;
-    for (int i = 0; i < kDirections; ++i) {
-        const double a = 2 * M_PI * i / kDirections;
-        const QPointF u(std::cos(a), std::sin(a));
-        const QPointF in = circle.centre + u * (circle.radius - reach),
-                      out = circle.centre + u * (circle.radius + reach);
-        float vin = 0, vout = 0;
-        if (image.sample(in.x(), in.y(), vin) && image.sample(out.x(), out.y(), vout))
-            steps.push_back(float(sign * (vout - vin)));
-        else
-            steps.push_back(0.0f); // off the photo: no evidence either way
-    }
-    std::vector<float> sorted = steps;
-    std::sort(sorted.begin(), sorted.end());
-    const double typical = sorted[sorted.size() * 4 / 5];
-    const double cut = std::max(minStep, 0.3 * typical);
-    Contrast c;
-    std::vector<float> standing;
-    for (float s : steps)
-        if (s >= cut)
-            standing.push_back(s);
-    c.coverage = double(standing.size()) / kDirections;
-    c.step = medianOf(standing);
-    return c;
 }
