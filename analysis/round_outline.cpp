@@ -19,6 +19,8 @@ constexpr double kMinAgreement = 0.5;  // share of the rays whose edge lies on a
 constexpr double kMaxGapDegrees = 150; // largest arc such an outline may be hidden on
 constexpr double kMaxScatter = 0.04;   // typical distance of its edges from it, in radii
 constexpr double kMinSideShare = 0.35; // share of each side's rays that must see the limbus
+constexpr double kSoftEdge = 25;       // a limbus's step is measured over a 25th of its radius
+constexpr double kScleraShare = 1.08;  // how far out, in limbus radii, the photo must reach on both sides
 constexpr double kMinRadiusShare = 0.012; // of the photo's longer side: smaller dark spots are texture
 constexpr double kMinFieldShare = 0.1; // a bright field fills at least this much of the photo
 constexpr double kDarkCore = 0.8;      // a point this much darker than the iris is in the pupil
@@ -85,7 +87,8 @@ struct FineFit {
 // Edges at full resolution in a band about the circle, on rays from its centre, refitted robustly.
 FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int factor, bool lateralOnly) {
     FineFit out;
-    const int half = std::max(1, factor / 2);
+    // The limbus is a soft edge: its steps are measured over a few pixels more.
+    const int half = std::max(std::max(1, factor / 2), lateralOnly ? int(circle.radius / kSoftEdge) : 1);
     for (int pass = 0; pass < kFinePasses; ++pass) {
         const double band = pass == 0 ? std::max(3.0 * factor, 0.08 * circle.radius)
                                       : std::max(2.0 + 2 * half, 0.04 * circle.radius);
@@ -156,7 +159,10 @@ std::optional<RoundOutline> limbusAtFullSize(const PhotoGray& full, const Circle
     if (sides[0] < kMinSideShare * lateralRays / 2 || sides[1] < kMinSideShare * lateralRays / 2 ||
         c.radius < 0.8 * start.radius || c.radius > 1.25 * start.radius ||
         std::hypot(moved.x(), moved.y()) > 0.15 * start.radius || !inside(point, c.centre, 0.97 * c.radius) ||
-        fine.fit.scale > std::max(1.0, kMaxScatter * c.radius))
+        fine.fit.scale > std::max(1.0, kMaxScatter * c.radius) ||
+        // The white of the eye must show beyond it on both sides, within the photo: a step at the
+        // photo's own edge is no limbus.
+        c.centre.x() - kScleraShare * c.radius < 0 || c.centre.x() + kScleraShare * c.radius > full.width())
         return std::nullopt;
     return RoundOutline{c.centre, c.radius, double(sides[0] + sides[1]) / lateralRays};
 }
