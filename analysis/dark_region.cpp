@@ -2,20 +2,20 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
 #include <cmath>
+#include <optional>
 
 namespace {
 
-constexpr int kStableLevels = 6;      // the region must grow little over this many grey levels
-constexpr double kMaxGrowth = 1.2;    // ... by at most this factor
-constexpr double kJump = 1.05;        // growth at a single level that counts as spilling over
-constexpr double kDistinct = 1.05;    // regions looked at differ at least this much in area
-constexpr double kMinOverlap = 0.82;  // share of region and ellipse that coincide
-constexpr double kMinRoundness = 0.5; // minor / major axis
+constexpr int kStableLevels = 6;          // the region must grow little over this many grey levels
+constexpr double kMaxGrowth = 1.2;        // ... by at most this factor
+constexpr double kJump = 1.05;            // growth at a single level that counts as spilling over
+constexpr double kDistinct = 1.05;        // regions looked at differ at least this much in area
+constexpr double kMinOverlap = 0.82;      // share of region and ellipse that coincide
+constexpr double kMinRoundness = 0.5;     // minor / major axis
 constexpr double kMinRadiusShare = 0.012; // of the plane's longer side: smaller dark spots are texture
-constexpr double kMaxAreaShare = 0.5;  // of the plane, for a dark region
-constexpr double kMaxFieldShare = 0.9; // and for a bright one
+constexpr double kMaxAreaShare = 0.5;     // of the plane, for a dark region
+constexpr double kMaxFieldShare = 0.9;    // and for a bright one
 
 // Pixels in the order a flood from the seed reaches them when it always takes the lowest level on
 // its border next, with the flood's level (highest level taken so far) at each.
@@ -145,8 +145,8 @@ std::vector<RegionEllipse> roundRegionsAround(const cv::Mat& source, const QPoin
             continue;
         const bool settled = a <= kMaxGrowth * area[std::max(first, l - kStableLevels) + 1];
         const bool spills = l == top ? floodedAll : area[l + 2] > kJump * a || growth(l) > kMaxGrowth;
-        const bool steadiest = l > first && l < top && growth(l) <= kMaxGrowth && growth(l) <= growth(l - 1) &&
-                               growth(l) < growth(l + 1);
+        const bool steadiest = l > first && l < top && growth(l) <= kMaxGrowth &&
+                               growth(l) <= growth(l - 1) && growth(l) < growth(l + 1);
         if (!(settled && spills) && !steadiest)
             continue;
         lastArea = a;

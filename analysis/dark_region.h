@@ -11,11 +11,11 @@
 // point in order of grey level and keeping the levels at which the flooded region stops growing
 // and is shaped like an ellipse.
 struct RegionEllipse {
-    QPointF centre;    // in plane pixels, pixel i covering [i, i + 1)
-    double major = 0;  // semi-axes
+    QPointF centre;   // in plane pixels, pixel i covering [i, i + 1)
+    double major = 0; // semi-axes
     double minor = 0;
-    double angle = 0;  // of the major axis, radians
-    int area = 0;      // pixels of the region
+    double angle = 0; // of the major axis, radians
+    int area = 0;     // pixels of the region
     bool touchesBorder = false;
 };
 

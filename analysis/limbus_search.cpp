@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int kCoarseSide = 160;   // longer side of the plane the whole search runs on
+constexpr int kCoarseSide = 160; // longer side of the plane the whole search runs on
 constexpr int kAnglesPerSide = 16;
 constexpr double kBandShare = 0.18; // of the radius: the width of the bands each side of a step
 constexpr double kMinStep = 6;      // grey levels
@@ -40,7 +40,7 @@ inline double stepAt(const std::vector<float>& m, int r) {
 constexpr double kMaxPupilRatio = 7; // the widest limbus about a pupil, in pupil radii
 
 struct Scorer {
-    const cv::Mat& plane; // CV_32F
+    const cv::Mat& plane;        // CV_32F
     std::optional<Circle> pupil; // in this plane's pixels
     std::vector<QPointF> right = sideDirections(true), left = sideDirections(false);
 
@@ -69,7 +69,8 @@ struct Scorer {
         if (pupil) {
             const double off = std::hypot(pupil->centre.x() - cx, pupil->centre.y() - cy);
             rMin = std::max({rMin, int(std::ceil(kMinPupilRatio * pupil->radius)),
-                             int(std::ceil((off + pupil->radius) / 0.95)), int(std::ceil(off / kMaxDecentring))});
+                             int(std::ceil((off + pupil->radius) / 0.95)),
+                             int(std::ceil(off / kMaxDecentring))});
             rMax = std::min(rMax, int(kMaxPupilRatio * pupil->radius));
         }
         rMin = std::max(rMin, bandOf(rMin) + 1);

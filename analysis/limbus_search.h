@@ -16,7 +16,7 @@
 // and bottom of the limbus in most photos.
 
 struct LimbusCandidate {
-    Circle circle; // in the plane's pixels
+    Circle circle;   // in the plane's pixels
     double step = 0; // grey-level step across it, the weaker of the two sides
 };
 

@@ -15,23 +15,23 @@ namespace {
 
 constexpr int kFineRays = 360;
 constexpr int kFinePasses = 3;
-constexpr double kMinAgreement = 0.5;  // share of the rays whose edge lies on an outline seen all round
-constexpr double kMaxGapDegrees = 150; // largest arc such an outline may be hidden on
-constexpr double kMaxScatter = 0.04;   // typical distance of its edges from it, in radii
-constexpr double kMinSideShare = 0.35; // share of each side's rays that must see the limbus
-constexpr double kSoftEdge = 25;       // a limbus's step is measured over a 25th of its radius
-constexpr double kScleraShare = 1.08;  // how far out, in limbus radii, the photo must reach on both sides
+constexpr double kMinAgreement = 0.5;     // share of the rays whose edge lies on an outline seen all round
+constexpr double kMaxGapDegrees = 150;    // largest arc such an outline may be hidden on
+constexpr double kMaxScatter = 0.04;      // typical distance of its edges from it, in radii
+constexpr double kMinSideShare = 0.35;    // share of each side's rays that must see the limbus
+constexpr double kSoftEdge = 25;          // a limbus's step is measured over a 25th of its radius
+constexpr double kScleraShare = 1.08;     // how far out, in limbus radii, the photo must reach on both sides
 constexpr double kMinRadiusShare = 0.012; // of the photo's longer side: smaller dark spots are texture
-constexpr double kMinFieldShare = 0.1; // a bright field fills at least this much of the photo
-constexpr double kDarkCore = 0.8;      // a point this much darker than the iris is in the pupil
-constexpr double kDarkCoreStep = 15;  // grey levels, so that a dark outline's own shading does not count
-constexpr double kCoreShare = 0.4;     // when it lies this near the middle, in radii of the outline
+constexpr double kMinFieldShare = 0.1;    // a bright field fills at least this much of the photo
+constexpr double kDarkCore = 0.8;         // a point this much darker than the iris is in the pupil
+constexpr double kDarkCoreStep = 15;      // grey levels, so that a dark outline's own shading does not count
+constexpr double kCoreShare = 0.4;        // when it lies this near the middle, in radii of the outline
 constexpr double kPupilSearchShare = 0.3; // how far from a point on the iris its pupil is looked for
 constexpr int kPupilSeeds = 8;            // dark spots tried there
 constexpr int kLimbusCandidates = 5;
 constexpr double kInnerStep = 1.0; // an inner outline steps at least as much as the outer one
 constexpr double kComparableStep = 0.7;
-constexpr double kMaxIrisShare = 5;       // a point on the iris lies within this many pupil radii
+constexpr double kMaxIrisShare = 5; // a point on the iris lies within this many pupil radii
 
 // The ellipse through the edge points, refitted without the points far off it: what is left of
 // lids and lashes after the circle fit. Its centre is the outline's, since a slightly oval outline
@@ -135,8 +135,8 @@ std::optional<RoundOutline> outlineAllRound(const PhotoGray& full, const Circle&
     if (agreement < kMinAgreement || largestGapDegrees(angles) > kMaxGapDegrees || c.radius < smallest ||
         c.radius < 0.7 * start.radius || c.radius > 1.4 * start.radius ||
         std::hypot(moved.x(), moved.y()) > 0.25 * start.radius || !inside(point, c.centre, c.radius) ||
-        e->typicalDistance > std::max(1.0, kMaxScatter * c.radius) || e->ellipse.minor < 0.6 * e->ellipse.major ||
-        std::hypot(shift.x(), shift.y()) > 0.1 * c.radius)
+        e->typicalDistance > std::max(1.0, kMaxScatter * c.radius) ||
+        e->ellipse.minor < 0.6 * e->ellipse.major || std::hypot(shift.x(), shift.y()) > 0.1 * c.radius)
         return std::nullopt;
     return RoundOutline{e->ellipse.centre, c.radius, agreement};
 }
@@ -179,7 +179,8 @@ bool inDarkCore(const cv::Mat& value, const QPointF& point, const Circle& outlin
     std::vector<uchar> core, ring;
     for (int y = int(point.y() - reach); y <= int(point.y() + reach); ++y)
         for (int x = int(point.x() - reach); x <= int(point.x() + reach); ++x)
-            if (x >= 0 && y >= 0 && x < value.cols && y < value.rows && inside(QPointF(x + 0.5, y + 0.5), point, reach))
+            if (x >= 0 && y >= 0 && x < value.cols && y < value.rows &&
+                inside(QPointF(x + 0.5, y + 0.5), point, reach))
                 core.push_back(value.at<uchar>(y, x));
     for (int i = 0; i < 72; ++i) {
         const double a = 2 * M_PI * i / 72;
@@ -250,7 +251,8 @@ std::optional<RoundOutline> innerOutline(const PhotoGray& full, const RoundOutli
     for (size_t k = 0; k < ring.size(); ++k) {
         const double r = 0.2 * r0 + k * step;
         if (r <= 0.8 * rIn)
-            disc += ring[k], ++nDisc, lowest = std::min(lowest, ring[k]), highest = std::max(highest, ring[k]);
+            disc += ring[k], ++nDisc, lowest = std::min(lowest, ring[k]),
+                                      highest = std::max(highest, ring[k]);
         else if (r >= 1.1 * rIn && r <= 0.9 * r0)
             ringMean += ring[k], ++nRing;
     }
@@ -276,7 +278,8 @@ std::vector<RegionEllipse> darkRegionsAround(const EyePlanes& planes, const QPoi
         if (!known)
             out.push_back(r);
     }
-    std::sort(out.begin(), out.end(), [](const RegionEllipse& a, const RegionEllipse& b) { return a.area < b.area; });
+    std::sort(out.begin(), out.end(),
+              [](const RegionEllipse& a, const RegionEllipse& b) { return a.area < b.area; });
     return out;
 }
 
@@ -364,9 +367,11 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     // innermost circle whose step is comparable with the strongest one is taken.
     std::optional<RoundOutline> limbus;
     double limbusStep = 0, strongest = 0;
-    const auto limbi = pupil ? searchLimbus(planes.luma, p, pupil, kLimbusCandidates) : std::vector<LimbusCandidate>();
+    const auto limbi =
+        pupil ? searchLimbus(planes.luma, p, pupil, kLimbusCandidates) : std::vector<LimbusCandidate>();
     for (const LimbusCandidate& c : limbi) {
-        const auto outline = limbusAtFullSize(full, Circle{c.circle.centre * f, c.circle.radius * f}, f, point);
+        const auto outline =
+            limbusAtFullSize(full, Circle{c.circle.centre * f, c.circle.radius * f}, f, point);
         if (!outline || !holdsPupil(*outline, *pupilInPhoto))
             continue;
         strongest = std::max(strongest, c.step);

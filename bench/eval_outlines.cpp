@@ -68,7 +68,8 @@ QStringList csvFields(const QString& line) {
 Known known(const QStringList& f, int at) {
     Known k;
     bool a = false, b = false, c = false;
-    const double x = f.value(at).toDouble(&a), y = f.value(at + 1).toDouble(&b), r = f.value(at + 2).toDouble(&c);
+    const double x = f.value(at).toDouble(&a), y = f.value(at + 1).toDouble(&b),
+                 r = f.value(at + 2).toDouble(&c);
     if (a && b && c && r > 0)
         k = Known{true, QPointF(x + 0.5, y + 0.5), r};
     return k;
@@ -119,7 +120,8 @@ std::vector<Click> clicksFor(const Row& row) {
         for (int side : {-1, 1}) {
             const double pupilEdge = pc.x() + side * pr;
             const double dy = pc.y() - l.centre.y();
-            const double limbusEdge = l.centre.x() + side * std::sqrt(std::max(0.0, l.radius * l.radius - dy * dy));
+            const double limbusEdge =
+                l.centre.x() + side * std::sqrt(std::max(0.0, l.radius * l.radius - dy * dy));
             clicks.push_back({Aim::Iris, side < 0 ? "iris-left" : "iris-right",
                               QPointF((pupilEdge + limbusEdge) / 2, pc.y())});
         }
@@ -132,7 +134,8 @@ double distance(const QPointF& a, const QPointF& b) {
 }
 
 bool matches(const RoundOutline& o, const Known& k) {
-    return k.known && distance(o.centre, k.centre) <= 0.1 * k.radius && std::abs(o.radius - k.radius) <= 0.25 * k.radius;
+    return k.known && distance(o.centre, k.centre) <= 0.1 * k.radius &&
+           std::abs(o.radius - k.radius) <= 0.25 * k.radius;
 }
 
 struct Tally {
@@ -238,22 +241,24 @@ int main(int argc, char** argv) {
             else
                 ++t.wrong;
             const char* verdict = right ? "ok" : answer == Answer::None ? "refused" : "WRONG";
-            std::printf("%-30s %-9s %-13s at %7.1f %7.1f -> ", qPrintable(row.file), qPrintable(row.kind), c.name,
-                        point.x(), point.y());
+            std::printf("%-30s %-9s %-13s at %7.1f %7.1f -> ", qPrintable(row.file), qPrintable(row.kind),
+                        c.name, point.x(), point.y());
             if (outline)
-                std::printf("%7.1f %7.1f r %6.1f  err %5.1f %%  %s\n", outline->centre.x(), outline->centre.y(),
-                            outline->radius, error, verdict);
+                std::printf("%7.1f %7.1f r %6.1f  err %5.1f %%  %s\n", outline->centre.x(),
+                            outline->centre.y(), outline->radius, error, verdict);
             else
                 std::printf("nothing  %s\n", verdict);
         }
         if (!dumpDir.isEmpty())
             dump(dumpDir, row, photo, found);
     }
-    std::printf("\n| kind | pupil clicks | pupil found | median | p90 | iris clicks | limbus found | median | p90 "
-                "| wrong | refused | ms/click |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    std::printf(
+        "\n| kind | pupil clicks | pupil found | median | p90 | iris clicks | limbus found | median | p90 "
+        "| wrong | refused | ms/click |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const auto& [kind, t] : tallies) {
         const auto share = [](size_t n, int of) { return of ? 100.0 * double(n) / of : NAN; };
-        std::printf("| %s | %d | %.0f %% | %.1f %% | %.1f %% | %d | %.0f %% | %.1f %% | %.1f %% | %d (%.1f %%) | %d | %.1f |\n",
+        std::printf("| %s | %d | %.0f %% | %.1f %% | %.1f %% | %d | %.0f %% | %.1f %% | %.1f %% | %d (%.1f "
+                    "%%) | %d | %.1f |\n",
                     qPrintable(kind), t.pupilClicks, share(t.pupilErrors.size(), t.pupilClicks),
                     percentile(t.pupilErrors, 0.5), percentile(t.pupilErrors, 0.9), t.irisClicks,
                     share(t.limbusErrors.size(), t.irisClicks), percentile(t.limbusErrors, 0.5),
