@@ -11,6 +11,18 @@
 #include <algorithm>
 #include <cmath>
 
+// The search, in order:
+// 1. Dark round regions around the point (the pupil, or the whole iris of a dark eye), flooded in
+//    reduced planes with the reflections filled, each refined on its edge at full size and fitted
+//    with an ellipse; a darker, even disc inside the first one found (a pupil inside a dark ring of
+//    the iris) is preferred.
+// 2. The pupil near the point, from the darkest spots about it: when it holds the point it is the
+//    answer; when it lies beside the point, the point is on its iris, and the outline found in 1
+//    must hold it as a limbus does.
+// 3. Else the limbus about that pupil, by the step from iris to sclera on the sides of the eye.
+// 4. Else, with no pupil in sight, a large bright round field (a fundus photo).
+// Whatever is answered is refused when the point lies in a dark core of it, a pupil not found.
+
 namespace {
 
 constexpr int kFineRays = 360;
@@ -28,10 +40,10 @@ constexpr double kDarkCoreStep = 15;      // grey levels, so that a dark outline
 constexpr double kCoreShare = 0.4;        // when it lies this near the middle, in radii of the outline
 constexpr double kPupilSearchShare = 0.3; // how far from a point on the iris its pupil is looked for
 constexpr int kPupilSeeds = 8;            // dark spots tried there
-constexpr int kLimbusCandidates = 5;
-constexpr double kInnerStep = 1.0; // an inner outline steps at least as much as the outer one
-constexpr double kComparableStep = 0.7;
-constexpr double kMaxIrisShare = 5; // a point on the iris lies within this many pupil radii
+constexpr int kLimbusCandidates = 5;      // circles from the limbus search refined at full size
+constexpr double kInnerStep = 1.0;        // an inner outline steps at least as much as the outer one
+constexpr double kComparableStep = 0.7;   // an inner limbus candidate steps this much of the strongest
+constexpr double kMaxIrisShare = 5;       // a point on the iris lies within this many pupil radii
 
 // The ellipse through the edge points, refitted without the points far off it: what is left of
 // lids and lashes after the circle fit. Its centre is the outline's, since a slightly oval outline

@@ -14,9 +14,10 @@ inline constexpr const char kNoRoundOutline[] = "No se encontró ningún contorn
 struct RoundOutline {
     QPointF centre;       // of the ellipse fitted to the edge, in photo pixels (pixel i covers [i, i + 1))
     double radius = 0;    // of the circle fitted to the edge, in photo pixels
-    double agreement = 0; // share of the rays whose edge lies on the outline, 0..1
+    double agreement = 0; // share of the rays looked at whose edge lies on the outline, 0..1
 };
 
-// Casts rays from the point, takes the likely boundary on each, fits a circle robustly and accepts
-// it only when enough rays agree all round; none when nothing round encloses the point.
+// The pupil for a point inside it, the limbus for a point on the iris, the field of a fundus photo
+// for a point inside it; none when nothing round encloses the point clearly enough (a point on a
+// reflection outside the pupil, on the skin or on the white of the eye).
 std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF& point);
