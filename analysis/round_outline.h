@@ -12,7 +12,8 @@
 inline constexpr const char kNoRoundOutline[] = "No se encontró ningún contorno redondo alrededor del punto";
 
 struct RoundOutline {
-    QPointF centre;       // of the ellipse fitted to the edge, in photo pixels (pixel i covers [i, i + 1))
+    QPointF centre;       // of the ellipse fitted to the edge (a limbus: the circle), in photo pixels
+                          // (pixel i covers [i, i + 1))
     double radius = 0;    // of the circle fitted to the edge, in photo pixels
     double agreement = 0; // share of the rays looked at whose edge lies on the outline, 0..1
 };

@@ -20,6 +20,8 @@ private slots:
     void fundus();
     void nothingRound_data();
     void nothingRound();
+    void offTheEye_data();
+    void offTheEye();
 };
 
 namespace {
@@ -153,6 +155,28 @@ void TestRoundOutline::nothingRound() {
     for (const QPointF& click : {QPointF(600, 400), QPointF(100, 700), QPointF(1190, 5)})
         QVERIFY2(!findRoundOutline(photo, click),
                  qPrintable(QStringLiteral("found something at %1,%2").arg(click.x()).arg(click.y())));
+}
+
+// On an eye, a click on the white of the eye, on a reflection there or on the skin above the lid
+// finds nothing: a refusal is better than a wrong centre.
+void TestRoundOutline::offTheEye_data() {
+    QTest::addColumn<QPointF>("where"); // in limbus radii from the limbus centre
+    QTest::newRow("white of the eye") << QPointF(1.5, 0.1);
+    QTest::newRow("reflection on the white") << QPointF(1.35, 0.0);
+    QTest::newRow("skin above the lid") << QPointF(0.2, -1.6);
+}
+
+void TestRoundOutline::offTheEye() {
+    QFETCH(QPointF, where);
+    EyeSpec s = eye(QSize(1224, 816), {0.5, 0.5}, 0.25);
+    s.reflection = QPointF(1.35, 0.0), s.seed = 12;
+    const SyntheticEye e = makeSyntheticEye(s);
+    const QPointF click = e.limbusCentre + where * e.limbusRadius;
+    const auto found = findRoundOutline(e.photo, click);
+    QVERIFY2(!found, qPrintable(QStringLiteral("found %1,%2 r %3")
+                                    .arg(found ? found->centre.x() : 0)
+                                    .arg(found ? found->centre.y() : 0)
+                                    .arg(found ? found->radius : 0)));
 }
 
 QTEST_MAIN(TestRoundOutline)
