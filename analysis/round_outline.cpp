@@ -30,6 +30,10 @@ constexpr int kFinePasses = 3;
 constexpr double kMinAgreement = 0.5;     // share of the rays whose edge lies on an outline seen all round
 constexpr double kMaxGapDegrees = 150;    // largest arc such an outline may be hidden on
 constexpr double kMaxScatter = 0.04;      // typical distance of its edges from it, in radii
+constexpr double kStepInside = 0.85;      // where the grey level is read inside and outside it,
+constexpr double kStepOutside = 1.15;     // in radii
+constexpr double kMinStepping = 0.75;     // share of its directions in which it must step the right way
+constexpr double kMinGreyStep = 4;        // grey levels
 constexpr double kMinSideShare = 0.35;    // share of each side's rays that must see the limbus
 constexpr double kSoftEdge = 25;          // a limbus's step is measured over a 25th of its radius
 constexpr double kScleraShare = 1.08;     // how far out, in limbus radii, the photo must reach on both sides
@@ -127,6 +131,31 @@ bool inside(const QPointF& point, const QPointF& centre, double radius) {
     return std::hypot(point.x() - centre.x(), point.y() - centre.y()) < radius;
 }
 
+// The share of directions round a circle (of those on the photo) in which the grey level steps across it the
+// right way, from well inside to well outside, by a good part of its typical step. Edges can be found on a
+// circle that only parts a dark pupil from a lighter part of the same pupil (haze, a reflection
+// lying on it); beyond such a circle the pupil goes on, no lighter than inside.
+double steppingShare(const PhotoGray& full, const Circle& c, int sign) {
+    constexpr int kDirections = 72;
+    std::vector<double> steps;
+    for (int i = 0; i < kDirections; ++i) {
+        const double a = 2 * M_PI * i / kDirections;
+        const QPointF u(std::cos(a), std::sin(a));
+        const QPointF in = c.centre + u * (kStepInside * c.radius),
+                      out = c.centre + u * (kStepOutside * c.radius);
+        float vin = 0, vout = 0;
+        if (full.sample(in.x(), in.y(), vin) && full.sample(out.x(), out.y(), vout))
+            steps.push_back(sign * (vout - vin));
+    }
+    if (steps.size() < kDirections / 3) // mostly off the photo: nothing to tell
+        return 0;
+    std::vector<double> sorted = steps;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double cut = std::max(kMinGreyStep, 0.25 * sorted[sorted.size() / 2]);
+    return double(std::count_if(steps.begin(), steps.end(), [&](double s) { return s >= cut; })) /
+           steps.size();
+}
+
 // An outline seen nearly all round (a pupil, a fundus field), refined at full size from a start
 // circle and fitted with an ellipse; none when the edges there do not make one close to the start.
 std::optional<RoundOutline> outlineAllRound(const PhotoGray& full, const Circle& start, int sign, int factor,
@@ -148,7 +177,8 @@ std::optional<RoundOutline> outlineAllRound(const PhotoGray& full, const Circle&
         c.radius < 0.7 * start.radius || c.radius > 1.4 * start.radius ||
         std::hypot(moved.x(), moved.y()) > 0.25 * start.radius || !inside(point, c.centre, c.radius) ||
         e->typicalDistance > std::max(1.0, kMaxScatter * c.radius) ||
-        e->ellipse.minor < 0.6 * e->ellipse.major || std::hypot(shift.x(), shift.y()) > 0.1 * c.radius)
+        e->ellipse.minor < 0.6 * e->ellipse.major || std::hypot(shift.x(), shift.y()) > 0.1 * c.radius ||
+        steppingShare(full, Circle{e->ellipse.centre, c.radius}, sign) < kMinStepping)
         return std::nullopt;
     return RoundOutline{e->ellipse.centre, c.radius, agreement};
 }
