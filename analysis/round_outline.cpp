@@ -240,6 +240,12 @@ bool inDarkCore(const cv::Mat& value, const QPointF& point, const Circle& outlin
     return coreLevel < kDarkCore * ringLevel && ringLevel - coreLevel >= kDarkCoreStep;
 }
 
+// Whether two outlines are one: centres and radii within a twentieth of the radius.
+bool sameOutline(const RoundOutline& a, const RoundOutline& b) {
+    const double r = std::max(a.radius, b.radius);
+    return std::abs(a.radius - b.radius) <= 0.05 * r && inside(a.centre, b.centre, 0.05 * r);
+}
+
 // Whether a limbus lies about its pupil as limbi do: wider, and nearly concentric.
 bool holdsPupil(const RoundOutline& limbus, const Circle& pupil) {
     const QPointF off = limbus.centre - pupil.centre;
@@ -406,9 +412,13 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     if (dark && (!pupil || holdsPupil(*dark, *pupilInPhoto)))
         return dark;
     // Beyond the limbus the side of the eye may step up again (skin, the corner of the eye): the
-    // innermost circle whose step is comparable with the strongest one is taken.
-    std::optional<RoundOutline> limbus;
-    double limbusStep = 0, strongest = 0;
+    // innermost outline whose step is comparable with the strongest one is taken. Candidates that
+    // settle on the same outline count as one, with the strongest step among them.
+    struct Found {
+        RoundOutline outline;
+        double step;
+    };
+    std::vector<Found> found;
     const auto limbi =
         pupil ? searchLimbus(planes.luma, p, pupil, kLimbusCandidates) : std::vector<LimbusCandidate>();
     for (const LimbusCandidate& c : limbi) {
@@ -416,12 +426,22 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
             limbusAtFullSize(full, Circle{c.circle.centre * f, c.circle.radius * f}, f, point);
         if (!outline || !holdsPupil(*outline, *pupilInPhoto))
             continue;
-        strongest = std::max(strongest, c.step);
-        if (!limbus || outline->radius < limbus->radius)
-            limbus = outline, limbusStep = c.step;
+        const auto same = std::find_if(found.begin(), found.end(),
+                                       [&](const Found& o) { return sameOutline(o.outline, *outline); });
+        if (same == found.end())
+            found.push_back({*outline, c.step});
+        else
+            same->step = std::max(same->step, c.step);
     }
-    if (limbus && limbusStep >= kComparableStep * strongest)
-        return pupilMissed(*limbus) ? std::nullopt : limbus;
+    double strongest = 0;
+    for (const Found& o : found)
+        strongest = std::max(strongest, o.step);
+    const Found* limbus = nullptr;
+    for (const Found& o : found)
+        if (o.step >= kComparableStep * strongest && (!limbus || o.outline.radius < limbus->outline.radius))
+            limbus = &o;
+    if (limbus)
+        return pupilMissed(limbus->outline) ? std::nullopt : std::optional<RoundOutline>(limbus->outline);
     if (pupil)
         return std::nullopt;
     // A large bright round field, as on fundus photos.
