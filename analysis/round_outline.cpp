@@ -19,7 +19,8 @@
 // 2. The pupil near the point, from the darkest spots about it: when it holds the point it is the
 //    answer; when it lies beside the point, the point is on its iris, and the outline found in 1
 //    must hold it as a limbus does.
-// 3. Else the limbus about that pupil, by the step from iris to sclera on the sides of the eye.
+// 3. Else the limbus, by the step from iris to sclera on the sides of the eye: about that pupil,
+//    or, with no pupil in sight, for a point well away from the limbus's middle.
 // 4. Else, with no pupil in sight, a large bright round field (a fundus photo).
 // Whatever is answered is refused when the point lies in a dark core of it, a pupil not found.
 
@@ -44,6 +45,7 @@ constexpr double kDarkCoreStep = 10;      // grey levels, so that a dark outline
 constexpr double kCoreShare = 0.4;        // when it lies this near the middle, in radii of the outline
 constexpr double kPupilSearchShare = 0.3; // how far from a point on the iris its pupil is looked for
 constexpr int kPupilSeeds = 8;            // dark spots tried there
+constexpr double kPupilZone = 0.4;        // of a limbus radius: where a pupil not found may lie
 constexpr int kLimbusCandidates = 5;      // circles from the limbus search refined at full size
 constexpr double kInnerStep = 1.0;        // an inner outline steps at least as much as the outer one
 constexpr double kComparableStep = 0.7;   // an inner limbus candidate steps this much of the strongest
@@ -402,8 +404,7 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     if (dark && pupilMissed(*dark))
         return std::nullopt;
     // A pupil beside the point puts the point on an iris, whose outline is the limbus about that
-    // pupil. Without a pupil to hold it, the limbus search locks on rings of the iris's texture and
-    // on the skin as readily as on the limbus: then nothing more is answered.
+    // pupil, and the limbus search keeps to circles about as concentric with it as a limbus is.
     std::optional<Circle> pupil, pupilInPhoto;
     if (near && !near->holdsPoint) {
         pupilInPhoto = Circle{near->outline.centre, near->outline.radius};
@@ -411,6 +412,8 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     }
     if (dark && (!pupil || holdsPupil(*dark, *pupilInPhoto)))
         return dark;
+    // With no pupil in sight (a dark iris, a soft pupil edge) the limbus is still looked for, but
+    // only for a point well away from its middle, where that pupil would be.
     // Beyond the limbus the side of the eye may step up again (skin, the corner of the eye): the
     // innermost outline whose step is comparable with the strongest one is taken. Candidates that
     // settle on the same outline count as one, with the strongest step among them.
@@ -419,12 +422,12 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
         double step;
     };
     std::vector<Found> found;
-    const auto limbi =
-        pupil ? searchLimbus(planes.luma, p, pupil, kLimbusCandidates) : std::vector<LimbusCandidate>();
+    const auto limbi = searchLimbus(planes.luma, p, pupil, kLimbusCandidates);
     for (const LimbusCandidate& c : limbi) {
         const auto outline =
             limbusAtFullSize(full, Circle{c.circle.centre * f, c.circle.radius * f}, f, point);
-        if (!outline || !holdsPupil(*outline, *pupilInPhoto))
+        if (!outline || (pupil ? !holdsPupil(*outline, *pupilInPhoto)
+                               : inside(point, outline->centre, kPupilZone * outline->radius)))
             continue;
         const auto same = std::find_if(found.begin(), found.end(),
                                        [&](const Found& o) { return sameOutline(o.outline, *outline); });
