@@ -160,8 +160,7 @@ double steppingShare(const PhotoGray& full, const Circle& c, int sign) {
 
 // An outline seen nearly all round (a pupil, a fundus field), refined at full size from a start
 // circle and fitted with an ellipse; none when the edges there do not make one close to the start.
-std::optional<RoundOutline> outlineAllRound(const PhotoGray& full, const Circle& start, int sign, int factor,
-                                            const QPointF& point) {
+std::optional<RoundOutline> fitAllRound(const PhotoGray& full, const Circle& start, int sign, int factor) {
     const FineFit fine = refineAtFullSize(full, start, sign, factor, false);
     if (fine.points.size() < 6)
         return std::nullopt;
@@ -177,13 +176,42 @@ std::optional<RoundOutline> outlineAllRound(const PhotoGray& full, const Circle&
     const double smallest = std::max(3.0, kMinRadiusShare * std::max(full.width(), full.height()));
     if (agreement < kMinAgreement || largestGapDegrees(angles) > kMaxGapDegrees || c.radius < smallest ||
         c.radius < 0.7 * start.radius || c.radius > 1.4 * start.radius ||
-        std::hypot(moved.x(), moved.y()) > 0.25 * start.radius || !inside(point, c.centre, c.radius) ||
+        std::hypot(moved.x(), moved.y()) > 0.25 * start.radius ||
         e->typicalDistance > std::max(1.0, kMaxScatter * c.radius) ||
         e->ellipse.minor < 0.6 * e->ellipse.major || std::hypot(shift.x(), shift.y()) > 0.1 * c.radius ||
         steppingShare(full, Circle{e->ellipse.centre, c.radius}, sign) < kMinStepping)
         return std::nullopt;
     return RoundOutline{e->ellipse.centre, c.radius, agreement};
 }
+
+// Outlines refined from start circles, kept for one search: the pupil is often reached both from
+// the point and from the darkest spot near it, and each refinement reads the photo at full size.
+class AllRoundFits {
+public:
+    AllRoundFits(const PhotoGray& full, int factor) : full(full), factor(factor) {}
+
+    // The outline refined from the start circle, when it holds the point.
+    std::optional<RoundOutline> fit(const Circle& start, int sign, const QPointF& point) {
+        auto known = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) {
+            return e.sign == sign && e.start.centre == start.centre && e.start.radius == start.radius;
+        });
+        if (known == entries.end())
+            known = entries.insert(entries.end(), Entry{start, sign, fitAllRound(full, start, sign, factor)});
+        if (!known->outline || !inside(point, known->outline->centre, known->outline->radius))
+            return std::nullopt;
+        return known->outline;
+    }
+
+private:
+    struct Entry {
+        Circle start;
+        int sign;
+        std::optional<RoundOutline> outline;
+    };
+    const PhotoGray& full;
+    int factor;
+    std::vector<Entry> entries;
+};
 
 // The limbus at full size from a candidate: a robust circle through its edges on both sides of the
 // eye; none unless both sides show it and the point lies inside.
@@ -262,7 +290,7 @@ Circle circleOf(const RegionEllipse& r, int factor) {
 // A darker disc inside a dark outline, as a pupil inside a dark ring of the iris around it: the
 // strongest step up all round between a third and most of the outline's radius, when it is nearly
 // as strong as the outline's own step and holds the point.
-std::optional<RoundOutline> innerOutline(const PhotoGray& full, const RoundOutline& outer, int factor,
+std::optional<RoundOutline> innerOutline(const PhotoGray& full, AllRoundFits& fits, const RoundOutline& outer,
                                          const QPointF& point) {
     constexpr int kRays = 90;
     const double r0 = outer.radius;
@@ -312,7 +340,7 @@ std::optional<RoundOutline> innerOutline(const PhotoGray& full, const RoundOutli
     if (disc > kDarkCore * ringMean || highest - lowest > 0.5 * (ringMean - disc))
         return std::nullopt;
     const Circle start{outer.centre, rIn};
-    return outlineAllRound(full, start, 1, factor, point);
+    return fits.fit(start, 1, point);
 }
 
 // Dark round regions around a point in either plane, innermost first: the brightest channel
@@ -340,7 +368,7 @@ struct NearPupil {
     bool holdsPoint = false;
 };
 
-std::optional<NearPupil> pupilNear(const EyePlanes& planes, const PhotoGray& full, const QPointF& p) {
+std::optional<NearPupil> pupilNear(const EyePlanes& planes, AllRoundFits& fits, const QPointF& p) {
     const int f = planes.factor;
     const int side = std::max(planes.value.cols, planes.value.rows);
     const int reach = int(kPupilSearchShare * side);
@@ -361,7 +389,7 @@ std::optional<NearPupil> pupilNear(const EyePlanes& planes, const PhotoGray& ful
         for (const RegionEllipse& r : darkRegionsAround(planes, seed)) {
             if (r.touchesBorder)
                 continue;
-            const auto o = outlineAllRound(full, circleOf(r, f), 1, f, seed * f);
+            const auto o = fits.fit(circleOf(r, f), 1, seed * f);
             if (!o)
                 continue;
             // The darkest round region: the point is in it, on its iris, or too far to belong to it.
@@ -385,21 +413,22 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     const int f = planes.factor;
     const QPointF p = planes.reduced(point);
     const PhotoGray full(photo);
+    AllRoundFits fits(full, f);
     const auto pupilMissed = [&](const RoundOutline& o) {
         return inDarkCore(planes.value, p, Circle{o.centre / f, o.radius / f});
     };
     // The dark round region around the point: the pupil, or the whole iris of a dark eye.
     std::optional<RoundOutline> dark;
     for (const RegionEllipse& r : darkRegionsAround(planes, p))
-        if (!r.touchesBorder && (dark = outlineAllRound(full, circleOf(r, f), 1, f, point)))
+        if (!r.touchesBorder && (dark = fits.fit(circleOf(r, f), 1, point)))
             break;
     // Failing that, the darkest round region near the point, when it holds the point: a click on a
     // lighter spot of a pupil (a reflection, haze) floods no region of its own.
-    const auto near = pupilNear(planes, full, p);
+    const auto near = pupilNear(planes, fits, p);
     if (!dark && near && near->holdsPoint)
         dark = near->outline;
     if (dark)
-        if (const auto inner = innerOutline(full, *dark, f, point))
+        if (const auto inner = innerOutline(full, fits, *dark, point))
             dark = inner;
     if (dark && pupilMissed(*dark))
         return std::nullopt;
@@ -451,7 +480,7 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     const double planeArea = double(planes.value.cols) * planes.value.rows;
     for (const RegionEllipse& r : roundRegionsAround(planes.value, p, true))
         if (r.area >= kMinFieldShare * planeArea)
-            if (const auto outline = outlineAllRound(full, circleOf(r, f), -1, f, point))
+            if (const auto outline = fits.fit(circleOf(r, f), -1, point))
                 return outline;
     return std::nullopt;
 }
