@@ -8,7 +8,8 @@
 // kind "visible" or "infrared"). For every photo the program double-clicks as the window does:
 // the photo fitted into the 729 x 606 screen panel, the click taken at a layer pixel and mapped
 // back to the photo. Pupil clicks: at the pupil centre and 40 % of its radius away in four
-// directions. Iris clicks: halfway between the pupil's edge and the limbus, left and right.
+// directions. Iris clicks: halfway between the pupil's edge and the limbus, left and right. Clicks on
+// the white of the eye, a quarter of the limbus radius beyond it, must find nothing.
 // Prints one line per click and a summary per kind; with --dump, writes each photo with what was
 // found drawn on it.
 #include "analysis/round_outline.h"
@@ -92,7 +93,7 @@ std::vector<Row> readTruth(const QString& folder) {
     return rows;
 }
 
-enum class Aim { Pupil, Iris };
+enum class Aim { Pupil, Iris, White };
 enum class Answer { Pupil, Limbus, Other, None };
 
 struct Click {
@@ -124,6 +125,9 @@ std::vector<Click> clicksFor(const Row& row) {
                 l.centre.x() + side * std::sqrt(std::max(0.0, l.radius * l.radius - dy * dy));
             clicks.push_back({Aim::Iris, side < 0 ? "iris-left" : "iris-right",
                               QPointF((pupilEdge + limbusEdge) / 2, pc.y())});
+            // On the white of the eye, a quarter of the limbus radius beyond it.
+            clicks.push_back({Aim::White, side < 0 ? "white-left" : "white-right",
+                              QPointF(limbusEdge + side * 0.25 * l.radius, pc.y())});
         }
     }
     return clicks;
@@ -141,6 +145,7 @@ bool matches(const RoundOutline& o, const Known& k) {
 struct Tally {
     std::vector<double> pupilErrors, limbusErrors; // in % of the radius, where found
     int pupilClicks = 0, irisClicks = 0, wrong = 0, refused = 0, clicks = 0;
+    int whiteClicks = 0, whiteAnswers = 0; // on the white of the eye: any answer is wrong
     double seconds = 0;
 };
 
@@ -212,6 +217,8 @@ int main(int argc, char** argv) {
         Tally& t = tallies[row.kind];
         std::vector<std::pair<QPointF, std::optional<RoundOutline>>> found;
         for (const Click& c : clicksFor(row)) {
+            if (!QRectF(0, 0, photo.width(), photo.height()).contains(c.target))
+                continue;
             const QPoint pixel(int(std::floor(c.target.x() * layer.width() / photo.width())),
                                int(std::floor(c.target.y() * layer.height() / photo.height())));
             const QPointF point = photoPointOfLayerPixel(pixel, layer, photo.size());
@@ -219,6 +226,14 @@ int main(int argc, char** argv) {
             const auto outline = findRoundOutline(photo, point);
             t.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             found.emplace_back(point, outline);
+            if (c.aim == Aim::White) {
+                ++t.whiteClicks;
+                t.whiteAnswers += bool(outline);
+                std::printf("%-30s %-9s %-13s at %7.1f %7.1f -> %s\n", qPrintable(row.file),
+                            qPrintable(row.kind), c.name, point.x(), point.y(),
+                            outline ? "answered  WRONG" : "nothing  ok");
+                continue;
+            }
             ++t.clicks;
             Answer answer = Answer::None;
             if (outline)
@@ -254,16 +269,17 @@ int main(int argc, char** argv) {
     }
     std::printf(
         "\n| kind | pupil clicks | pupil found | median | p90 | iris clicks | limbus found | median | p90 "
-        "| wrong | refused | ms/click |\n|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+        "| wrong | refused | ms/click | white clicks answered "
+        "|\n|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const auto& [kind, t] : tallies) {
         const auto share = [](size_t n, int of) { return of ? 100.0 * double(n) / of : NAN; };
         std::printf("| %s | %d | %.0f %% | %.1f %% | %.1f %% | %d | %.0f %% | %.1f %% | %.1f %% | %d (%.1f "
-                    "%%) | %d | %.1f |\n",
+                    "%%) | %d | %.1f | %d of %d |\n",
                     qPrintable(kind), t.pupilClicks, share(t.pupilErrors.size(), t.pupilClicks),
                     percentile(t.pupilErrors, 0.5), percentile(t.pupilErrors, 0.9), t.irisClicks,
                     share(t.limbusErrors.size(), t.irisClicks), percentile(t.limbusErrors, 0.5),
                     percentile(t.limbusErrors, 0.9), t.wrong, share(size_t(t.wrong), t.clicks), t.refused,
-                    1000 * t.seconds / std::max(1, t.clicks));
+                    1000 * t.seconds / std::max(1, t.clicks + t.whiteClicks), t.whiteAnswers, t.whiteClicks);
     }
     return 0;
 }
