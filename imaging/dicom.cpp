@@ -276,11 +276,17 @@ Decoded decodeParsed(DcmFileFormat& file) {
     const bool inverted = photometric == "MONOCHROME1";
     if (inverted)
         ds.putAndInsertString(DCM_PhotometricInterpretation, "MONOCHROME2");
-    ds.convertToUTF8(); // names for the reference field; a failed conversion leaves them as they are
+    OFString characterSet;
+    ds.findAndGetOFStringArray(DCM_SpecificCharacterSet, characterSet);
+    const bool utf8 = ds.convertToUTF8().good(); // else the names stay as they are
     const bool asStored = storedAsShown(ds, xfer, photometric);
     Decoded result = renderFirstFrame(ds, xfer.getXfer(), QSize(columns, rows), colour, asStored, inverted);
-    if (result.ok())
-        result.dicom = sourceOf(file, xfer, frames);
+    if (result.ok()) {
+        auto source = sourceOf(file, xfer, frames);
+        if (!utf8)
+            source->characterSet = characterSet.c_str();
+        result.dicom = std::move(source);
+    }
     return result;
 }
 

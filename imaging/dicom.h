@@ -25,6 +25,9 @@ struct DicomSource {
     bool lossy = false;                    // the pixels went through lossy compression
     QByteArray modality;                   // the source's modality, empty when absent
     std::shared_ptr<DcmItem> patientStudy; // copies of the Patient and Study modules' attributes
+    // The copies' Specific Character Set when DCMTK could not convert them to UTF-8; empty when they
+    // are UTF-8.
+    QByteArray characterSet;
 
     // "name, ID, date" for the reference field, leaving out what is empty.
     QString reference() const;

@@ -51,7 +51,9 @@ void putIdentity(DcmDataset& ds, Writer& w, const DicomMetadata& m) {
     const QDateTime now = QDateTime::currentDateTime();
     const QByteArray date = now.toString(QStringLiteral("yyyyMMdd")).toLatin1();
     const QByteArray time = now.toString(QStringLiteral("HHmmss")).toLatin1();
-    w.put(DCM_SpecificCharacterSet, "ISO_IR 192");
+    // The copied names keep their character set when they could not be converted to UTF-8.
+    const bool asCopied = m.source && !m.source->characterSet.isEmpty();
+    w.put(DCM_SpecificCharacterSet, asCopied ? m.source->characterSet : QByteArray("ISO_IR 192"));
     w.put(DCM_SOPClassUID, UID_SecondaryCaptureImageStorage);
     w.put(DCM_SOPInstanceUID, newUid(SITE_INSTANCE_UID_ROOT));
     w.put(DCM_InstanceCreationDate, date);
@@ -84,7 +86,13 @@ void putDerivation(DcmDataset& ds, Writer& w, const DicomMetadata& m) {
     w.put(DCM_ImageType, "DERIVED\\SECONDARY");
     w.put(DCM_DerivationDescription, kDerivation);
     w.put(DCM_BurnedInAnnotation, "YES"); // the reference, often the patient's name, is in the pixels
-    w.put(DCM_ImageComments, m.imageComments.toUtf8());
+    QByteArray comments = m.imageComments.toUtf8();
+    if (m.source && !m.source->characterSet.isEmpty()) { // in the copies' character set: ASCII only
+        comments.clear();
+        for (const QChar c : m.imageComments)
+            comments += c.unicode() < 0x80 ? char(c.unicode()) : '?';
+    }
+    w.put(DCM_ImageComments, comments);
     if (!m.source)
         return;
     if (m.source->lossy)
@@ -96,7 +104,11 @@ void putDerivation(DcmDataset& ds, Writer& w, const DicomMetadata& m) {
     w.check(reference->putAndInsertString(DCM_ReferencedSOPClassUID, m.source->sopClassUid.constData()));
     w.check(
         reference->putAndInsertString(DCM_ReferencedSOPInstanceUID, m.source->sopInstanceUid.constData()));
-    if (m.source->frames > 1)
+    // Only a class with the multi-frame module may have its frame named.
+    const QByteArray& referenced = m.source->sopClassUid;
+    if (m.source->frames > 1 && (referenced == UID_MultiframeTrueColorSecondaryCaptureImageStorage ||
+                                 referenced == UID_MultiframeGrayscaleByteSecondaryCaptureImageStorage ||
+                                 referenced == UID_OphthalmicPhotography8BitImageStorage))
         w.check(reference->putAndInsertString(DCM_ReferencedFrameNumber, "1"));
 }
 

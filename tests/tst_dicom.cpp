@@ -1,6 +1,5 @@
 // DICOM photos made by DCMTK's and GDCM's tools through the real load path, and the composite saved
 // as DICOM, checked with dciodvfy and dcmdump.
-#include "dicom_files.h"
 #include "testsupport.h"
 
 #include "app/application.h"
@@ -10,7 +9,7 @@
 #include "output/composite.h"
 
 #include <dcmtk/config/osconfig.h>
-#include <dcmtk/dcmdata/dctk.h>
+#include <dcmtk/dcmdata/dcuid.h>
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -20,21 +19,18 @@ namespace {
 
 // Mean absolute difference per sample; -1 when the sizes differ.
 double meanDifference(const QImage& a, const QImage& b) {
-    if (a.size() != b.size())
-        return -1;
+    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
     double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
+    for (int row = 0; row < x.height() && x.size() == y.size(); ++row)
+        for (int i = 0; i < x.width() * 3; ++i)
+            sum += qAbs(x.constScanLine(row)[i] - y.constScanLine(row)[i]);
+    return x.size() == y.size() ? sum / (3.0 * x.width() * x.height()) : -1;
 }
 
 QByteArray dump(const QString& path) {
     QByteArray out;
-    const QString error = runTool("dcmdump", {"-q", "+L", path}, &out);
-    return error.isEmpty() ? out : error.toUtf8();
+    runTool("dcmdump", {"-q", "+L", path}, &out);
+    return out;
 }
 
 QString value(const QByteArray& dump, const char* keyword) {
@@ -54,14 +50,11 @@ class TestDicom : public QObject {
         for (int i = 0; i < steps.size(); ++i) {
             const QString out = QStringLiteral("%1/%2_%3").arg(dir, name).arg(i);
             QStringList args = steps[i].split(' ');
-            const QString program = args.takeFirst();
-            const bool inPlace = !steps[i].contains("{out}");
-            for (QString& a : args)
+            for (QString& a : args) // after the split: the folder's name has blanks
                 a.replace("{in}", in).replace("{out}", out).replace("{dir}", dir);
-            const QString error = runTool(program, args);
-            if (!error.isEmpty())
+            if (const QString error = runTool(args.takeFirst(), args); !error.isEmpty())
                 qFatal("%s", qPrintable(error));
-            in = inPlace ? in : out;
+            in = steps[i].contains("{out}") ? out : in;
         }
         return in;
     }
@@ -71,97 +64,71 @@ private slots:
         QImage(eyeBmp(dir)).save(dir + "/eye.ppm");
         QImage(eyeBmp(dir)).convertToFormat(QImage::Format_Grayscale8).save(dir + "/gray.pgm");
         QFile::copy(testData("eye_600x400.jpg"), dir + "/eye.jpg");
-        QFile pgm16(dir + "/deep.pgm");
-        QVERIFY(pgm16.open(QIODevice::WriteOnly));
-        pgm16.write("P5\n8 8\n65535\n" + QByteArray(128, '\x10'));
+        writeFile(dir, "deep.pgm", "P5\n8 8\n65535\n" + QByteArray(128, '\x10'));
     }
 
     // Files without the .dcm extension: recognised by content.
     void load_data() {
         QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QString>("reference"); // the photo the pixels come from
-        QTest::addColumn<double>("tolerance");  // mean difference allowed: the codec's error
+        QTest::addColumn<QString>(
+            "expected"); // the photo the pixels come from, or "!" and the refusal's reason
+        QTest::addColumn<double>("tolerance"); // mean difference allowed: the codec's error
         QTest::addColumn<QString>("laterality");
-        QTest::addColumn<QString>("refusal"); // part of the reason when the file must be refused
         const QString sc = "img2dcm -i BMP {dir}/eye.bmp {out}", jpeg = "img2dcm -i JPEG {dir}/eye.jpg {out}";
+        const QString ppm = "gdcmimg {dir}/eye.ppm {out}", pgm = "gdcmimg {dir}/gray.pgm {out}";
+        const QString vlp = "img2dcm -vlp -k ImageLaterality=L -k Laterality=R -i JPEG {dir}/eye.jpg {out}";
         const QString op =
-            "dcmodify -nb -m SOPClassUID=1.2.840.10008.5.1.4.1.1.77.1.5.1 -i Laterality=R {in}";
-        QTest::newRow("SC explicit LE") << QStringList{sc} << "eye.bmp" << 0.0 << ""
-                                        << "";
-        QTest::newRow("implicit LE") << QStringList{sc, "dcmconv +ti {in} {out}"} << "eye.bmp" << 0.0 << ""
-                                     << "";
-        QTest::newRow("big endian") << QStringList{sc, "dcmconv +tb {in} {out}"} << "eye.bmp" << 0.0 << ""
-                                    << "";
-        QTest::newRow("OP 8-bit, Laterality R") << QStringList{sc, op} << "eye.bmp" << 0.0 << "R"
-                                                << "";
-        QTest::newRow("VLP JPEG baseline YBR 4:2:2, Image Laterality L")
-            << QStringList{"img2dcm -vlp -k ImageLaterality=L -k Laterality=R -i JPEG {dir}/eye.jpg {out}"}
-            << "eye.jpg" << 1.5 << "L"
-            << "";
-        QTest::newRow("YBR_FULL uncompressed")
-            << QStringList{jpeg, "dcmdjpeg +cn {in} {out}"} << "eye.jpg" << 1.5 << ""
-            << "";
-        QTest::newRow("JPEG extended") << QStringList{sc, "dcmcjpeg +ee {in} {out}"} << "eye.bmp" << 3.0 << ""
-                                       << "";
-        QTest::newRow("JPEG lossless") << QStringList{sc, "dcmcjpeg +e1 {in} {out}"} << "eye.bmp" << 0.0 << ""
-                                       << "";
-        QTest::newRow("JPEG-LS lossless") << QStringList{sc, "dcmcjpls {in} {out}"} << "eye.bmp" << 0.0 << ""
-                                          << "";
-        QTest::newRow("JPEG-LS near") << QStringList{sc, "dcmcjpls +en {in} {out}"} << "eye.bmp" << 2.0 << ""
-                                      << "";
-        QTest::newRow("RLE") << QStringList{sc, "dcmcrle {in} {out}"} << "eye.bmp" << 0.0 << ""
-                             << "";
-        QTest::newRow("gdcmimg PPM") << QStringList{"gdcmimg {dir}/eye.ppm {out}"} << "eye.bmp" << 0.0 << ""
-                                     << "";
-        QTest::newRow("gdcm RLE") << QStringList{"gdcmimg {dir}/eye.ppm {out}", "gdcmconv --rle {in} {out}"}
-                                  << "eye.bmp" << 0.0 << ""
-                                  << "";
-        QTest::newRow("gdcm JPEG-LS")
-            << QStringList{"gdcmimg {dir}/eye.ppm {out}", "gdcmconv --jpegls {in} {out}"} << "eye.bmp" << 0.0
-            << ""
-            << "";
-        QTest::newRow("gdcm JPEG") << QStringList{"gdcmimg {dir}/eye.ppm {out}", "gdcmconv --jpeg {in} {out}"}
-                                   << "eye.bmp" << 0.0 << ""
-                                   << "";
-        QTest::newRow("MONOCHROME2") << QStringList{"gdcmimg {dir}/gray.pgm {out}"} << "gray.pgm" << 0.0 << ""
-                                     << "";
-        QTest::newRow("MONOCHROME2 JPEG-LS")
-            << QStringList{"gdcmimg {dir}/gray.pgm {out}", "dcmcjpls {in} {out}"} << "gray.pgm" << 0.0 << ""
-            << "";
-        QTest::newRow("MONOCHROME1 inverted")
-            << QStringList{"gdcmimg {dir}/gray.pgm {out}",
-                           "dcmodify -nb -m PhotometricInterpretation=MONOCHROME1 {in}"}
-            << "inverted" << 0.0 << ""
-            << "";
-        QTest::newRow("16-bit") << QStringList{"gdcmimg {dir}/deep.pgm {out}"} << "" << 0.0 << ""
-                                << "16-bit";
-        QTest::newRow("JPEG 2000") << QStringList{sc, "gdcmconv --j2k {in} {out}"} << "" << 0.0 << ""
-                                   << "JPEG 2000";
-        QTest::newRow("CT class") << QStringList{sc,
-                                                 "dcmodify -nb -m SOPClassUID=1.2.840.10008.5.1.4.1.1.2 {in}"}
-                                  << "" << 0.0 << ""
-                                  << "no photo";
-        QTest::newRow("pixels short") << QStringList{sc, "dcmodify -nb -m Rows=401 {in}"} << "" << 0.0 << ""
-                                      << "shorter";
+            "dcmodify -nb -m SOPClassUID=" UID_OphthalmicPhotography8BitImageStorage " -i Laterality=R {in}";
+        const QString mono1 = "dcmodify -nb -m PhotometricInterpretation=MONOCHROME1 {in}";
+        const QString ct = "dcmodify -nb -m SOPClassUID=" UID_CTImageStorage " {in}";
+        const struct {
+            const char* name;
+            QStringList steps;
+            const char* expected;
+            double tolerance;
+            const char* laterality;
+        } rows[] = {
+            {"SC explicit LE", {sc}, "eye.bmp", 0, ""},
+            {"implicit LE", {sc, "dcmconv +ti {in} {out}"}, "eye.bmp", 0, ""},
+            {"OP 8-bit, Laterality R", {sc, op}, "eye.bmp", 0, "R"},
+            {"VLP, JPEG baseline YBR 4:2:2, Image Laterality first", {vlp}, "eye.jpg", 1.5, "L"},
+            {"YBR_FULL uncompressed", {jpeg, "dcmdjpeg +cn {in} {out}"}, "eye.jpg", 1.5, ""},
+            {"JPEG extended", {sc, "dcmcjpeg +ee {in} {out}"}, "eye.bmp", 3, ""},
+            {"JPEG lossless", {sc, "dcmcjpeg +e1 {in} {out}"}, "eye.bmp", 0, ""},
+            {"JPEG-LS lossless", {sc, "dcmcjpls {in} {out}"}, "eye.bmp", 0, ""},
+            {"JPEG-LS near-lossless", {sc, "dcmcjpls +en {in} {out}"}, "eye.bmp", 2, ""},
+            {"RLE", {sc, "dcmcrle {in} {out}"}, "eye.bmp", 0, ""},
+            {"gdcmimg", {ppm}, "eye.bmp", 0, ""},
+            {"gdcm RLE", {ppm, "gdcmconv --rle {in} {out}"}, "eye.bmp", 0, ""},
+            {"gdcm JPEG-LS", {ppm, "gdcmconv --jpegls {in} {out}"}, "eye.bmp", 0, ""},
+            {"gdcm JPEG", {ppm, "gdcmconv --jpeg {in} {out}"}, "eye.bmp", 0, ""},
+            {"MONOCHROME2", {pgm}, "gray.pgm", 0, ""},
+            {"MONOCHROME2 JPEG-LS", {pgm, "dcmcjpls {in} {out}"}, "gray.pgm", 0, ""},
+            {"MONOCHROME1", {pgm, mono1}, "inverted", 0, ""},
+            {"16-bit", {"gdcmimg {dir}/deep.pgm {out}"}, "!16-bit", 0, ""},
+            {"JPEG 2000", {sc, "gdcmconv --j2k {in} {out}"}, "!JPEG 2000", 0, ""},
+            {"CT class", {sc, ct}, "!no photo", 0, ""},
+            {"pixels short", {sc, "dcmodify -nb -m Rows=401 {in}"}, "!shorter", 0, ""},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r.name) << r.steps << QString(r.expected) << r.tolerance << QString(r.laterality);
     }
     void load() {
         QFETCH(QStringList, steps);
-        QFETCH(QString, reference);
+        QFETCH(QString, expected);
         QFETCH(double, tolerance);
         QFETCH(QString, laterality);
-        QFETCH(QString, refusal);
         const imaging::Decoded decoded = imaging::decodeFile(make(QTest::currentDataTag(), steps));
-        if (!refusal.isEmpty()) {
-            QVERIFY(!decoded.ok());
-            QVERIFY2(decoded.error.contains(refusal), qPrintable(decoded.error));
+        if (expected.startsWith('!')) {
+            QVERIFY2(!decoded.ok() && decoded.error.contains(expected.mid(1)), qPrintable(decoded.error));
             QVERIFY(!decoded.detailForUser.isEmpty());
             return;
         }
         QVERIFY2(decoded.ok(), qPrintable(decoded.error));
-        QImage expected(dir + "/" + (reference == "inverted" ? "gray.pgm" : reference));
-        if (reference == "inverted")
-            expected.invertPixels();
-        const double difference = meanDifference(decoded.image, expected);
+        QImage reference(dir + "/" + (expected == "inverted" ? "gray.pgm" : expected));
+        if (expected == "inverted")
+            reference.invertPixels();
+        const double difference = meanDifference(decoded.image, reference);
         QVERIFY2(difference >= 0 && difference <= tolerance, qPrintable(QString::number(difference)));
         QCOMPARE(decoded.dicom->laterality, laterality);
     }
@@ -169,30 +136,21 @@ private slots:
     // Through the window: eye and reference from the file, one note for a multi-frame file, the
     // saved composite valid, in the same study and pointing at its source; pixels kept exactly.
     void openAndSaveInTheWindow() {
-        const QString source = eyeDicom(dir, "patient.dcm",
-                                        {"-k", "PatientName=DOE^JOHN", "-k", "PatientID=12345", "-k",
-                                         "StudyDate=20240301", "-k", "ImageLaterality=L"});
-        DcmFileFormat file;
-        QVERIFY(file.loadFile(source.toUtf8().constData()).good());
-        const Uint8* pixels = nullptr;
-        unsigned long length = 0;
-        QVERIFY(file.getDataset()->findAndGetUint8Array(DCM_PixelData, pixels, &length).good());
-        QByteArray frames = QByteArray(reinterpret_cast<const char*>(pixels), length).repeated(3);
-        file.getDataset()->putAndInsertUint8Array(DCM_PixelData, reinterpret_cast<Uint8*>(frames.data()),
-                                                  frames.size());
-        file.getDataset()->putAndInsertString(DCM_NumberOfFrames, "3");
-        QVERIFY(file.saveFile((dir + "/frames").toUtf8().constData(), EXS_LittleEndianExplicit).good());
-
+        const QString source =
+            make("frames", {"img2dcm -k PatientName=DOE^JOHN -k PatientID=12345 -k "
+                            "StudyDate=20240301 -k ImageLaterality=L -i BMP {dir}/eye.bmp {out}",
+                            "dcmodify -nb -i NumberOfFrames=2 -i Rows=200 -i "
+                            "SOPClassUID=" UID_MultiframeTrueColorSecondaryCaptureImageStorage " {in}"});
         ScriptedChooser chooser;
         RecordingSink sink;
         TFormMain form;
         form.setFileChooser(&chooser);
         form.setMessageSink(&sink);
-        QVERIFY(form.openPhotoFile(dir + "/frames"));
-        QCOMPARE(sink.messages, QStringList{"El archivo DICOM tiene 3 imágenes; se muestra la primera."});
+        QVERIFY(form.openPhotoFile(source));
+        QCOMPARE(sink.messages, QStringList{"El archivo DICOM tiene 2 imágenes; se muestra la primera."});
         QVERIFY(requireChild<QRadioButton>(&form, "rbOI")->isChecked());
         QCOMPARE(requireChild<QLineEdit>(&form, "Referencia")->text(), "DOE JOHN, 12345, 2024-03-01");
-        QCOMPARE(meanDifference(form.photo(), QImage(eyeBmp(dir))), 0.0);
+        QCOMPARE(meanDifference(form.photo(), QImage(eyeBmp(dir)).copy(0, 0, 600, 200)), 0.0);
 
         QStringList instances;
         for (const QString& name : {"a.dcm", "b.dcm"}) {
@@ -200,7 +158,7 @@ private slots:
             form.btnImagenSaveClick();
             QByteArray report;
             runTool("dciodvfy", {chooser.nextSave}, &report);
-            QVERIFY2(!report.contains("Error"), report.constData());
+            QVERIFY2(report.contains("SCImage") && !report.contains("Error"), report.constData());
             const imaging::Decoded saved = imaging::decodeFile(chooser.nextSave);
             QCOMPARE(meanDifference(saved.image, renderComposite(form.compositeInputs()).image), 0.0);
             const QByteArray out = dump(chooser.nextSave), in = dump(source);
@@ -220,16 +178,14 @@ private slots:
     // A photo from a JPEG: no patient, a study of its own, still valid.
     void saveFromOtherPhotos() {
         const QString out = dir + "/render.dcm";
+        QByteArray report;
         QCOMPARE(runTool(PELVANOR_BIN_DIR "/pelvanor-render", {"--eye", "oi", testData("alpha.png"), out}),
                  "");
-        QByteArray report;
         runTool("dciodvfy", {out}, &report);
-        QVERIFY2(!report.contains("Error"), report.constData());
-        const QByteArray dumped = dump(out);
-        QVERIFY(dumped.contains("PatientName") && value(dumped, "PatientName").isEmpty());
-        QVERIFY(value(dumped, "StudyInstanceUID").startsWith("1.2."));
-        QCOMPARE(value(dumped, "Laterality"), "L");
-        QVERIFY(!dumped.contains("SourceImageSequence"));
+        QVERIFY2(report.contains("SCImage") && !report.contains("Error"), report.constData());
+        QVERIFY(dump(out).contains("PN (no value available)") &&
+                value(dump(out), "StudyInstanceUID").startsWith("1.2."));
+        QVERIFY(value(dump(out), "Laterality") == "L" && !dump(out).contains("SourceImageSequence"));
     }
 };
 
