@@ -9,9 +9,9 @@
 class DcmItem;
 class QIODevice;
 
-// DICOM photos in and out through DCMTK. Reading maps a DICOM Part 10 file of the photographic
-// classes to a 32-bit photo plus what the window and a later save need from its header; writing
-// makes a Secondary Capture image of the composite.
+// DICOM photos in and out through DCMTK. Reading maps a DICOM file (preamble and meta header) of
+// the photographic classes to a 32-bit photo plus what the window and a later save need from its
+// header; writing makes a Secondary Capture image of the composite.
 namespace imaging {
 
 struct Decoded;
@@ -33,7 +33,7 @@ struct DicomSource {
     QString reference() const;
 };
 
-// True when the bytes at the device's current position begin a DICOM Part 10 file (128-byte
+// True when the bytes at the device's current position begin a DICOM file (128-byte
 // preamble and "DICM"); the position is left where it was.
 bool looksLikeDicom(QIODevice& device);
 bool looksLikeDicom(const QByteArray& head);
