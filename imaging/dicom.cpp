@@ -5,7 +5,6 @@
 #include "imaging/dicom.h"
 #include "imaging/imaging.h"
 
-#include <dcmtk/dcmdata/dcistrmb.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmimage/diregist.h>
 #include <dcmtk/dcmimgle/dcmimage.h>
@@ -16,6 +15,7 @@
 #include <QFile>
 #include <QIODevice>
 #include <QImageReader>
+#include <QTemporaryFile>
 
 #include <cstdlib>
 #include <mutex>
@@ -339,17 +339,13 @@ Decoded decodeDicomFile(const QString& path) {
 }
 
 Decoded decodeDicomBytes(const QByteArray& bytes) {
-    return decodeWith([&](DcmFileFormat& file) {
-        DcmInputBufferStream stream;
-        stream.setBuffer(bytes.constData(), offile_off_t(bytes.size()));
-        stream.setEos();
-        file.transferInit();
-        OFCondition status = file.read(stream, EXS_Unknown, EGL_noChange, DCM_MaxReadLength);
-        file.transferEnd();
-        if (status == EC_StreamNotifyClient) // the bytes ended inside the data set
-            return makeOFCondition(OFM_dcmdata, 1, OF_error, "the file is truncated");
-        return status;
-    });
+    // Read from memory, DCMTK allocates a value at its declared length before it checks that the
+    // bytes are there, so a few damaged bytes could claim gigabytes; read from a file, it skips large
+    // values and finds the short file first. So the bytes go through a temporary file.
+    QTemporaryFile file;
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
+        return decodeFailure(DecodeFailure::Unreadable, file.errorString());
+    return decodeDicomFile(file.fileName());
 }
 
 } // namespace imaging
