@@ -68,8 +68,10 @@ int main(int argc, char** argv) {
     const QImage logo = decodeResource(QStringLiteral(":/pictures/MARCALOGO"));
     const QImage lettering = decodeResource(QStringLiteral(":/pictures/MARCATEXTO"));
 
-    QString error;
-    const int status = output::runRenderJob(parsed.job, logo, lettering, &error);
+    QString error, notice;
+    const int status = output::runRenderJob(parsed.job, logo, lettering, &error, &notice);
+    if (!notice.isEmpty())
+        printTo(stderr, QStringLiteral("%1: %2\n").arg(QLatin1String(kProgram), notice));
     if (status != output::kRenderOk)
         printTo(stderr, QStringLiteral("%1: %2\n").arg(QLatin1String(kProgram), error));
     return status;

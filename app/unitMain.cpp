@@ -11,6 +11,7 @@
 
 #include "i18n/catalogue.h"
 #include "i18n/translate.h"
+#include "imaging/dicom.h"
 #include "imaging/file_types.h"
 #include "imaging/fit.h"
 #include "imaging/imaging.h"
@@ -35,6 +36,7 @@ namespace {
 
 const char kOpenError[] = "Error al abrir la imagen";
 const char kPasteError[] = "Error al copiar la imagen";
+const char kFirstFrameOnly[] = "El archivo DICOM tiene %1 imágenes; se muestra la primera.";
 const char kMakerAddress[] = "https://www.example.com/pelvanor";
 const QPoint kLayoutPosition(811, 287);
 
@@ -150,12 +152,29 @@ bool TFormMain::openPhotoFile(const QString& path) {
         messages->message(this, text);
         return false;
     }
-    adoptPhoto(std::move(decoded.image), path);
+    adoptPhoto(std::move(decoded.image), path, decoded.dicom);
+    if (photoDicom)
+        applyDicomHeader(*photoDicom);
     return true;
 }
 
-void TFormMain::adoptPhoto(QImage decoded, const QString& path) {
+// The eye and, when none is typed, the reference come from the file; a multi-frame file says that
+// only its first frame is shown.
+void TFormMain::applyDicomHeader(const imaging::DicomSource& dicom) {
+    if (dicom.laterality == QLatin1String("R"))
+        ui->rbOD->setChecked(true);
+    else if (dicom.laterality == QLatin1String("L"))
+        ui->rbOI->setChecked(true);
+    if (ui->Referencia->text().isEmpty())
+        ui->Referencia->setText(dicom.reference());
+    if (dicom.frames > 1)
+        messages->message(this, i18n::lookup(QString::fromUtf8(kFirstFrameOnly)).arg(dicom.frames));
+}
+
+void TFormMain::adoptPhoto(QImage decoded, const QString& path,
+                           std::shared_ptr<const imaging::DicomSource> dicom) {
     Photo = std::move(decoded);
+    photoDicom = std::move(dicom);
     displaySource = QImage(); // made on the first refit, so a load costs one scaling only
     displaySourceDue = false;
     SourcePath = path;

@@ -23,6 +23,9 @@ class QMouseEvent;
 class QUndoStack;
 class QUrl;
 struct CompositeInputs;
+namespace imaging {
+struct DicomSource;
+}
 struct CompositeResult;
 
 // The main window: tool panel, screen panel with the photo layer and the overlay layer above it.
@@ -46,6 +49,8 @@ public:
     const QImage& photo() const { return Photo; }
     // Path of the file the photo came from; empty after a paste.
     QString sourcePath() const { return SourcePath; }
+    // The DICOM header the photo came with; null for other photos.
+    const std::shared_ptr<const imaging::DicomSource>& dicomSource() const { return photoDicom; }
     const QImage& brandLogo() const { return BrandLogo; }
     const QImage& brandLettering() const { return BrandLettering; }
 
@@ -98,7 +103,9 @@ private:
     void FormCreate();
     void setupShortcuts();
     void switchLanguage(const QString& language);
-    void adoptPhoto(QImage decoded, const QString& path);
+    void adoptPhoto(QImage decoded, const QString& path,
+                    std::shared_ptr<const imaging::DicomSource> dicom = nullptr);
+    void applyDicomHeader(const imaging::DicomSource& dicom);
     void showBrandPicture();
     void placeOnScreen();
 
@@ -118,6 +125,7 @@ private:
     QImage BrandLogo;
     QImage BrandLettering;
     QString SourcePath;
+    std::shared_ptr<const imaging::DicomSource> photoDicom;
     TPrintImage* PrintImage = nullptr;
     TformOpciones* formOpciones = nullptr;
     FileChooser* fileChooser;

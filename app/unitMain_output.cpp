@@ -74,7 +74,7 @@ void TFormMain::btnImagenSaveClick() {
     output::WriteResult written;
     if (composite.ok())
         written = output::writeImageFile(std::move(composite.image), chosen, mimeType,
-                                         output::measurementText(inputs));
+                                         output::measurementText(inputs), {{}, inputs.leftEye, photoDicom});
     else
         written.error = composite.error;
     wait.release();

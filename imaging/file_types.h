@@ -5,8 +5,8 @@
 // The file-type list of the open and save dialogs, in its "description|patterns|..." form; the
 // catalogue translates it whole.
 inline const char kFileTypeList[] =
-    "Todo |*.jpg;*.jpeg;*.png;*.bmp;*.tif|Archivos JPG|*.jpg|Archivos JPEG|*.jpeg|"
-    "Archivos PNG|*.png|Archivos BITMAP|*.bmp|Archivos TIF|*.tif";
+    "Todo |*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.dcm|Archivos JPG|*.jpg|Archivos JPEG|*.jpeg|"
+    "Archivos PNG|*.png|Archivos BITMAP|*.bmp|Archivos TIF|*.tif|DICOM|*.dcm";
 
 // Turns a "description|a;b|..." list into Qt's "description (a b);;..." filter string.
 QString toQtNameFilters(const QString& fileTypeList);

@@ -1,5 +1,6 @@
 #include "imaging/imaging.h"
 
+#include "imaging/dicom.h"
 #include "imaging/png_check.h"
 #include "imaging/source_file.h"
 
@@ -15,6 +16,12 @@ namespace imaging {
 namespace {
 
 Decoded failed(DecodeFailure failure, const QString& error, const QString& detailForUser = QString()) {
+    return decodeFailure(failure, error, detailForUser);
+}
+
+} // namespace
+
+Decoded decodeFailure(DecodeFailure failure, const QString& error, const QString& detailForUser) {
     Decoded result;
     result.failure = failure;
     result.error = error;
@@ -23,20 +30,22 @@ Decoded failed(DecodeFailure failure, const QString& error, const QString& detai
 }
 
 // Refuses before decoding what Qt would reject with only "Unable to read image data".
-Decoded tooLarge(const QSize& size) {
-    Decoded result =
-        failed(DecodeFailure::TooLarge,
-               QStringLiteral("the image declares %1 x %2 pixels, beyond the %3 MB limit for a photo")
-                   .arg(size.width())
-                   .arg(size.height())
-                   .arg(kAllocationLimitMB),
-               QStringLiteral("La imagen declara %1 × %2 píxeles, más de lo que admite el límite de %3 MB.")
-                   .arg(size.width())
-                   .arg(size.height())
-                   .arg(kAllocationLimitMB));
+Decoded tooLargeFailure(const QSize& size) {
+    Decoded result = decodeFailure(
+        DecodeFailure::TooLarge,
+        QStringLiteral("the image declares %1 x %2 pixels, beyond the %3 MB limit for a photo")
+            .arg(size.width())
+            .arg(size.height())
+            .arg(kAllocationLimitMB),
+        QStringLiteral("La imagen declara %1 × %2 píxeles, más de lo que admite el límite de %3 MB.")
+            .arg(size.width())
+            .arg(size.height())
+            .arg(kAllocationLimitMB));
     result.declaredSize = size;
     return result;
 }
+
+namespace {
 
 Decoded decodeWith(QImageReader& reader) {
     reader.setDecideFormatFromContent(true);
@@ -47,7 +56,7 @@ Decoded decodeWith(QImageReader& reader) {
                           QStringLiteral("damaged PNG: a chunk declares more bytes than the file holds"));
         const QSize declared = reader.size();
         if (declared.isValid() && !withinAllocationLimit(declared))
-            return tooLarge(declared);
+            return tooLargeFailure(declared);
         QImage image = reader.read();
         if (image.isNull())
             return failed(DecodeFailure::Undecodable, reader.errorString());
@@ -80,11 +89,15 @@ Decoded decodeFile(const QString& path) {
     if (source.kind != FileKind::Regular)
         return failed(DecodeFailure::NotRegularFile, refusalReason(source.kind),
                       refusalReasonEs(source.kind));
+    if (looksLikeDicom(*source.file))
+        return decodeDicomFile(path);
     QImageReader reader(source.file.get());
     return decodeWith(reader);
 }
 
 Decoded decodeBytes(const QByteArray& bytes) {
+    if (looksLikeDicom(bytes))
+        return decodeDicomBytes(bytes);
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);

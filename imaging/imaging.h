@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+#include <memory>
+
 // The program's seam over Qt's image classes: decoding, 32-bit bitmaps, copies, scaling,
 // resolution and encoders. Photos are held in Format_RGB32 when opaque, QPainter's fast path, and
 // in Format_ARGB32 when they carry alpha: premultiplying would lose the colour of nearly
@@ -20,14 +22,22 @@ enum class DecodeFailure {
     OutOfMemory,
 };
 
+struct DicomSource;
+
 struct Decoded {
     QImage image;  // null on failure
     QString error; // the reason when image is null, in English
     DecodeFailure failure = DecodeFailure::None;
     QSize declaredSize;    // the size the file's header declares, when TooLarge
     QString detailForUser; // a Spanish sentence for the message box, empty when the headline says it all
+    std::shared_ptr<const DicomSource> dicom; // set when the photo came from a DICOM file
     bool ok() const { return !image.isNull(); }
 };
+
+// A failed decode with its reason, in English and for the message box.
+Decoded decodeFailure(DecodeFailure failure, const QString& error, const QString& detailForUser = QString());
+// The failure for a photo whose declared size is beyond the allocation limit.
+Decoded tooLargeFailure(const QSize& size);
 
 // Raises Qt's per-image allocation limit so large photos load; call once before the first decode.
 void configureDecoderLimits();

@@ -81,10 +81,12 @@ bool applyOption(const QString& name, const QString& value, RenderJob& job) {
     if (name == QLatin1String("eye")) {
         const bool ok = parseChoice(value, {QStringLiteral("od"), QStringLiteral("oi")}, &index);
         in.leftEye = index == 1;
+        job.eyeGiven = true;
         return ok;
     }
     if (name == QLatin1String("reference")) {
         in.reference = value;
+        job.referenceGiven = true;
         return true;
     }
     if (name == QLatin1String("step")) {
@@ -143,13 +145,14 @@ const QStringList& valueOptions() {
 QString renderUsage() {
     return QStringLiteral(
         "Usage: pelvanor-render [OPTIONS] PHOTO OUTPUT\n"
-        "Writes PHOTO with the angle gauge burned in to OUTPUT (.png, .jpg, .jpeg, .bmp or .tif).\n"
+        "Writes PHOTO with the angle gauge burned in to OUTPUT (.png, .jpg, .jpeg, .bmp, .tif or .dcm).\n"
+        "A DICOM photo gives the eye and the reference unless --eye or --reference is given.\n"
         "\n"
         "  --offset X,Y              centre offsets, fractions of width and height (default 0,0)\n"
         "  --size P                  centre size 2..100 (default 10)\n"
         "  --guide DEG               show the guide line at DEG, 0..180\n"
         "  --sector START,END        show the sector, each 0..360\n"
-        "  --eye od|oi               (default od)\n"
+        "  --eye od|oi               (default od, or the DICOM photo's laterality)\n"
         "  --reference TEXT\n"
         "  --step 10|5               (default 10)\n"
         "  --lines-color RRGGBB      (default ffffff)\n"
@@ -221,7 +224,7 @@ ParsedCommand parseRenderCommand(const QStringList& arguments) {
     if (mimeTypeForExtension(extensionOf(job.outputPath)).isEmpty()) {
         parsed.error =
             QStringLiteral("cannot tell the format of '%1': its name must end in .png, .jpg, .jpeg, "
-                           ".bmp or .tif")
+                           ".bmp, .tif or .dcm")
                 .arg(job.outputPath);
         return parsed;
     }
@@ -229,13 +232,24 @@ ParsedCommand parseRenderCommand(const QStringList& arguments) {
     return parsed;
 }
 
-int runRenderJob(RenderJob job, const QImage& brandLogo, const QImage& brandLettering, QString* error) {
+int runRenderJob(RenderJob job, const QImage& brandLogo, const QImage& brandLettering, QString* error,
+                 QString* notice) {
     imaging::Decoded decoded = imaging::decodeFile(job.photoPath);
     if (!decoded.ok()) {
         *error = QStringLiteral("cannot read '%1': %2").arg(job.photoPath, decoded.error);
         return kRenderFailed;
     }
     CompositeInputs& in = job.inputs;
+    if (const auto& dicom = decoded.dicom) {
+        if (!job.eyeGiven && !dicom->laterality.isEmpty())
+            in.leftEye = dicom->laterality == QLatin1String("L");
+        if (!job.referenceGiven)
+            in.reference = dicom->reference();
+        if (dicom->frames > 1 && notice)
+            *notice = QStringLiteral("'%1' holds %2 frames; the first is used")
+                          .arg(job.photoPath)
+                          .arg(dicom->frames);
+    }
     in.photo = std::move(decoded.image);
     in.brandLogo = brandLogo;
     in.brandLettering = brandLettering;
@@ -247,9 +261,9 @@ int runRenderJob(RenderJob job, const QImage& brandLogo, const QImage& brandLett
         *error = QStringLiteral("cannot render '%1': %2").arg(job.photoPath, composite.error);
         return kRenderFailed;
     }
-    const WriteResult written =
-        writeImageFile(std::move(composite.image), job.outputPath,
-                       mimeTypeForExtension(extensionOf(job.outputPath)), measurement);
+    const WriteResult written = writeImageFile(std::move(composite.image), job.outputPath,
+                                               mimeTypeForExtension(extensionOf(job.outputPath)), measurement,
+                                               {{}, in.leftEye, decoded.dicom});
     if (!written.ok) {
         *error = QStringLiteral("cannot write '%1': %2").arg(job.outputPath, written.error);
         return kRenderFailed;

@@ -19,7 +19,9 @@ struct RenderJob {
     QString language; // "es", "en", or empty to choose from the environment
     bool help = false;
     bool version = false;
-    CompositeInputs inputs; // everything but the photo and the brand images
+    bool eyeGiven = false;       // --eye was given: a DICOM photo's laterality does not override it
+    bool referenceGiven = false; // likewise --reference and the DICOM patient and study
+    CompositeInputs inputs;      // everything but the photo and the brand images
 };
 
 struct ParsedCommand {
@@ -31,7 +33,9 @@ struct ParsedCommand {
 ParsedCommand parseRenderCommand(const QStringList& arguments);
 QString renderUsage();
 
-// Decodes, renders and writes; on failure returns kRenderFailed with the reason in error.
-int runRenderJob(RenderJob job, const QImage& brandLogo, const QImage& brandLettering, QString* error);
+// Decodes, renders and writes; on failure returns kRenderFailed with the reason in error. notice
+// receives a remark for the user when the photo is one frame of several.
+int runRenderJob(RenderJob job, const QImage& brandLogo, const QImage& brandLettering, QString* error,
+                 QString* notice = nullptr);
 
 } // namespace output

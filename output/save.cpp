@@ -21,11 +21,9 @@ struct ExtensionRow {
     const char* extension;
     const char* mimeType;
 };
-constexpr ExtensionRow kExtensionTable[] = {{".png", "image/png"},
-                                            {".jpg", "image/jpeg"},
-                                            {".jpeg", "image/jpeg"},
-                                            {".bmp", "image/bmp"},
-                                            {".tif", "image/tiff"}};
+constexpr ExtensionRow kExtensionTable[] = {{".png", "image/png"},   {".jpg", "image/jpeg"},
+                                            {".jpeg", "image/jpeg"}, {".bmp", "image/bmp"},
+                                            {".tif", "image/tiff"},  {".dcm", kDicomMimeType}};
 
 QString noMemory() {
     return QStringLiteral("Not enough memory to encode the image");
@@ -84,9 +82,10 @@ QString measurementText(const CompositeInputs& in) {
 }
 
 WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& mimeType,
-                           const QString& measurement) {
+                           const QString& measurement, const imaging::DicomMetadata& dicom) {
     WriteResult result;
-    const QByteArray format = imaging::encoderForMimeType(mimeType);
+    const bool isDicom = mimeType == kDicomMimeType;
+    const QByteArray format = isDicom ? QByteArray("dcm") : imaging::encoderForMimeType(mimeType);
     if (format.isEmpty()) {
         result.error = QStringLiteral("No encoder for %1").arg(QString::fromLatin1(mimeType));
         return result;
@@ -97,8 +96,17 @@ WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& 
         return result;
     }
     try {
-        image.setText(QString::fromLatin1(kMeasurementKey), measurement); // PNG text, JPEG comment
-        if (format == "tiff") {
+        if (isDicom) {
+            imaging::DicomMetadata metadata = dicom;
+            metadata.imageComments = measurement;
+            result.error = imaging::encodeDicom(std::move(image), file, metadata);
+            if (!result.error.isEmpty()) {
+                if (file.error() != QFileDevice::NoError)
+                    result.error = shortWriteReason(file);
+                return result;
+            }
+        } else if (format == "tiff") {
+            image.setText(QString::fromLatin1(kMeasurementKey), measurement);
             // Qt's TIFF writer drops text, so the description is added to the finished bytes.
             QBuffer buffer;
             buffer.open(QIODevice::WriteOnly);
@@ -116,6 +124,7 @@ WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& 
                 return result;
             }
         } else {
+            image.setText(QString::fromLatin1(kMeasurementKey), measurement); // PNG text, JPEG comment
             QImageWriter writer(&file, format);
             if (format == "png")
                 writer.setQuality(kPngQuality);

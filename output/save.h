@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/dicom.h"
 #include "output/composite.h"
 
 #include <QByteArray>
@@ -31,10 +32,14 @@ struct WriteResult {
     QString error; // the system's reason when not ok
 };
 
-// Writes the image with the encoder for mimeType and the measurement as its description. The file
-// appears complete or not at all: it is written beside the target and renamed over it at the end.
+// The MIME type of DICOM files, written through DCMTK rather than Qt.
+inline const char kDicomMimeType[] = "application/dicom";
+
+// Writes the image with the encoder for mimeType and the measurement as its description (for DICOM,
+// its Image Comments; the rest of dicom says where the photo came from and which eye it shows). The
+// file appears complete or not at all: it is written beside the target and renamed over it at the end.
 WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& mimeType,
-                           const QString& measurement);
+                           const QString& measurement, const imaging::DicomMetadata& dicom = {});
 
 // Gives a classic TIFF file an ImageDescription entry; false when the bytes are no TIFF it knows.
 bool addTiffDescription(QByteArray& tiff, const QByteArray& description);

@@ -3,6 +3,8 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <sys/socket.h>
@@ -113,4 +115,40 @@ quint32 pngCrc32(const char* data, int size) {
             crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return ~crc;
+}
+
+QString runTool(const QString& program, const QStringList& arguments, QByteArray* output) {
+    QProcess p;
+    if (output)
+        p.setProcessChannelMode(QProcess::MergedChannels); // dciodvfy reports on stderr
+    p.start(program, arguments);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return program + ": did not finish (is it installed?)";
+    if (output)
+        *output = p.readAllStandardOutput();
+    if (p.exitCode() != 0)
+        return QStringLiteral("%1 %2: exit %3: %4")
+            .arg(program, arguments.join(' '))
+            .arg(p.exitCode())
+            .arg(QString::fromLocal8Bit(p.readAllStandardError()));
+    return QString();
+}
+
+QString eyeBmp(const QString& dir) {
+    const QString bmp = dir + "/eye.bmp";
+    if (!QFile::exists(bmp))
+        QImage(testData("eye_600x400.jpg")).convertToFormat(QImage::Format_RGB888).save(bmp, "BMP");
+    return bmp;
+}
+
+QByteArray nestedSequences(int depth) {
+    const auto le = [](quint32 v, int n) { return QByteArray(reinterpret_cast<const char*>(&v), n); };
+    QByteArray b =
+        QByteArray(128, '\0') + "DICM" + le(0x00100002, 4) + "UI" + le(20, 2) + "1.2.840.10008.1.2.1";
+    b += '\0';
+    for (int i = 0; i < depth; ++i) // Referenced Image Sequence, one item, both of undefined length
+        b += le(0x11400008, 4) + "SQ" + le(0, 2) + le(~0u, 4) + le(0xE000FFFE, 4) + le(~0u, 4);
+    for (int i = 0; i < depth; ++i)
+        b += le(0xE00DFFFE, 4) + le(0, 4) + le(0xE0DDFFFE, 4) + le(0, 4);
+    return b;
 }

@@ -81,3 +81,12 @@ template <class T> T* requireChild(const QObject* window, const char* name) {
         qFatal("control %s missing", name);
     return w;
 }
+
+// DICOM files made at test time from the project's own photos with DCMTK's and GDCM's tools.
+// Runs a tool; empty when it exits with 0, else what it said. Its output (stdout and stderr) goes
+// to output when given.
+QString runTool(const QString& program, const QStringList& arguments, QByteArray* output = nullptr);
+// The eye photo as a 24-bit BMP in dir, for img2dcm.
+QString eyeBmp(const QString& dir);
+// A DICOM file whose data set nests sequences `depth` deep.
+QByteArray nestedSequences(int depth);

@@ -51,6 +51,30 @@ QByteArray contents(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.read(1 << 20) : QByteArray();
 }
 
+// DICOM files that no photo can come from: cut short, pixel data whose length field lies, more rows
+// than pixels, sequences nested a thousand deep.
+QVector<MalformedFile> malformedDicom(const QByteArray& dicom) {
+    const int pixelLength = dicom.indexOf(QByteArray("\xE0\x7F\x10\x00", 4)) + 8;
+    const int rows = dicom.indexOf(QByteArray("\x28\x00\x10\x00US", 6)) + 8;
+    const auto with = [&](int at, quint32 value, int size) {
+        return dicom.left(at) + QByteArray(reinterpret_cast<const char*>(&value), size) +
+               dicom.mid(at + size);
+    };
+    const QVector<QPair<const char*, QByteArray>> cases{
+        {"DICOM cut in its pixel data", dicom.left(dicom.size() - 1000)},
+        {"DICOM cut in its header", dicom.left(pixelLength - 40)},
+        {"DICOM pixel data longer than the file", with(pixelLength, 0xFFFFFFF0, 4)},
+        {"DICOM pixel data length short of the pixels", with(pixelLength, 1000, 4)},
+        {"DICOM with more rows than pixels", with(rows, 401, 2)},
+        {"DICOM sequences 1000 deep", nestedSequences(1000)},
+    };
+    const QString dir = tempDir();
+    QVector<MalformedFile> files;
+    for (const auto& [what, bytes] : cases)
+        files << MalformedFile{writeFile(dir, QString::number(files.size()) + ".dcm", bytes), what, true};
+    return files;
+}
+
 } // namespace
 
 class TestBadFiles : public QObject {
@@ -161,7 +185,12 @@ private slots:
         QStringList paths;
         for (const QString& s : sources)
             paths << testData(s);
+        const QString dicomDir = tempDir(), dicom = dicomDir + "/eye.dcm";
+        QCOMPARE(runTool("img2dcm", {"-i", "BMP", eyeBmp(dicomDir), dicom}), "");
+        QCOMPARE(runTool("dcmcrle", {dicom, dicomDir + "/rle.dcm"}), "");
+        paths << dicom << dicomDir + "/rle.dcm";
         files = makeMalformedFiles(paths, filesDir, 1050, 20261207);
+        files += malformedDicom(contents(dicom));
         files += makeSpecialEntries(filesDir);
         const QString locked = writeFile(filesDir, "locked.jpg", contents(baseline));
         QFile::setPermissions(locked, {});

@@ -295,7 +295,8 @@ private slots:
         QCOMPARE(screen()->geometry(), QRect(137, 0, 454, 606));
         QCOMPARE(screen()->pixmap().size(), QSize(454, 606));
         QCOMPARE(overlay()->geometry(), screen()->geometry());
-        QVERIFY(chooser.lastFilter.startsWith("Todo (*.jpg *.jpeg *.png *.bmp *.tif);;Archivos JPG (*.jpg)"));
+        QVERIFY(chooser.lastFilter.startsWith(
+            "Todo (*.jpg *.jpeg *.png *.bmp *.tif *.dcm);;Archivos JPG (*.jpg)"));
 
         // A resize refits both layers.
         form->resize(1000, 700);

@@ -82,10 +82,12 @@ const char* const kEntries[][3] = {
     {"settings", "Transparencia", "Transparency"},
     {"main", "grados", "degrees"},
     {"",
-     "Todo |*.jpg;*.jpeg;*.png;*.bmp;*.tif|Archivos JPG|*.jpg|Archivos JPEG|*.jpeg|Archivos PNG|*.png|"
-     "Archivos BITMAP|*.bmp|Archivos TIF|*.tif",
-     "All |*.jpg;*.jpeg;*.png;*.bmp;*.tif|JPG files|*.jpg|JPEG files|*.jpeg|PNG files|*.png|"
-     "BITMAP files|*.bmp|TIF files|*.tif"},
+     "Todo |*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.dcm|Archivos JPG|*.jpg|Archivos JPEG|*.jpeg|Archivos PNG|*.png|"
+     "Archivos BITMAP|*.bmp|Archivos TIF|*.tif|DICOM|*.dcm",
+     "All |*.jpg;*.jpeg;*.png;*.bmp;*.tif;*.dcm|JPG files|*.jpg|JPEG files|*.jpeg|PNG files|*.png|"
+     "BITMAP files|*.bmp|TIF files|*.tif|DICOM|*.dcm"},
+    {"", "El archivo DICOM tiene %1 imágenes; se muestra la primera.",
+     "The DICOM file holds %1 images; the first is shown."},
 };
 
 // Texts of the windows that read the same in both languages and have no entry: blank titles,
@@ -341,13 +343,13 @@ private slots:
         QTest::addColumn<QString>("firstTypes");
         QTest::newRow("gb") << "flag_gb"
                             << "OK"
-                            << "All (*.jpg *.jpeg *.png *.bmp *.tif);;JPG files (*.jpg)";
+                            << "All (*.jpg *.jpeg *.png *.bmp *.tif *.dcm);;JPG files (*.jpg)";
         QTest::newRow("es") << "flag_es"
                             << "Aceptar"
-                            << "Todo (*.jpg *.jpeg *.png *.bmp *.tif);;Archivos JPG (*.jpg)";
+                            << "Todo (*.jpg *.jpeg *.png *.bmp *.tif *.dcm);;Archivos JPG (*.jpg)";
         QTest::newRow("gb again") << "flag_gb"
                                   << "OK"
-                                  << "All (*.jpg *.jpeg *.png *.bmp *.tif);;JPG files (*.jpg)";
+                                  << "All (*.jpg *.jpeg *.png *.bmp *.tif *.dcm);;JPG files (*.jpg)";
     }
     void dialogsFollowTheFlags() {
         QFETCH(QString, flag);

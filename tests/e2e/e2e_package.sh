@@ -11,7 +11,7 @@ BUILD_DIR="$BUILD" bash "$SRC/scripts/package" --no-build "$WORK/deb" >/dev/null
 DEB="$WORK/deb/pelvanor_2.0-1_amd64.deb"
 [ -f "$DEB" ] || fail "no $(basename "$DEB")"
 DEPENDS=$(dpkg-deb -f "$DEB" Depends)
-for p in libqt6gui6 libqt6widgets6 fonts-liberation2 qt6-image-formats-plugins qt6-translations-l10n; do
+for p in libqt6gui6 libqt6widgets6 libdcmtk17 fonts-liberation2 qt6-image-formats-plugins qt6-translations-l10n; do
     [[ "$DEPENDS" == *"$p"* ]] || fail "Depends lacks $p: $DEPENDS"
 done
 

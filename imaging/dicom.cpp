@@ -1,0 +1,351 @@
+// Reading a DICOM photo: DCMTK parses and decodes; this maps its header and first frame to the
+// program's photo.
+#include "imaging/dicom_dcmtk.h"
+
+#include "imaging/dicom.h"
+#include "imaging/imaging.h"
+
+#include <dcmtk/dcmdata/dcrledrg.h>
+#include <dcmtk/dcmimage/diregist.h>
+#include <dcmtk/dcmimgle/dcmimage.h>
+#include <dcmtk/dcmjpeg/djdecode.h>
+#include <dcmtk/dcmjpls/djdecode.h>
+#include <dcmtk/oflog/oflog.h>
+
+#include <QFile>
+#include <QIODevice>
+#include <QImageReader>
+#include <QTemporaryFile>
+
+#include <cstdlib>
+#include <mutex>
+#include <new>
+
+namespace imaging {
+
+namespace dicom {
+
+bool initialise() {
+    static bool dictionaryLoaded = false;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        OFLog::configure(OFLogger::OFF_LOG_LEVEL); // failures are reported to the user, not logged
+        DJDecoderRegistration::registerCodecs();
+        DJLSDecoderRegistration::registerCodecs();
+        DcmRLEDecoderRegistration::registerCodecs();
+        dictionaryLoaded = dcmDataDict.isDictionaryLoaded();
+    });
+    return dictionaryLoaded;
+}
+
+} // namespace dicom
+
+namespace {
+
+constexpr int kPreamble = 128;
+
+// The photographic classes a photo can come from.
+const char* const kPhotoClasses[] = {
+    UID_OphthalmicPhotography8BitImageStorage,
+    UID_VLPhotographicImageStorage,
+    UID_SecondaryCaptureImageStorage,
+    UID_MultiframeGrayscaleByteSecondaryCaptureImageStorage,
+    UID_MultiframeTrueColorSecondaryCaptureImageStorage,
+};
+
+// Transfer syntaxes DCMTK decodes here. JPEG 2000 is missing: Debian's DCMTK has no decoder for it.
+const E_TransferSyntax kReadable[] = {
+    EXS_LittleEndianImplicit, EXS_LittleEndianExplicit,
+    EXS_BigEndianExplicit,    EXS_DeflatedLittleEndianExplicit,
+    EXS_JPEGProcess1,         EXS_JPEGProcess2_4,
+    EXS_JPEGProcess14,        EXS_JPEGProcess14SV1,
+    EXS_JPEGLSLossless,       EXS_JPEGLSLossy,
+    EXS_RLELossless,
+};
+
+const char* const kPhotometrics[] = {"MONOCHROME1", "MONOCHROME2", "RGB", "YBR_FULL", "YBR_FULL_422"};
+
+// The Patient, Patient Study and General Study attributes a saved image carries over.
+const DcmTagKey kPatientStudyTags[] = {
+    DCM_PatientName,
+    DCM_PatientID,
+    DCM_IssuerOfPatientID,
+    DCM_TypeOfPatientID,
+    DCM_IssuerOfPatientIDQualifiersSequence,
+    DCM_PatientBirthDate,
+    DCM_PatientBirthTime,
+    DCM_PatientSex,
+    DCM_OtherPatientIDsSequence,
+    DCM_OtherPatientNames,
+    DCM_EthnicGroup,
+    DCM_PatientComments,
+    DCM_PatientIdentityRemoved,
+    DCM_DeidentificationMethod,
+    DCM_StudyInstanceUID,
+    DCM_StudyDate,
+    DCM_StudyTime,
+    DCM_ReferringPhysicianName,
+    DCM_StudyID,
+    DCM_AccessionNumber,
+    DCM_IssuerOfAccessionNumberSequence,
+    DCM_StudyDescription,
+    DCM_PhysiciansOfRecord,
+    DCM_NameOfPhysiciansReadingStudy,
+    DCM_ReferencedStudySequence,
+    DCM_ProcedureCodeSequence,
+    DCM_AdmittingDiagnosesDescription,
+    DCM_PatientAge,
+    DCM_PatientSize,
+    DCM_PatientWeight,
+    DCM_Occupation,
+    DCM_AdditionalPatientHistory,
+};
+
+Decoded refused(const QString& error, const QString& detailForUser) {
+    return decodeFailure(DecodeFailure::Undecodable, error, detailForUser);
+}
+
+Decoded unreadable(const OFCondition& condition) {
+    return refused(
+        QStringLiteral("damaged DICOM file: %1").arg(QString::fromUtf8(condition.text())),
+        QStringLiteral("El archivo DICOM está dañado: %1.").arg(QString::fromUtf8(condition.text())));
+}
+
+QString stringOf(DcmItem& item, const DcmTagKey& tag) {
+    OFString value;
+    item.findAndGetOFStringArray(tag, value);
+    return dicom::text(value);
+}
+
+template <typename T, size_t N> bool listed(const T (&list)[N], const T& value) {
+    for (const T& entry : list)
+        if (entry == value)
+            return true;
+    return false;
+}
+
+bool listedString(const char* const* begin, const char* const* end, const OFString& value) {
+    for (; begin != end; ++begin)
+        if (value == *begin)
+            return true;
+    return false;
+}
+
+std::shared_ptr<DicomSource> sourceOf(DcmFileFormat& file, const DcmXfer& xfer, int frames) {
+    DcmDataset& ds = *file.getDataset();
+    auto source = std::make_shared<DicomSource>();
+    for (const DcmTagKey& tag : {DCM_ImageLaterality, DCM_Laterality}) {
+        const QString side = stringOf(ds, tag);
+        if (side == QLatin1String("R") || side == QLatin1String("L")) {
+            source->laterality = side;
+            break;
+        }
+    }
+    source->patientName = stringOf(ds, DCM_PatientName);
+    source->patientId = stringOf(ds, DCM_PatientID);
+    source->studyDate = stringOf(ds, DCM_StudyDate);
+    source->frames = frames;
+    source->sopClassUid = stringOf(ds, DCM_SOPClassUID).toLatin1();
+    source->sopInstanceUid = stringOf(ds, DCM_SOPInstanceUID).toLatin1();
+    source->modality = stringOf(ds, DCM_Modality).toLatin1();
+    source->lossy = xfer.isLossy() || stringOf(ds, DCM_LossyImageCompression) == QLatin1String("01");
+    source->patientStudy = std::make_shared<DcmItem>();
+    for (const DcmTagKey& tag : kPatientStudyTags) {
+        DcmElement* element = nullptr;
+        if (ds.findAndGetElement(tag, element).good() && element)
+            source->patientStudy->insert(OFstatic_cast(DcmElement*, element->clone()), true);
+    }
+    return source;
+}
+
+// Uncompressed interleaved RGB and unsigned monochrome samples are already what the photo shows:
+// their first frame is copied as stored, about three times faster than DCMTK's rendering.
+bool storedAsShown(DcmDataset& ds, const DcmXfer& xfer, const OFString& photometric) {
+    Uint16 planar = 0, representation = 0;
+    ds.findAndGetUint16(DCM_PlanarConfiguration, planar);
+    ds.findAndGetUint16(DCM_PixelRepresentation, representation);
+    return !xfer.isEncapsulated() && representation == 0 &&
+           (photometric == "MONOCHROME2" || photometric == "MONOCHROME1" ||
+            (photometric == "RGB" && planar == 0));
+}
+
+// Fills buffer with the first frame as 8-bit samples, interleaved; empty when done, else why not.
+QString firstFrameInto(DcmDataset& ds, E_TransferSyntax xfer, bool stored, uchar* buffer, size_t bytes) {
+    if (stored) {
+        DcmElement* element = nullptr;
+        ds.findAndGetElement(DCM_PixelData, element);
+        auto* pixels = OFdynamic_cast(DcmPixelData*, element);
+        Uint32 start = 0, frameBytes = 0;
+        OFString model;
+        if (!pixels || pixels->getUncompressedFrameSize(&ds, frameBytes).bad() || frameBytes > bytes)
+            return QStringLiteral("the frame size does not match the image");
+        const OFCondition status = pixels->getUncompressedFrame(&ds, 0, start, buffer, frameBytes, model);
+        return status.good() ? QString() : QString::fromUtf8(status.text());
+    }
+    DicomImage image(&ds, xfer, CIF_UsePartialAccessToPixelData | CIF_NeverAccessEmbeddedOverlays, 0, 1);
+    if (image.getStatus() != EIS_Normal)
+        return QString::fromUtf8(DicomImage::getString(image.getStatus()));
+    return image.getOutputData(buffer, bytes, 8, 0, 0) ? QString() : QStringLiteral("rendering failed");
+}
+
+// The first frame as a 32-bit photo; MONOCHROME1 is inverted so that 0 shows white.
+Decoded renderFirstFrame(DcmDataset& ds, E_TransferSyntax xfer, QSize size, bool colour, bool stored,
+                         bool inverted) {
+    const size_t bytes = size_t(size.width()) * size_t(size.height()) * (colour ? 3 : 1);
+    // Rows come without padding, so the buffer is wrapped with that stride; one spare byte for
+    // the even length of stored values.
+    uchar* buffer = static_cast<uchar*>(std::malloc(bytes + 1));
+    if (!buffer)
+        return decodeFailure(DecodeFailure::OutOfMemory, QStringLiteral("Not enough memory for the image"));
+    QImage frame(buffer, size.width(), size.height(), qsizetype(size.width()) * (colour ? 3 : 1),
+                 colour ? QImage::Format_RGB888 : QImage::Format_Grayscale8, std::free, buffer);
+    const QString why = firstFrameInto(ds, xfer, stored, buffer, bytes + 1);
+    if (!why.isEmpty())
+        return refused(
+            QStringLiteral("DICOM pixel data cannot be decoded: %1").arg(why),
+            QStringLiteral("Los píxeles del archivo DICOM no se pueden descodificar: %1.").arg(why));
+    if (inverted)
+        frame.invertPixels();
+    QImage photo = copyToPhotoFormat(frame);
+    if (photo.isNull())
+        return decodeFailure(DecodeFailure::OutOfMemory, QStringLiteral("Not enough memory for the image"));
+    Decoded result;
+    result.image = std::move(photo);
+    return result;
+}
+
+Decoded decodeParsed(DcmFileFormat& file) {
+    DcmDataset& ds = *file.getDataset();
+    OFString sopClass;
+    ds.findAndGetOFString(DCM_SOPClassUID, sopClass);
+    if (!listedString(std::begin(kPhotoClasses), std::end(kPhotoClasses), sopClass))
+        return refused(
+            QStringLiteral("the DICOM object (class %1) is no photo").arg(dicom::text(sopClass)),
+            QStringLiteral("El objeto DICOM (clase %1) no es una fotografía.").arg(dicom::text(sopClass)));
+
+    Uint16 rows = 0, columns = 0, samples = 0, allocated = 0, stored = 0;
+    if (ds.findAndGetUint16(DCM_Rows, rows).bad() || ds.findAndGetUint16(DCM_Columns, columns).bad() ||
+        ds.findAndGetUint16(DCM_SamplesPerPixel, samples).bad() ||
+        ds.findAndGetUint16(DCM_BitsAllocated, allocated).bad() || rows == 0 || columns == 0)
+        return refused(QStringLiteral("the DICOM file does not give the image's size and samples"),
+                       QStringLiteral("El archivo DICOM no indica el tamaño ni las muestras de la imagen."));
+    ds.findAndGetUint16(DCM_BitsStored, stored);
+    if (allocated != 8 || stored != 8)
+        return refused(
+            QStringLiteral("%1-bit samples: only 8-bit photos are read").arg(qMax(allocated, stored)),
+            QStringLiteral("Muestras de %1 bits: solo se leen fotografías de 8 bits.")
+                .arg(qMax(allocated, stored)));
+    OFString photometric;
+    ds.findAndGetOFString(DCM_PhotometricInterpretation, photometric);
+    const bool colour = photometric.compare(0, 10, "MONOCHROME") != 0;
+    if (!listedString(std::begin(kPhotometrics), std::end(kPhotometrics), photometric) ||
+        samples != (colour ? 3 : 1))
+        return refused(QStringLiteral("unsupported colour model %1").arg(dicom::text(photometric)),
+                       QStringLiteral("Modelo de color no admitido: %1.").arg(dicom::text(photometric)));
+
+    const DcmXfer xfer(ds.getOriginalXfer());
+    if (!listed(kReadable, xfer.getXfer()))
+        return refused(
+            QStringLiteral("pixel data compressed as %1 cannot be decoded").arg(xfer.getXferName()),
+            QStringLiteral("No se puede descodificar la compresión «%1».").arg(xfer.getXferName()));
+    // Qt's limit too, which a caller may have lowered below the program's.
+    const qint64 limitMB = QImageReader::allocationLimit();
+    if (!withinAllocationLimit(QSize(columns, rows)) ||
+        (limitMB > 0 && qint64(rows) * columns * 4 > limitMB << 20))
+        return tooLargeFailure(QSize(columns, rows));
+
+    Sint32 frames = 1;
+    if (ds.findAndGetSint32(DCM_NumberOfFrames, frames).bad() || frames < 1)
+        frames = 1;
+    DcmElement* pixels = nullptr;
+    if (ds.findAndGetElement(DCM_PixelData, pixels).bad() || !pixels)
+        return refused(QStringLiteral("the DICOM file has no pixel data"),
+                       QStringLiteral("El archivo DICOM no tiene píxeles."));
+    if (!xfer.isEncapsulated()) {
+        // DCMTK pads a short frame with black; a photo missing part of its pixels is refused.
+        const bool halfChroma = photometric == "YBR_FULL_422";
+        const quint64 frameBytes = quint64(rows) * columns * (halfChroma ? 2 : samples);
+        if (quint64(pixels->getLength()) < frameBytes * quint64(frames))
+            return refused(
+                QStringLiteral("the DICOM pixel data is shorter than its header declares"),
+                QStringLiteral("Los píxeles del archivo DICOM son menos de los que declara su cabecera."));
+    }
+
+    // DCMTK's own MONOCHROME1 inversion is off by one level for most values, so the samples are
+    // rendered as MONOCHROME2 and inverted here: 0 white, 255 black.
+    const bool inverted = photometric == "MONOCHROME1";
+    if (inverted)
+        ds.putAndInsertString(DCM_PhotometricInterpretation, "MONOCHROME2");
+    OFString characterSet;
+    ds.findAndGetOFStringArray(DCM_SpecificCharacterSet, characterSet);
+    const bool utf8 = ds.convertToUTF8().good(); // else the names stay as they are
+    const bool asStored = storedAsShown(ds, xfer, photometric);
+    Decoded result = renderFirstFrame(ds, xfer.getXfer(), QSize(columns, rows), colour, asStored, inverted);
+    if (result.ok()) {
+        auto source = sourceOf(file, xfer, frames);
+        if (!utf8)
+            source->characterSet = characterSet.c_str();
+        result.dicom = std::move(source);
+    }
+    return result;
+}
+
+template <typename Parse> Decoded decodeWith(Parse parse) {
+    if (!dicom::initialise())
+        return refused(QStringLiteral("DCMTK's data dictionary is missing"),
+                       QStringLiteral("Falta el diccionario de datos de DCMTK."));
+    try {
+        DcmFileFormat file;
+        const OFCondition parsed = parse(file);
+        if (parsed.bad())
+            return unreadable(parsed);
+        return decodeParsed(file);
+    } catch (const std::bad_alloc&) {
+        return decodeFailure(DecodeFailure::OutOfMemory, QStringLiteral("Not enough memory for the image"));
+    }
+}
+
+} // namespace
+
+QString DicomSource::reference() const {
+    QStringList parts;
+    const QString name = QString(patientName).replace(QLatin1Char('^'), QLatin1Char(' ')).simplified();
+    if (!name.isEmpty())
+        parts << name;
+    if (!patientId.isEmpty())
+        parts << patientId;
+    if (studyDate.size() == 8)
+        parts << studyDate.left(4) + QLatin1Char('-') + studyDate.mid(4, 2) + QLatin1Char('-') +
+                     studyDate.right(2);
+    else if (!studyDate.isEmpty())
+        parts << studyDate;
+    return parts.join(QStringLiteral(", "));
+}
+
+bool looksLikeDicom(const QByteArray& head) {
+    return head.size() >= kPreamble + 4 && head.mid(kPreamble, 4) == "DICM";
+}
+
+bool looksLikeDicom(QIODevice& device) {
+    return looksLikeDicom(device.peek(kPreamble + 4));
+}
+
+Decoded decodeDicomFile(const QString& path) {
+    return decodeWith([&](DcmFileFormat& file) {
+        // Large values, the pixel data above all, stay in the file until DCMTK needs them.
+        return file.loadFile(OFFilename(QFile::encodeName(path).constData()), EXS_Unknown, EGL_noChange,
+                             DCM_MaxReadLength, ERM_fileOnly);
+    });
+}
+
+Decoded decodeDicomBytes(const QByteArray& bytes) {
+    // Read from memory, DCMTK allocates a value at its declared length before it checks that the
+    // bytes are there, so a few damaged bytes could claim gigabytes; read from a file, it skips large
+    // values and finds the short file first. So the bytes go through a temporary file.
+    QTemporaryFile file;
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
+        return decodeFailure(DecodeFailure::Unreadable, file.errorString());
+    return decodeDicomFile(file.fileName());
+}
+
+} // namespace imaging
