@@ -73,13 +73,11 @@ private slots:
     void decodersSeeTheSamePixels() {
         QFETCH(QImage, image);
         QFETCH(int, threads);
-        image.setDotsPerMeterX(3780);
-        image.setDotsPerMeterY(2000);
+        image.setDotsPerMeterX(3780), image.setDotsPerMeterY(2000);
         const QString latin1 = QStringLiteral("Eye: OI (left); Reference: Paciente 7, revisión");
         const QString unicode = QStringLiteral("Referencia: Łukasz ✓ 患者");
         image.setText(QStringLiteral("Description"), latin1);
         image.setText(QStringLiteral("Comment"), unicode);
-
         const QByteArray png = encoded(image, threads);
         const QList<QByteArray> chunks = chunksOf(png);
         QVERIFY2(chunks.size() >= 3, "signature, lengths or CRCs are wrong");
