@@ -1,9 +1,8 @@
 #include "output/clipboard.h"
 
-#include "output/save.h"
+#include "imaging/png_writer.h"
 
 #include <QBuffer>
-#include <QImageWriter>
 #include <QMimeData>
 
 namespace output {
@@ -30,9 +29,8 @@ protected:
         if (png.isEmpty()) {
             QBuffer buffer(&png);
             buffer.open(QIODevice::WriteOnly);
-            QImageWriter writer(&buffer, "png");
-            writer.setQuality(kPngQuality);
-            writer.write(qvariant_cast<QImage>(imageData()));
+            if (!imaging::writePng(qvariant_cast<QImage>(imageData()), buffer).ok)
+                png.clear();
         }
         return png;
     }

@@ -45,6 +45,7 @@ QRgb inkOver(QRgb ink, QRgb photo) {
 // through premultiplied values, which loses the colour of nearly transparent pixels even where
 // nothing shows. The drawing goes onto a clear ink layer instead, laid over the pixels it covers.
 void drawOverAlphaRows(QImage& rows, int top, const std::vector<DrawOp>& ops) {
+    const QRectF area(0, top, rows.width(), rows.height());
     QImage ink(rows.size(), QImage::Format_ARGB32_Premultiplied);
     if (ink.isNull())
         throw std::bad_alloc();
@@ -52,7 +53,7 @@ void drawOverAlphaRows(QImage& rows, int top, const std::vector<DrawOp>& ops) {
     {
         QPainter painter(&ink);
         painter.translate(0, -top);
-        replayDrawing(painter, ops);
+        replayDrawing(painter, ops, area);
     }
     for (int y = 0; y < rows.height(); ++y) {
         const auto* inkRow = reinterpret_cast<const QRgb*>(ink.constScanLine(y));
@@ -179,7 +180,7 @@ CompositeResult renderComposite(const CompositeInputs& in, int threads) {
             }
             QPainter painter(&view);
             painter.translate(0, -top);
-            replayDrawing(painter, ops);
+            replayDrawing(painter, ops, QRectF(0, top, width, rows)); // only what reaches its rows
         } catch (...) {
             failed = true;
         }

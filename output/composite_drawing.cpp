@@ -29,12 +29,14 @@ QImage faded(const QImage& image, double factor) {
     QImage out = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (out.isNull())
         return out;
+    uchar scaled[256]; // the same rounding for every channel, looked up rather than recomputed
+    for (int v = 0; v < 256; ++v)
+        scaled[v] = uchar(roundHalfEven(v * factor));
     for (int y = 0; y < out.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
             const QRgb p = row[x];
-            const auto scale = [factor](int v) { return roundHalfEven(v * factor); };
-            row[x] = qRgba(scale(qRed(p)), scale(qGreen(p)), scale(qBlue(p)), scale(qAlpha(p)));
+            row[x] = qRgba(scaled[qRed(p)], scaled[qGreen(p)], scaled[qBlue(p)], scaled[qAlpha(p)]);
         }
     }
     return out;
@@ -170,6 +172,27 @@ void addAnnotations(Builder& b, const CompositeInputs& in, const CompositeLayout
         b.text(g.deltaBox, translate(QStringLiteral("Delta: ") + in.sectorReadout), g.deltaFont, numbers);
 }
 
+// The most a step can paint, with a margin for anti-aliasing, before any clipping.
+QRectF paintedBounds(const DrawOp& op) {
+    const QPointF shift = op.onPixelCentres ? QPointF(0.5, 0.5) : QPointF();
+    const qreal margin = op.penWidth / 2 + 2;
+    switch (op.kind) {
+    case DrawOp::Line:
+        return QRectF(op.from + shift, op.to + shift).normalized().adjusted(-margin, -margin, margin, margin);
+    case DrawOp::Circle: {
+        const qreal r = op.radius + margin;
+        return QRectF(op.from + shift - QPointF(r, r), QSizeF(2 * r, 2 * r));
+    }
+    case DrawOp::Text:
+        return op.box.translated(shift); // text is clipped to its box
+    case DrawOp::Fill:
+        return op.box;
+    case DrawOp::Picture:
+        return QRectF(op.from, op.picture.size());
+    }
+    return QRectF();
+}
+
 } // namespace
 
 QFont compositeFont(int pixelSize) {
@@ -199,7 +222,7 @@ std::vector<DrawOp> compositeDrawing(const CompositeInputs& in, const CompositeL
     return ops;
 }
 
-void replayDrawing(QPainter& painter, const std::vector<DrawOp>& ops) {
+void replayDrawing(QPainter& painter, const std::vector<DrawOp>& ops, const QRectF& area) {
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     QTextOption centred(Qt::AlignCenter);
     centred.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -207,6 +230,8 @@ void replayDrawing(QPainter& painter, const std::vector<DrawOp>& ops) {
     int currentFont = -1;
 
     for (const DrawOp& op : ops) {
+        if (!area.isEmpty() && !paintedBounds(op).intersects(area))
+            continue;
         const QPointF shift = op.onPixelCentres ? half : QPointF();
         switch (op.kind) {
         case DrawOp::Line:

@@ -37,5 +37,6 @@ QFont compositeFont(int pixelSize);
 
 std::vector<DrawOp> compositeDrawing(const CompositeInputs& in, const CompositeLayout& layout);
 
-// Draws the steps with high-quality anti-aliasing for lines and text.
-void replayDrawing(QPainter& painter, const std::vector<DrawOp>& ops);
+// Draws the steps with high-quality anti-aliasing for lines and text. Steps that cannot touch the
+// rows in `area` (photo coordinates) are left out; an empty area draws them all.
+void replayDrawing(QPainter& painter, const std::vector<DrawOp>& ops, const QRectF& area = QRectF());

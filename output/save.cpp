@@ -2,6 +2,7 @@
 
 #include "gauge/geometry.h"
 #include "imaging/imaging.h"
+#include "imaging/png_writer.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -123,11 +124,16 @@ WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& 
                 result.error = shortWriteReason(file);
                 return result;
             }
+        } else if (format == "png") {
+            // Handed over, so the pixels are let go while they are compressed.
+            const imaging::PngWriteResult png = imaging::writePng(std::move(image), file);
+            if (!png.ok) {
+                result.error = png.outOfMemory || !png.error.isEmpty() ? png.error : shortWriteReason(file);
+                return result;
+            }
         } else {
             image.setText(QString::fromLatin1(kMeasurementKey), measurement); // PNG text, JPEG comment
             QImageWriter writer(&file, format);
-            if (format == "png")
-                writer.setQuality(kPngQuality);
             if (!writer.write(image)) {
                 result.error = shortWriteReason(file);
                 return result;

@@ -10,11 +10,6 @@
 // Saving the composite: the proposed name, the extension table and the file writer.
 namespace output {
 
-// PNG written by the program: Qt maps quality 40 to zlib level 5, within a few percent of the size
-// common tools write, in about half the time of Qt's default level; faster levels make photos 15 %
-// larger or more.
-constexpr int kPngQuality = 40;
-
 // The name the save dialog proposes: the source file's name without its last four characters,
 // plus "_ang"; after a paste (no source path) the name the dialog last held.
 QString proposedSaveName(const QString& sourcePath, const QString& lastName);
