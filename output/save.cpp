@@ -97,6 +97,8 @@ WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& 
         return result;
     }
     try {
+        if (!isDicom)
+            image.setText(QString::fromLatin1(kMeasurementKey), measurement); // PNG text, JPEG comment
         if (isDicom) {
             imaging::DicomMetadata metadata = dicom;
             metadata.imageComments = measurement;
@@ -107,7 +109,6 @@ WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& 
                 return result;
             }
         } else if (format == "tiff") {
-            image.setText(QString::fromLatin1(kMeasurementKey), measurement);
             // Qt's TIFF writer drops text, so the description is added to the finished bytes.
             QBuffer buffer;
             buffer.open(QIODevice::WriteOnly);
@@ -132,7 +133,6 @@ WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& 
                 return result;
             }
         } else {
-            image.setText(QString::fromLatin1(kMeasurementKey), measurement); // PNG text, JPEG comment
             QImageWriter writer(&file, format);
             if (!writer.write(image)) {
                 result.error = shortWriteReason(file);
