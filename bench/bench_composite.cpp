@@ -155,14 +155,9 @@ BENCHMARK(BM_PeakMemoryOfSave)->Unit(benchmark::kMillisecond)->Iterations(1);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    drawOffscreenByDefault();
     QGuiApplication app(argc, argv);
     Q_INIT_RESOURCE(resources);
     imaging::configureDecoderLimits();
-    benchmark::Initialize(&argc, argv);
-    fixture();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv, [] { fixture(); });
 }

@@ -78,16 +78,11 @@ BENCHMARK(BM_PeakMemoryOfOpenAndSave)->Unit(benchmark::kMillisecond)->Iterations
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    drawOffscreenByDefault();
     QGuiApplication app(argc, argv);
     Q_INIT_RESOURCE(resources);
     imaging::configureDecoderLimits();
     if (argc == 4 && QByteArray(argv[1]) == "--open-save-once")
         return openAndSaveOnce(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    benchmark::Initialize(&argc, argv);
-    fixture();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv, [] { fixture(); });
 }

@@ -138,17 +138,12 @@ BENCHMARK(BM_PeakMemoryOfPrint)->Unit(benchmark::kMillisecond)->Iterations(1);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    drawOffscreenByDefault();
     qputenv("CUPS_SERVER", "/nonexistent.sock"); // the PDF file is the destination
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(resources);
     imaging::configureDecoderLimits();
     if (argc == 4 && QByteArray(argv[1]) == "--print-once")
         return printOnce(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    benchmark::Initialize(&argc, argv);
-    fixture();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv, [] { fixture(); });
 }

@@ -20,6 +20,22 @@
 #include <chrono>
 #include <vector>
 
+// Benchmark programs draw offscreen unless told otherwise; called before the application is made.
+inline void drawOffscreenByDefault() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// Runs the benchmarks asked for on the command line, after building their shared fixture, so that
+// its cost is timed by none of them.
+template <typename F> int runBenchmarks(int argc, char** argv, F&& buildFixture) {
+    benchmark::Initialize(&argc, argv);
+    buildFixture();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
 // Median seconds per call of f over seven rounds of n calls.
 template <typename F> double secondsPerCall(F&& f, int n) {
     std::vector<double> rounds;
