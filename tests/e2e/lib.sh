@@ -18,11 +18,17 @@ start() { # command... ; remembers its PID
     PIDS+=($!)
 }
 
-window_of() { # name -> window id, waiting up to 20 s
-    timeout 20 xdotool search --sync --name "^$1\$" | head -1
+window_of() { # name -> window id, waiting up to 30 s; fails when no such window appears
+    local id end=$((SECONDS + 30))
+    until id=$(xdotool search --name "^$1\$" 2>/dev/null | head -1) && [ -n "$id" ]; do
+        [ $SECONDS -ge $end ] && { echo "no window named \"$1\"" >&2; return 1; }
+        sleep 0.2
+    done
+    echo "$id"
 }
 
 geometry() { # window id -> sets X Y WIDTH HEIGHT
+    [ -n "$1" ] || fail "no window to measure"
     eval "$(xdotool getwindowgeometry --shell "$1")"
 }
 
