@@ -142,7 +142,7 @@ CompositeResult renderComposite(const CompositeInputs& in, int threads) {
     try {
         source = imaging::copyToPhotoFormat(in.photo); // shared, not copied, for a loaded photo
         if (!source.isNull())
-            composite = QImage(width, height, source.format()); // null when the allocation fails
+            composite = imaging::newBitmap(width, height, source.hasAlphaChannel()); // null when it fails
     } catch (const std::bad_alloc&) {
         composite = QImage();
     }
