@@ -23,15 +23,15 @@ double peakOffset(double before, double at, double after) {
 }
 
 // The smoothed derivative of a profile: mean of h samples ahead minus mean of h behind, per pixel.
+// Running sums keep it linear in the profile's length: a limbus is measured over dozens of pixels.
 std::vector<float> derivative(const std::vector<float>& p, int h) {
+    std::vector<double> sum(p.size() + 1, 0.0); // sum[k] holds p[0] + ... + p[k - 1]
+    for (size_t k = 0; k < p.size(); ++k)
+        sum[k + 1] = sum[k] + p[k];
     std::vector<float> d(p.size(), 0.0f);
     for (int k = h; k + h < int(p.size()); ++k) {
-        float ahead = 0, behind = 0;
-        for (int i = 1; i <= h; ++i) {
-            ahead += p[k + i];
-            behind += p[k - i];
-        }
-        d[k] = (ahead - behind) / float(h * (h + 1));
+        const double ahead = sum[k + h + 1] - sum[k + 1], behind = sum[k] - sum[k - h];
+        d[k] = float((ahead - behind) / (h * (h + 1)));
     }
     return d;
 }
@@ -52,6 +52,11 @@ std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& cir
         float strength;
     };
     std::vector<Found> found;
+    // A circle thrown far off by a failed fit has nothing to read: nor does a band wider than the photo.
+    const double reach = photo.width() + photo.height();
+    if (!(std::abs(circle.centre.x()) < reach && std::abs(circle.centre.y()) < reach && circle.radius > 0 &&
+          circle.radius < reach && band > 0 && band < reach && smoothing >= 0 && smoothing < reach))
+        return {};
     const double from = std::max(0.0, circle.radius - band) - smoothing;
     const int samples = int(std::ceil(2 * band)) + 2 * smoothing + 1;
     std::vector<float> profile(samples);

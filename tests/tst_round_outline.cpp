@@ -2,6 +2,7 @@
 // are known: every click inside the pupil must give the pupil's centre, every click on the visible
 // iris the limbus's centre, each within 1 % of that outline's radius; photos with nothing round
 // must give nothing.
+#include "analysis/ray_edges.h"
 #include "analysis/round_outline.h"
 #include "synthetic_eye.h"
 
@@ -22,6 +23,7 @@ private slots:
     void nothingRound();
     void offTheEye_data();
     void offTheEye();
+    void edgesOfAThrownCircle();
 };
 
 namespace {
@@ -177,6 +179,19 @@ void TestRoundOutline::offTheEye() {
                                     .arg(found ? found->centre.x() : 0)
                                     .arg(found ? found->centre.y() : 0)
                                     .arg(found ? found->radius : 0)));
+}
+
+// A robust fit that fails can throw a circle far off; the next pass must read nothing from it
+// rather than ask for a profile of absurd length.
+void TestRoundOutline::edgesOfAThrownCircle() {
+    const SyntheticEye e = makeSyntheticEye(eye(QSize(400, 300), {0.5, 0.5}, 0.3));
+    const PhotoGray gray(e.photo);
+    const double nan = std::nan("");
+    for (const Circle& c :
+         {Circle{{200, 150}, nan}, Circle{{nan, 150}, 50}, Circle{{200, 150}, 1e12}, Circle{{-1e12, 0}, 50}})
+        QVERIFY(edgesAcrossCircle(gray, c, 1, 90, 10, 2).empty());
+    QVERIFY(edgesAcrossCircle(gray, Circle{{200, 150}, 50}, 1, 90, nan, 2).empty());
+    QVERIFY(!edgesAcrossCircle(gray, Circle{e.limbusCentre, e.limbusRadius}, 1, 90, 10, 2).empty());
 }
 
 QTEST_MAIN(TestRoundOutline)
