@@ -186,23 +186,14 @@ private slots:
         QCOMPARE(ok.image.pixel(11999, 7999), qRgb(10, 20, 30));
     }
 
-    void newBitmapsAreWritableAndDetach_data() {
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<bool>("alpha");
-        QTest::newRow("small") << QSize(10, 7) << false;
-        QTest::newRow("large, in huge pages") << QSize(3001, 2000) << true;
-    }
-    void newBitmapsAreWritableAndDetach() {
-        QFETCH(QSize, size);
-        QFETCH(bool, alpha);
-        QImage image = imaging::newBitmap(size.width(), size.height(), alpha);
-        QCOMPARE(image.size(), size);
-        QCOMPARE(image.format(), imaging::photoFormat(alpha));
+    void largeBitmapsAreWritableAndDetach() { // held in huge pages
+        QImage image = imaging::newBitmap(3001, 2000, true);
+        QCOMPARE(image.format(), imaging::photoFormat(true));
         image.fill(qRgba(1, 2, 3, 255));
         QImage copy = image;
-        copy.setPixel(size.width() - 1, size.height() - 1, qRgba(9, 9, 9, 255));
-        QCOMPARE(image.pixel(size.width() - 1, size.height() - 1), qRgba(1, 2, 3, 255));
-        QCOMPARE(copy.pixel(size.width() - 1, size.height() - 1), qRgba(9, 9, 9, 255));
+        copy.setPixel(3000, 1999, qRgba(9, 9, 9, 255));
+        QCOMPARE(image.pixel(3000, 1999), qRgba(1, 2, 3, 255));
+        QCOMPARE(copy.pixel(3000, 1999), qRgba(9, 9, 9, 255));
     }
 
     void resolutionSurvivesRoundTrips_data() {
