@@ -12,7 +12,9 @@ constexpr double kPlaneRadius = 160;   // limbus radius, in pixels of the reduce
 constexpr double kLateralDegrees = 40; // the sides of the eye, seldom covered by lids
 constexpr int kGlareStep = 40;         // reflections: this much brighter than all about them
 constexpr int kGlareLevel = 150;       // and this bright
-constexpr double kMinStepShare = 0.5;  // of the typical iris-to-sclera step, for an angle to count
+constexpr double kMinStepShare = 0.35;
+constexpr double kIrisTolerance = 0.8; // of that step: how far the iris's grey level may stray // of the
+                                       // typical iris-to-sclera step, for an angle to count
 constexpr double kContrastFloor = 2;   // grey levels: flat areas are not amplified beyond this
 
 // The photo about the limbus reduced to the plane's scale: grey level and a mask of reflections.
@@ -97,7 +99,7 @@ void maskLids(const cv::Mat& grey, cv::Mat& valid) {
         return; // no limbus contrast to tell lids by
     for (int j = 0; j < grey.cols; ++j) {
         const bool seen = step[j] >= kMinStepShare * typicalStep &&
-                          std::abs(irisLevel[j] - typicalIris) <= kMinStepShare * typicalStep;
+                          std::abs(irisLevel[j] - typicalIris) <= kIrisTolerance * typicalStep;
         for (int i = 0; i < grey.rows; ++i) {
             const bool dark = i >= outer0 && grey.at<float>(i, j) < typicalIris + 0.4 * typicalStep;
             if (!seen || dark)

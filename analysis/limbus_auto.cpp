@@ -10,10 +10,12 @@
 
 namespace {
 
-constexpr int kWorkSide = 900;              // longer side of the copy searched
-constexpr int kSeeds = 6;                   // darkest spots tried
-constexpr double kIrisReach[] = {1.8, 2.6}; // iris points, in radii of the dark outline about a seed
-constexpr double kMinLimbusShare = 0.04;    // of the photo's shorter side: smaller outlines are pupils
+constexpr int kWorkSide = 900;                 // longer side of the copy searched
+constexpr int kGrid = 4;                       // points a side of the last resort's grid
+constexpr int kSeedsPerMap = 2;                // dark spots tried in each map
+constexpr double kBlobScales[] = {0.03, 0.07}; // iris sizes looked for, in the longer side
+constexpr double kIrisReach[] = {1.8, 2.6};    // iris points, in radii of the dark outline about a seed
+constexpr double kMinLimbusShare = 0.04;       // of the photo's shorter side: smaller outlines are pupils
 
 double distance(const QPointF& a, const QPointF& b) {
     return std::hypot(a.x() - b.x(), a.y() - b.y());
@@ -24,24 +26,37 @@ bool sameOutline(const RoundOutline& a, const RoundOutline& b) {
     return std::abs(a.radius - b.radius) <= 0.08 * r && distance(a.centre, b.centre) <= 0.08 * r;
 }
 
-// The darkest spots of the photo, blurred so that lashes drop out, apart from each other.
+// Dark round spots of the photo: the darkest places once lashes are blurred away, and the places
+// darker than their surroundings at the size of an iris (a dark iris in white sclera), which
+// eyeliner and lash lines, being long and thin, are not.
 std::vector<QPointF> darkSeeds(const EyePlanes& planes) {
     const int side = std::max(planes.value.cols, planes.value.rows);
-    cv::Mat smooth;
-    cv::GaussianBlur(planes.value, smooth, cv::Size(0, 0), std::max(1.0, side / 100.0));
-    // Corners and borders hold shadows and hair more often than eyes: only the middle is searched.
-    cv::Mat open(smooth.size(), CV_8U, cv::Scalar(0));
-    const int mx = smooth.cols / 10, my = smooth.rows / 10;
-    open(cv::Rect(mx, my, smooth.cols - 2 * mx, smooth.rows - 2 * my)).setTo(255);
-    std::vector<QPointF> seeds;
-    for (int i = 0; i < kSeeds; ++i) {
-        cv::Point at;
-        cv::minMaxLoc(smooth, nullptr, nullptr, &at, nullptr, open);
-        if (open.at<uchar>(at) == 0)
-            break;
-        cv::circle(open, at, std::max(2, side / 12), cv::Scalar(0), cv::FILLED);
-        seeds.emplace_back((at.x + 0.5) * planes.factor, (at.y + 0.5) * planes.factor);
+    cv::Mat value;
+    planes.value.convertTo(value, CV_32F);
+    std::vector<cv::Mat> maps;
+    cv::Mat smooth, wide;
+    cv::GaussianBlur(value, smooth, cv::Size(0, 0), std::max(1.0, side / 100.0));
+    maps.push_back(smooth);
+    for (double scale : kBlobScales) {
+        cv::GaussianBlur(value, smooth, cv::Size(0, 0), side * scale);
+        cv::GaussianBlur(value, wide, cv::Size(0, 0), 3 * side * scale);
+        maps.push_back(smooth - wide);
     }
+    // Corners and borders hold shadows and hair more often than eyes: only the middle is searched.
+    std::vector<QPointF> seeds;
+    const int mx = value.cols / 10, my = value.rows / 10;
+    for (int round = 0; round < kSeedsPerMap; ++round)
+        for (const cv::Mat& map : maps) {
+            cv::Mat open(map.size(), CV_8U, cv::Scalar(0));
+            open(cv::Rect(mx, my, value.cols - 2 * mx, value.rows - 2 * my)).setTo(255);
+            for (const QPointF& s : seeds)
+                cv::circle(open, cv::Point(int(s.x() / planes.factor), int(s.y() / planes.factor)),
+                           std::max(2, side / 12), cv::Scalar(0), cv::FILLED);
+            cv::Point at;
+            cv::minMaxLoc(map, nullptr, nullptr, &at, nullptr, open);
+            if (open.at<uchar>(at) != 0)
+                seeds.emplace_back((at.x + 0.5) * planes.factor, (at.y + 0.5) * planes.factor);
+        }
     return seeds;
 }
 
@@ -102,6 +117,14 @@ std::optional<RoundOutline> findLimbus(const QImage& original) {
                               })->votes >= 2)
             break;
     }
+    // Failing that, points spread over the middle of the photo, where an eye photo's eye lies.
+    for (int gy = 1; votes.empty() && gy <= kGrid; ++gy)
+        for (int gx = 1; gx <= kGrid; ++gx) {
+            const QPointF p(photo.width() * (0.5 + 0.4 * (gx - 0.5 - kGrid / 2.0) / kGrid * 2),
+                            photo.height() * (0.5 + 0.4 * (gy - 0.5 - kGrid / 2.0) / kGrid * 2));
+            if (const auto o = findRoundOutline(photo, p); o && o->radius >= smallest)
+                addVote(votes, *o);
+        }
     if (votes.empty())
         return std::nullopt;
     const auto best = std::max_element(votes.begin(), votes.end(), [](const Vote& a, const Vote& b) {

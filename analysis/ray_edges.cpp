@@ -52,6 +52,10 @@ std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& cir
         float strength;
     };
     std::vector<Found> found;
+    // A degenerate fit upstream can hand over a circle of no size or of an endless one.
+    if (!std::isfinite(circle.radius) || !std::isfinite(band) || band <= 0 || band > 1e5 ||
+        !std::isfinite(circle.centre.x()) || !std::isfinite(circle.centre.y()))
+        return {};
     const double from = std::max(0.0, circle.radius - band) - smoothing;
     const int samples = int(std::ceil(2 * band)) + 2 * smoothing + 1;
     std::vector<float> profile(samples);
