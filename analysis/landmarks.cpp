@@ -2,6 +2,8 @@
 
 #include "rotation.h"
 
+#include "gauge/rounding.h"
+
 #include <cmath>
 
 std::optional<LandmarkRotation> rotationFromLandmarks(const Circle& referenceLimbus,
@@ -29,6 +31,6 @@ std::optional<LandmarkRotation> rotationFromLandmarks(const Circle& referenceLim
 }
 
 int carriedAxis(double axisDegrees, double rotationDegrees) {
-    const long whole = std::lround(axisDegrees + rotationDegrees);
-    return int(((whole % 180) + 180) % 180);
+    const int whole = roundHalfEven(std::fmod(axisDegrees + rotationDegrees, 180.0));
+    return ((whole % 180) + 180) % 180;
 }

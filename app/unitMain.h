@@ -102,7 +102,7 @@ public slots:
     void applyCarriedGuide(const CarriedGuide& carried);
 
 public:
-    CompareWindow* comparison() const { return compareWindow; }
+    CompareWindow* comparison() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -34,6 +34,10 @@ void TFormMain::setupComparison() {
     });
 }
 
+CompareWindow* TFormMain::comparison() const {
+    return compareWindow.data();
+}
+
 void TFormMain::openComparison() {
     if (Photo.isNull())
         return;
