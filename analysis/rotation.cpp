@@ -2,6 +2,7 @@
 
 #include "iris_strip.h"
 #include "limbus_auto.h"
+#include "limbus_carry.h"
 #include "strip_match.h"
 
 #include <algorithm>
@@ -22,6 +23,7 @@ constexpr int kCentreRounds = 2;     // limbus centre corrections before the fin
 struct SectorFit {
     double turn = 0;     // degrees
     QPointF centreError; // of the current limbus centre, in its radii
+    double rowShift = 0; // median radial shift of the sectors, in rows
     double spread = 0;   // degrees
     double inlierShare = 0;
     int inliers = 0;
@@ -82,6 +84,11 @@ SectorFit fitSectors(const std::vector<SectorShift>& shifts, double columnDegree
         }
     }
     fit.turn = x[0];
+    std::vector<double> rows;
+    for (const SectorShift& s : shifts)
+        rows.push_back(s.rows);
+    std::nth_element(rows.begin(), rows.begin() + n / 2, rows.end());
+    fit.rowShift = rows[n / 2];
     const double toRadii = kMeanRadius * M_PI / 180;
     fit.centreError = QPointF(x[2] * toRadii, x[1] * toRadii);
     fit.inliers = int(std::count_if(w.begin(), w.end(), [](double v) { return v > 0; }));
@@ -119,12 +126,24 @@ RotationResult measureRotation(const QImage& reference, const QImage& current,
             return Circle{o->centre, o->radius};
         return std::nullopt;
     };
+    // The limbus not given is carried across from the other photo, so that both rings lie alike on
+    // the eye; it is looked for on its own only when the eye cannot be matched.
     result.referenceLimbus = referenceLimbus ? referenceLimbus : found(reference);
-    if (!result.referenceLimbus)
-        return refused(result, kNoReferenceLimbus);
-    result.currentLimbus = currentLimbus ? currentLimbus : found(current);
-    if (!result.currentLimbus)
-        return refused(result, kNoCurrentLimbus);
+    result.currentLimbus = currentLimbus;
+    if (!result.referenceLimbus) {
+        if (!result.currentLimbus)
+            result.currentLimbus = found(current);
+        if (result.currentLimbus)
+            result.referenceLimbus = carryLimbus(current, *result.currentLimbus, reference);
+        if (!result.referenceLimbus)
+            return refused(result, kNoReferenceLimbus);
+    } else if (!result.currentLimbus) {
+        result.currentLimbus = carryLimbus(reference, *result.referenceLimbus, current);
+        if (!result.currentLimbus)
+            result.currentLimbus = found(current);
+        if (!result.currentLimbus)
+            return refused(result, kNoCurrentLimbus);
+    }
 
     const IrisStrip ref = unrollIris(reference, *result.referenceLimbus);
     IrisStrip cur = unrollIris(current, *result.currentLimbus);
@@ -148,12 +167,15 @@ RotationResult measureRotation(const QImage& reference, const QImage& current,
         const QPointF error = fit.centreError * limbus.radius;
         if (round == kCentreRounds || std::hypot(error.x(), error.y()) < 0.002 * limbus.radius)
             break;
-        // The current centre is moved onto the point that corresponds to the reference centre, and
-        // the strip read again.
+        // The current centre is moved onto the point that corresponds to the reference centre, the
+        // radius scaled to the reference's, and the strip read again.
         limbus.centre -= error;
+        limbus.radius *= 1 + fit.rowShift * ref.rowRadii() / kMeanRadius;
         cur = unrollIris(current, limbus);
     }
     result.sectors = fit.inliers;
+    if (!currentLimbus)
+        result.currentLimbus = limbus;
     if (fit.inliers < kMinSectors || fit.inlierShare < kMinInliers || fit.spread > kMaxSpread)
         return refused(result, kPhotosDoNotMatch);
     result.measured = true;
