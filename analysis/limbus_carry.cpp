@@ -76,7 +76,9 @@ std::optional<Circle> carryLimbus(const QImage& from, const Circle& limbus, cons
                        int(std::lround(kDisc * r * s)), cv::Scalar(255), cv::FILLED);
             cv::Mat map;
             cv::matchTemplate(target, patch, map, cv::TM_CCOEFF_NORMED, disc);
+            // A flat stretch of the photo divides by nothing: no match there.
             cv::patchNaNs(map, -1);
+            map.setTo(-1, cv::abs(map) > 1.001);
             double score = 0;
             cv::Point at;
             cv::minMaxLoc(map, nullptr, &score, nullptr, &at);
