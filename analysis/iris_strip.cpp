@@ -15,6 +15,10 @@ constexpr int kGlareLevel = 150;       // and this bright
 constexpr double kMinStepShare = 0.35;
 constexpr double kIrisTolerance = 0.8; // of that step: how far the iris's grey level may stray // of the
                                        // typical iris-to-sclera step, for an angle to count
+// The local mean is taken along the angles and hardly across the radii: what is the same all round
+// (the step at the limbus, the dark limbal ring) then drops out and cannot match at every turn.
+constexpr double kAngleBlur = 6;  // columns
+constexpr double kRadiusBlur = 0.7; // rows
 constexpr double kContrastFloor = 2;   // grey levels: flat areas are not amplified beyond this
 
 // The photo about the limbus reduced to the plane's scale: grey level and a mask of reflections.
@@ -114,8 +118,8 @@ cv::Mat maskedBlur(const cv::Mat& values, const cv::Mat& weights) {
     cv::Mat v, w;
     cv::copyMakeBorder(values.mul(weights), v, 0, 0, pad, pad, cv::BORDER_WRAP);
     cv::copyMakeBorder(weights, w, 0, 0, pad, pad, cv::BORDER_WRAP);
-    cv::GaussianBlur(v, v, cv::Size(0, 0), 6, 3, cv::BORDER_REPLICATE);
-    cv::GaussianBlur(w, w, cv::Size(0, 0), 6, 3, cv::BORDER_REPLICATE);
+    cv::GaussianBlur(v, v, cv::Size(0, 0), kAngleBlur, kRadiusBlur, cv::BORDER_REPLICATE);
+    cv::GaussianBlur(w, w, cv::Size(0, 0), kAngleBlur, kRadiusBlur, cv::BORDER_REPLICATE);
     cv::Mat out = v / cv::max(w, 1e-3);
     return out(cv::Rect(pad, 0, values.cols, values.rows)).clone();
 }

@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int kSectors = 24;            // of 15 degrees
+constexpr int kCoarseRowReach = 2; // in the halved strips' rows
 constexpr int kRowReach = 4;            // rows searched either way for a wrong limbus radius or centre
 constexpr double kMinSectorShare = 0.4; // of a sector's pixels that must be seen in both strips
 constexpr double kMinSectorScore = 0.2;
@@ -74,12 +75,15 @@ CircularPeak circularPeak(const IrisStrip& reference, const IrisStrip& current) 
     const int cols = ref.texture.cols;
     const cv::Rect all(0, 0, cols, ref.texture.rows);
     const int least = int(kMinOverlap * all.area());
+    // Each turn's best over a few radial shifts: a limbus radius found a little off in one photo
+    // moves its strip's rows.
     std::vector<double> scores(cols, -1);
-    for (int k = 0; k < cols; ++k) {
-        const Sums s = correlate(ref, cur, all, k, 0);
-        if (s.n >= least)
-            scores[k] = s.correlation();
-    }
+    for (int k = 0; k < cols; ++k)
+        for (int di = -kCoarseRowReach; di <= kCoarseRowReach; ++di) {
+            const Sums s = correlate(ref, cur, all, k, di);
+            if (s.n >= least)
+                scores[k] = std::max(scores[k], s.correlation());
+        }
     const int best = int(std::max_element(scores.begin(), scores.end()) - scores.begin());
     CircularPeak peak;
     peak.score = scores[best];

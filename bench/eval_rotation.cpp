@@ -1,6 +1,6 @@
 // Accuracy of the rotation measured between two photos of an eye, on pairs made from real photos.
 //
-//   eval_rotation FOLDER [PAIRS_PER_PHOTO]
+//   eval_rotation FOLDER [PAIRS_PER_PHOTO [NAME_PART]]
 //
 // FOLDER holds the photos and a truth.csv whose first column names the photo and whose "kind"
 // column says "visible" for colour photos; only those are used. Each pair is a photo and a copy of
@@ -8,7 +8,8 @@
 // point near the photo's middle, scaled by 0.9..1.1, shifted, with brightness and contrast changed,
 // blurred by about a pixel and stored as JPEG at quality 70. The pairs come from a fixed seed.
 // Prints one line per pair and a table: share answered, median and 95th percentile of the error,
-// share of answers more than 2 degrees wrong, time per pair.
+// share of answers more than 2 degrees wrong, time per pair. With NAME_PART, only the pairs of photos
+// whose name holds it are measured (the others are still drawn, so each pair stays the same).
 #include "analysis/rotation.h"
 
 #include <QBuffer>
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FOLDER [PAIRS_PER_PHOTO]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FOLDER [PAIRS_PER_PHOTO [NAME_PART]]\n", argv[0]);
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -110,6 +111,7 @@ int main(int argc, char** argv) {
     }
     // At least 200 pairs in all.
     const int perPhoto = argc > 2 ? std::max(1, atoi(argv[2])) : int(std::ceil(200.0 / photos.size()));
+    const QString only = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
     QRandomGenerator random(20261207);
     std::vector<double> errors;
     int pairs = 0, wrong = 0;
@@ -124,6 +126,8 @@ int main(int argc, char** argv) {
         }
         for (int k = 0; k < perPhoto; ++k) {
             const Pair p = randomPair(random, reference.size());
+            if (!name.contains(only))
+                continue;
             const QImage current = currentPhoto(reference, p);
             const auto start = std::chrono::steady_clock::now();
             const RotationResult r = measureRotation(reference, current);
