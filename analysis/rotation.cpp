@@ -150,8 +150,6 @@ RotationResult measureRotation(const QImage& reference, const QImage& current,
     if (ref.visibleShare() < kMinVisible || cur.visibleShare() < kMinVisible)
         return refused(result, kTooLittleIris);
     const CircularPeak peak = circularPeak(ref, cur);
-    if (qEnvironmentVariableIsSet("ROT_DEBUG"))
-        fprintf(stderr, "peak %.2f/%.2f vis %.2f %.2f\n", peak.score, peak.runnerUp, ref.visibleShare(), cur.visibleShare());
     if (peak.score < kMinPeakScore || peak.runnerUp > kMaxRunnerUp * peak.score)
         return refused(result, kPhotosDoNotMatch);
 
@@ -165,8 +163,6 @@ RotationResult measureRotation(const QImage& reference, const QImage& current,
         if (int(shifts.size()) < kMinSectors)
             return refused(result, round == 0 ? kTooLittleIris : kPhotosDoNotMatch);
         fit = fitSectors(shifts, columnDegrees, turn);
-        if (qEnvironmentVariableIsSet("ROT_DEBUG"))
-            fprintf(stderr, "round %d peak %.2f/%.2f at %.2f sectors %zu turn %.2f spread %.2f inl %.2f err %.3f %.3f rows %.2f r %.1f\n", round, peak.score, peak.runnerUp, peak.columns * columnDegrees, shifts.size(), fit.turn, fit.spread, fit.inlierShare, fit.centreError.x(), fit.centreError.y(), fit.rowShift, limbus.radius);
         turn = fit.turn;
         const QPointF error = fit.centreError * limbus.radius;
         if (round == kCentreRounds || std::hypot(error.x(), error.y()) < 0.002 * limbus.radius)
