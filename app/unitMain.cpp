@@ -298,8 +298,9 @@ void TFormMain::flag_gbClick() {
 // The hidden dialogs are retranslated too, so they open in the new language.
 void TFormMain::switchLanguage(const QString& language) {
     i18n::SetLanguage(language);
-    for (QWidget* window : {static_cast<QWidget*>(this), static_cast<QWidget*>(PrintImage),
-                            static_cast<QWidget*>(formOpciones)}) {
+    for (QWidget* window :
+         {static_cast<QWidget*>(this), static_cast<QWidget*>(PrintImage), static_cast<QWidget*>(formOpciones),
+          static_cast<QWidget*>(compareWindow.data())}) {
         i18n::RetranslateComponent(window);
         if (window)
             fitCaptions(window);

@@ -4,6 +4,7 @@
 #include "app/compare_window.h"
 #include "app/limbus_view.h"
 #include "i18n/catalogue.h"
+#include "i18n/translate.h"
 #include "output/composite.h"
 #include "output/save.h"
 #include "synthetic_eye.h"
@@ -108,6 +109,20 @@ private slots:
         QVERIFY(!shown->isChecked());
         QCOMPARE(w.CentreOffsetX, x0);
         QCOMPARE(w.CentreOffsetY, y0);
+    }
+
+    // Every text the window shows has its English entry.
+    void everyTextHasAnEntry() {
+        TFormMain w;
+        RecordingSink sink;
+        w.setMessageSink(&sink);
+        const QString path = tempDir() + "/eye.png";
+        QVERIFY(eye().photo.save(path) && w.openPhotoFile(path));
+        w.openComparison();
+        i18n::SetLanguage(QStringLiteral("en"));
+        for (const i18n::RememberedText& t : i18n::rememberedTexts(w.comparison()))
+            QVERIFY2(i18n::hasEntry(t.text) || !t.text.contains(QRegularExpression("[a-z]")), qPrintable(t.text));
+        i18n::SetLanguage(QStringLiteral("es"));
     }
 
     // Landmarks clicked in both photos override the measured rotation.
