@@ -15,7 +15,9 @@ constexpr int kGrid = 4;                       // points a side of the last reso
 constexpr int kSeedsPerMap = 2;                // dark spots tried in each map
 constexpr double kBlobScales[] = {0.03, 0.07}; // iris sizes looked for, in the longer side
 constexpr double kIrisReach[] = {1.8, 2.6};    // iris points, in radii of the dark outline about a seed
-constexpr double kMinLimbusShare = 0.04;       // of the photo's shorter side: smaller outlines are pupils
+constexpr double kBlobLeast = 0.02;            // blob sizes (sigma) tried, in the longer side
+constexpr double kBlobMost = 0.15;
+constexpr double kMinLimbusShare = 0.04; // of the photo's shorter side: smaller outlines are pupils
 
 double distance(const QPointF& a, const QPointF& b) {
     return std::hypot(a.x() - b.x(), a.y() - b.y());
@@ -58,6 +60,39 @@ std::vector<QPointF> darkSeeds(const EyePlanes& planes) {
                 seeds.emplace_back((at.x + 0.5) * planes.factor, (at.y + 0.5) * planes.factor);
         }
     return seeds;
+}
+
+// The strongest dark round blob of the photo at the size of an iris, by the scale-normalised
+// determinant of the Hessian, which answers to round blobs and not to lines (lashes, a lid's edge);
+// for a disc of radius R it peaks near sigma R / sqrt 2. Only the blob's place and size are known,
+// not its edge: it stands in for the limbus of a dark iris whose pupil and edge the search misses.
+std::optional<RoundOutline> darkestBlob(const EyePlanes& planes) {
+    const int side = std::max(planes.value.cols, planes.value.rows);
+    cv::Mat value;
+    planes.value.convertTo(value, CV_32F);
+    const int mx = value.cols / 8, my = value.rows / 8;
+    const cv::Rect middle(mx, my, value.cols - 2 * mx, value.rows - 2 * my);
+    double best = 0;
+    std::optional<RoundOutline> out;
+    for (double sigma = side * kBlobLeast; sigma <= side * kBlobMost; sigma *= 1.2) {
+        cv::Mat smooth, dxx, dyy, dxy;
+        cv::GaussianBlur(value, smooth, cv::Size(0, 0), sigma);
+        cv::Sobel(smooth, dxx, CV_32F, 2, 0);
+        cv::Sobel(smooth, dyy, CV_32F, 0, 2);
+        cv::Sobel(smooth, dxy, CV_32F, 1, 1);
+        cv::Mat blob = (dxx.mul(dyy) - dxy.mul(dxy)) * std::pow(sigma, 4);
+        blob.setTo(0, (dxx + dyy) <= 0); // bright blobs do not count
+        double response = 0;
+        cv::Point at;
+        cv::minMaxLoc(blob(middle), nullptr, &response, nullptr, &at);
+        if (response > best) {
+            best = response;
+            const QPointF centre((middle.x + at.x + 0.5) * planes.factor,
+                                 (middle.y + at.y + 0.5) * planes.factor);
+            out = RoundOutline{centre, std::sqrt(2.0) * sigma * planes.factor, 0};
+        }
+    }
+    return out;
 }
 
 struct Vote {
@@ -125,8 +160,14 @@ std::optional<RoundOutline> findLimbus(const QImage& original) {
             if (const auto o = findRoundOutline(photo, p); o && o->radius >= smallest)
                 addVote(votes, *o);
         }
-    if (votes.empty())
-        return std::nullopt;
+    if (votes.empty()) {
+        auto blob = darkestBlob(planes);
+        if (blob) {
+            blob->centre /= scale;
+            blob->radius /= scale;
+        }
+        return blob;
+    }
     const auto best = std::max_element(votes.begin(), votes.end(), [](const Vote& a, const Vote& b) {
         return a.votes != b.votes ? a.votes < b.votes : a.outline.agreement < b.outline.agreement;
     });

@@ -15,10 +15,11 @@ constexpr double kMinVisible = 0.25;   // share of the angles at which both stri
 constexpr double kMinPeakScore = 0.12; // correlation of the whole rings at the coarse peak
 constexpr double kMaxRunnerUp = 0.8;   // of the peak: another turn matching nearly as well
 constexpr int kMinSectors = 3;
-constexpr double kMaxSpread = 0.8;   // degrees, robust spread of the sectors about the fit
-constexpr double kMinInliers = 0.6;  // share of the sectors on the fit
-constexpr double kMeanRadius = 0.95; // of the strip's radii, in limbus radii
-constexpr int kCentreRounds = 2;     // limbus centre corrections before the final fit
+constexpr double kMaxSpread = 0.8;     // degrees, robust spread of the sectors about the fit
+constexpr double kMinInliers = 0.6;    // share of the sectors on the fit
+constexpr double kMeanRadius = 0.95;   // of the strip's radii, in limbus radii
+constexpr double kMinConfidence = 0.3; // below it, answers on real pairs were as often wrong as right
+constexpr int kCentreRounds = 2;       // limbus centre corrections before the final fit
 
 struct SectorFit {
     double turn = 0;     // degrees
@@ -182,5 +183,7 @@ RotationResult measureRotation(const QImage& reference, const QImage& current,
     result.degrees = wrapDegrees(turn);
     const double margin = std::clamp((peak.score - std::max(0.0, peak.runnerUp)) / peak.score, 0.0, 1.0);
     result.confidence = std::clamp(margin * fit.inlierShare * (1 - fit.spread / (2 * kMaxSpread)), 0.0, 1.0);
+    if (result.confidence < kMinConfidence)
+        return refused(result, kPhotosDoNotMatch);
     return result;
 }
