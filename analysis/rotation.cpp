@@ -18,7 +18,7 @@ constexpr int kMinSectors = 3;
 constexpr double kMaxSpread = 0.8;     // degrees, robust spread of the sectors about the fit
 constexpr double kMinInliers = 0.6;    // share of the sectors on the fit
 constexpr double kMeanRadius = 0.95;   // of the strip's radii, in limbus radii
-constexpr double kMinConfidence = 0.3; // below it, answers on real pairs were as often wrong as right
+constexpr double kMinConfidence = 0.3; // a peak this unsure or sectors this scattered are no answer
 constexpr int kCentreRounds = 2;       // limbus centre corrections before the final fit
 
 struct SectorFit {
