@@ -29,8 +29,8 @@ void TFormMain::setupComparison() {
         menu.setObjectName(QStringLiteral("mnuPhoto"));
         QAction* compare = menu.addAction(i18n::lookup(QString::fromUtf8(kCompareAction)));
         compare->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-        if (menu.exec(ui->pnlScreen->mapToGlobal(at)) == compare)
-            openComparison();
+        connect(compare, &QAction::triggered, this, &TFormMain::openComparison);
+        menu.exec(ui->pnlScreen->mapToGlobal(at));
     });
 }
 

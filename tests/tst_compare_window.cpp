@@ -13,9 +13,11 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -121,8 +123,34 @@ private slots:
         w.openComparison();
         i18n::SetLanguage(QStringLiteral("en"));
         for (const i18n::RememberedText& t : i18n::rememberedTexts(w.comparison()))
-            QVERIFY2(i18n::hasEntry(t.text) || !t.text.contains(QRegularExpression("[a-z]")), qPrintable(t.text));
+            QVERIFY2(i18n::hasEntry(t.text) || !t.text.contains(QRegularExpression("[a-z]")),
+                     qPrintable(t.text));
         i18n::SetLanguage(QStringLiteral("es"));
+    }
+
+    // A right click on the photo offers the comparison in a menu.
+    void contextMenuOpensComparison() {
+        TFormMain w;
+        RecordingSink sink;
+        w.setMessageSink(&sink);
+        const QString path = tempDir() + "/eye.png";
+        QVERIFY(eye().photo.save(path) && w.openPhotoFile(path));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QString offered;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu && !menu->actions().isEmpty());
+            offered = menu->actions().first()->text();
+            menu->actions().first()->trigger();
+            menu->close();
+        });
+        QWidget* layer = w.findChild<QWidget*>("imgLineas");
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(100, 100),
+                                layer->mapToGlobal(QPoint(100, 100)));
+        QApplication::sendEvent(layer, &event);
+        QCOMPARE(offered, QString("Comparar con foto de referencia…"));
+        QVERIFY(w.comparison() && w.comparison()->isVisible());
     }
 
     // Landmarks clicked in both photos override the measured rotation.
