@@ -17,9 +17,9 @@ constexpr double kIrisTolerance = 0.8; // of that step: how far the iris's grey 
                                        // typical iris-to-sclera step, for an angle to count
 // The local mean is taken along the angles and hardly across the radii: what is the same all round
 // (the step at the limbus, the dark limbal ring) then drops out and cannot match at every turn.
-constexpr double kAngleBlur = 6;  // columns
-constexpr double kRadiusBlur = 0.7; // rows
-constexpr double kContrastFloor = 2;   // grey levels: flat areas are not amplified beyond this
+constexpr double kAngleBlur = 6;     // columns
+constexpr double kRadiusBlur = 0.7;  // rows
+constexpr double kContrastFloor = 2; // grey levels: flat areas are not amplified beyond this
 
 // The photo about the limbus reduced to the plane's scale: grey level and a mask of reflections.
 struct Plane {

@@ -8,7 +8,7 @@
 namespace {
 
 constexpr int kSectors = 24;            // of 15 degrees
-constexpr int kCoarseRowReach = 2; // in the halved strips' rows
+constexpr int kCoarseRowReach = 2;      // in the halved strips' rows
 constexpr int kRowReach = 4;            // rows searched either way for a wrong limbus radius or centre
 constexpr double kMinSectorShare = 0.4; // of a sector's pixels that must be seen in both strips
 constexpr double kMinSectorScore = 0.2;
