@@ -105,8 +105,14 @@ void CompareWindow::measure() {
     WaitCursor wait;
     result = measureRotation(ui->viewReference->photo(), ui->viewCurrent->photo(),
                              ui->viewReference->limbus(), ui->viewCurrent->limbus());
-    ui->viewReference->setLimbus(result.referenceLimbus);
-    ui->viewCurrent->setLimbus(result.currentLimbus);
+    // A limbus not found gets a ring in the photo's middle, for the user to drag into place.
+    const auto orDefault = [](const std::optional<Circle>& c, const QImage& photo) {
+        return c ? *c
+                 : Circle{QPointF(photo.width() / 2.0, photo.height() / 2.0),
+                          std::min(photo.width(), photo.height()) / 6.0};
+    };
+    ui->viewReference->setLimbus(orDefault(result.referenceLimbus, ui->viewReference->photo()));
+    ui->viewCurrent->setLimbus(orDefault(result.currentLimbus, ui->viewCurrent->photo()));
     showResult();
 }
 
