@@ -3,6 +3,7 @@
 #include "app_title.h"
 #include "application.h"
 #include "caption_fit.h"
+#include "compare_window.h"
 #include "file_drop.h"
 #include "left_click.h"
 #include "platform.h"
@@ -99,6 +100,7 @@ void TFormMain::FormCreate() {
     ui->imgLineas->setMouseTracking(true);
     ui->imgLineas->raise();
     setupPrecisePlacement();
+    setupComparison();
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
                        static_cast<QObject*>(ui->pnlTools)})
@@ -178,6 +180,10 @@ void TFormMain::adoptPhoto(QImage decoded, const QString& path,
     displaySource = QImage(); // made on the first refit, so a load costs one scaling only
     displaySourceDue = false;
     SourcePath = path;
+    // A comparison belongs to the photo it was made on.
+    carriedRotation.reset();
+    if (compareWindow)
+        compareWindow->close();
     FitPhoto();
     DrawOverlay();
 }
@@ -292,8 +298,9 @@ void TFormMain::flag_gbClick() {
 // The hidden dialogs are retranslated too, so they open in the new language.
 void TFormMain::switchLanguage(const QString& language) {
     i18n::SetLanguage(language);
-    for (QWidget* window : {static_cast<QWidget*>(this), static_cast<QWidget*>(PrintImage),
-                            static_cast<QWidget*>(formOpciones)}) {
+    for (QWidget* window :
+         {static_cast<QWidget*>(this), static_cast<QWidget*>(PrintImage), static_cast<QWidget*>(formOpciones),
+          static_cast<QWidget*>(compareWindow.data())}) {
         i18n::RetranslateComponent(window);
         if (window)
             fitCaptions(window);

@@ -4,6 +4,7 @@
 #include "gauge/overlay.h"
 
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -22,6 +23,8 @@ class QLabel;
 class QMouseEvent;
 class QUndoStack;
 class QUrl;
+class CompareWindow;
+struct CarriedGuide;
 struct CompositeInputs;
 namespace imaging {
 struct DicomSource;
@@ -92,6 +95,14 @@ public slots:
     void flag_gbClick();
     // Puts the composite, as it would be saved, on the clipboard (Ctrl+C); nothing without a photo.
     void copyComposite();
+    // Opens the window comparing the photo with a reference photo of the same eye (Ctrl+R, and the
+    // photo's context menu); nothing without a photo.
+    void openComparison();
+    // Centres the gauge on the limbus and sets and shows the guide line carried across, one undo step.
+    void applyCarriedGuide(const CarriedGuide& carried);
+
+public:
+    CompareWindow* comparison() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -156,4 +167,13 @@ private:
     QUndoStack* gaugeUndo = nullptr;
     QLabel* loupe = nullptr;
     std::optional<GaugePlacement> dragStart; // the placement when the current drag began
+
+    // Comparison with a reference photo (unitMain_compare.cpp).
+    struct CarriedRotation {
+        double rotation = 0;
+        QString referenceName;
+    };
+    void setupComparison();
+    QPointer<CompareWindow> compareWindow;
+    std::optional<CarriedRotation> carriedRotation; // recorded in the saved file's measurement text
 };

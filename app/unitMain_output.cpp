@@ -40,6 +40,10 @@ CompositeInputs TFormMain::compositeInputs() const {
     in.sectorReadout = ui->SectorGrados->text();
     in.leftEye = ui->rbOI->isChecked();
     in.reference = ui->Referencia->text();
+    if (carriedRotation) {
+        in.rotationDegrees = carriedRotation->rotation;
+        in.rotationReference = carriedRotation->referenceName;
+    }
     in.brandLogo = BrandLogo;
     in.brandLettering = BrandLettering;
     in.translate = i18n::lookup;

@@ -44,6 +44,7 @@ GaugePlacement TFormMain::gaugePlacement() const {
     p.guide = ui->GuiaGrados->fieldValue();
     p.sectorStart = ui->SectorIniGrados->fieldValue();
     p.sectorEnd = ui->SectorFinGrados->fieldValue();
+    p.guideShown = ui->GuiaMostrar->isChecked();
     return p;
 }
 
@@ -53,6 +54,7 @@ void TFormMain::applyGaugePlacement(const GaugePlacement& placement) {
     ui->GuiaGrados->setValue(placement.guide);
     ui->SectorIniGrados->setValue(placement.sectorStart);
     ui->SectorFinGrados->setValue(placement.sectorEnd);
+    ui->GuiaMostrar->setChecked(placement.guideShown);
     DrawOverlay();
 }
 

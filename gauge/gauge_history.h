@@ -11,9 +11,10 @@ struct GaugePlacement {
     int guide = 0;
     int sectorStart = 0;
     int sectorEnd = 0;
+    bool guideShown = false;
     bool operator==(const GaugePlacement& o) const {
         return offsetX == o.offsetX && offsetY == o.offsetY && guide == o.guide &&
-               sectorStart == o.sectorStart && sectorEnd == o.sectorEnd;
+               sectorStart == o.sectorStart && sectorEnd == o.sectorEnd && guideShown == o.guideShown;
     }
     bool operator!=(const GaugePlacement& o) const { return !(*this == o); }
 };

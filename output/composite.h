@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // The composite: the photo at its own resolution with the gauge, the reference, the brand images
 // and the two labels burned in. Everything here works on values, so it runs without a window.
@@ -26,6 +27,9 @@ struct CompositeInputs {
     QString sectorReadout; // the text the tool panel's sector width readout shows
     bool leftEye = false;  // rbOI rather than rbOD
     QString reference;
+    // Set once the guide line was carried across from a reference photo of the same eye.
+    std::optional<double> rotationDegrees;
+    QString rotationReference; // that photo's file name
     QImage brandLogo;
     QImage brandLettering;
     // Catalogue look-up for the two labels; the text itself when unset.

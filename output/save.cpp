@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cstdlib>
@@ -79,7 +80,19 @@ QString measurementText(const CompositeInputs& in) {
                  .arg(double(in.centreOffsetY), 0, 'g', 7);
     parts << QStringLiteral("Centre size: %1%").arg(in.centreSize);
     parts << QStringLiteral("Reference: ") + in.reference;
+    if (in.rotationDegrees)
+        parts << QStringLiteral("Rotation: %1 deg against %2")
+                     .arg(*in.rotationDegrees, 0, 'f', 1)
+                     .arg(in.rotationReference);
     return parts.join(QStringLiteral("; "));
+}
+
+std::optional<int> guideOfMeasurement(const QString& text) {
+    static const QRegularExpression guide(QStringLiteral("(?:^|; )Guide line: (\\d+) deg(?:;|$)"));
+    const QRegularExpressionMatch m = guide.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return m.captured(1).toInt();
 }
 
 WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& mimeType,

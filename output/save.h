@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QString>
 
+#include <optional>
+
 // Saving the composite: the proposed name, the extension table and the file writer.
 namespace output {
 
@@ -21,6 +23,8 @@ QByteArray mimeTypeForExtension(const QString& extension);
 
 // The measurement as one line of text, stored in the file where the format carries text.
 QString measurementText(const CompositeInputs& in);
+// The guide line a measurement text records, when it records one.
+std::optional<int> guideOfMeasurement(const QString& text);
 
 struct WriteResult {
     bool ok = false;

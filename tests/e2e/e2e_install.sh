@@ -8,9 +8,9 @@ ID=com.example.Pelvanor
 
 cmake --install "$BUILD" --prefix "$WORK/prefix" >/dev/null
 P="$WORK/prefix"
-for f in bin/pelvanor bin/pelvanor-render share/pelvanor/locale/en/LC_MESSAGES/default.mo \
+for f in bin/pelvanor bin/pelvanor-render bin/pelvanor-compare share/pelvanor/locale/en/LC_MESSAGES/default.mo \
     share/applications/$ID.desktop share/metainfo/$ID.metainfo.xml share/icons/hicolor/scalable/apps/$ID.svg \
-    share/man/man1/pelvanor.1.gz share/man/man1/pelvanor-render.1.gz \
+    share/man/man1/pelvanor.1.gz share/man/man1/pelvanor-render.1.gz share/man/man1/pelvanor-compare.1.gz \
     share/doc/pelvanor/copyright share/doc/pelvanor/changelog.Debian.gz; do
     [ -s "$P/$f" ] || fail "missing $f"
 done

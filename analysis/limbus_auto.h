@@ -1,0 +1,12 @@
+#pragma once
+
+#include "round_outline.h"
+
+#include <QImage>
+
+#include <optional>
+
+// The limbus of an eye photo found without a click: the round-outline search is asked at the
+// darkest round spots of the photo (a pupil, or the whole iris of a dark eye) and at points on the
+// iris about them; the limbus is the outline that most of those points agree on.
+std::optional<RoundOutline> findLimbus(const QImage& photo);

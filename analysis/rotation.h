@@ -1,0 +1,38 @@
+#pragma once
+
+#include "circle_fit.h"
+
+#include <QImage>
+
+#include <optional>
+
+// How far the eye in a current photo is turned against a reference photo of the same eye: the
+// rings about both limbi unrolled into strips and matched, first round the whole circle, then
+// sector by sector with a robust fit that also takes out a limbus centre found slightly off.
+
+// Reasons for giving no rotation, shown to the user.
+inline constexpr char kNoReferenceLimbus[] = "No se encontró el limbo en la foto de referencia";
+inline constexpr char kNoCurrentLimbus[] = "No se encontró el limbo en la foto actual";
+inline constexpr char kTooLittleIris[] = "Se ve muy poco del iris";
+inline constexpr char kPhotosDoNotMatch[] = "Las fotos no coinciden";
+
+struct RotationResult {
+    bool measured = false;
+    // Degrees, -180..180, positive counter-clockwise on the screen: a landmark at angle a about the
+    // reference limbus lies at a + degrees about the current one.
+    double degrees = 0;
+    double confidence = 0;         // 0..1
+    const char* refusal = nullptr; // why nothing was measured (Spanish, for the catalogue)
+    std::optional<Circle> referenceLimbus, currentLimbus; // in photo pixels, pixel i covering [i, i + 1)
+    int sectors = 0;                                      // sectors of the ring that agreed
+};
+
+// Limbi given are used as they stand (the user placed them); the others are looked for.
+RotationResult measureRotation(const QImage& reference, const QImage& current,
+                               std::optional<Circle> referenceLimbus = std::nullopt,
+                               std::optional<Circle> currentLimbus = std::nullopt);
+
+// Angle of a point about a centre, degrees counter-clockwise on the screen from the right, 0..360.
+double screenAngle(const QPointF& centre, const QPointF& point);
+// An angle brought into -180..180.
+double wrapDegrees(double degrees);

@@ -1,0 +1,68 @@
+// Comparing the photo with a reference photo of the same eye: the window opens from the photo's
+// context menu and on Ctrl+R, and "Aplicar" carries the reference axis across as one undo step.
+#include "unitMain.h"
+
+#include "compare_window.h"
+#include "platform.h"
+#include "ui_unitMain.h"
+
+#include "i18n/catalogue.h"
+
+#include <QMenu>
+#include <QShortcut>
+#include <QUndoStack>
+
+namespace {
+
+const char kCompareAction[] = "Comparar con foto de referencia…";
+
+} // namespace
+
+void TFormMain::setupComparison() {
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this), &QShortcut::activated, this,
+            &TFormMain::openComparison);
+    ui->pnlScreen->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->pnlScreen, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (Photo.isNull())
+            return;
+        QMenu menu(this);
+        menu.setObjectName(QStringLiteral("mnuPhoto"));
+        QAction* compare = menu.addAction(i18n::lookup(QString::fromUtf8(kCompareAction)));
+        compare->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+        connect(compare, &QAction::triggered, this, &TFormMain::openComparison);
+        menu.exec(ui->pnlScreen->mapToGlobal(at));
+    });
+}
+
+CompareWindow* TFormMain::comparison() const {
+    return compareWindow.data();
+}
+
+void TFormMain::openComparison() {
+    if (Photo.isNull())
+        return;
+    if (!compareWindow) {
+        compareWindow = new CompareWindow(Photo, ui->GuiaGrados->fieldValue(), *fileChooser, *messages, this);
+        compareWindow->setObjectName(QStringLiteral("CompareWindow"));
+        compareWindow->setAttribute(Qt::WA_DeleteOnClose);
+        connect(compareWindow, &CompareWindow::applied, this, &TFormMain::applyCarriedGuide);
+    }
+    compareWindow->show();
+    compareWindow->raise();
+    compareWindow->activateWindow();
+}
+
+void TFormMain::applyCarriedGuide(const CarriedGuide& carried) {
+    if (Photo.isNull())
+        return;
+    const GaugePlacement before = gaugePlacement();
+    // Every control is set before the one redraw and the one history step.
+    const QSignalBlocker block(ui->GuiaGrados);
+    CentreOffsetX = float(carried.limbusCentre.x() / Photo.width() - 0.5);
+    CentreOffsetY = float(carried.limbusCentre.y() / Photo.height() - 0.5);
+    ui->GuiaGrados->setValue(carried.guide);
+    ui->GuiaMostrar->setChecked(true);
+    carriedRotation = CarriedRotation{carried.rotation, carried.referenceName};
+    DrawOverlay();
+    recordGaugeChange(before);
+}

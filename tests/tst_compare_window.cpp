@@ -1,0 +1,192 @@
+// The compare window in the main window: it opens on Ctrl+R, takes the reference photo through the
+// open dialog, starts its axis from the guide line the reference file records, and "Aplicar"
+// centres the gauge, carries the guide line across and shows it as one undo step.
+#include "app/compare_window.h"
+#include "app/limbus_view.h"
+#include "i18n/catalogue.h"
+#include "i18n/translate.h"
+#include "output/composite.h"
+#include "output/save.h"
+#include "synthetic_eye.h"
+#include "testsupport.h"
+#include "unitMain.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QUndoStack>
+#include <QtTest>
+
+namespace {
+
+SyntheticEye eye() {
+    EyeSpec s;
+    s.size = QSize(900, 640);
+    s.limbusCentre = QPointF(470, 310);
+    s.limbusRadius = 170;
+    s.seed = 5;
+    return makeSyntheticEye(s);
+}
+
+// The photo turned counter-clockwise on the screen by degrees about its limbus.
+QImage turned(const SyntheticEye& e, double degrees) {
+    QImage out(e.photo.size(), QImage::Format_RGB32);
+    out.fill(QColor(200, 160, 140));
+    QPainter p(&out);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.translate(e.limbusCentre);
+    p.rotate(-degrees);
+    p.translate(-e.limbusCentre);
+    p.drawImage(0, 0, e.photo);
+    return out;
+}
+
+} // namespace
+
+class TestCompareWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { i18n::initCatalogue(QStringLiteral(PELVANOR_BIN_DIR)); }
+
+    void applyIsOneUndoStep_data() {
+        QTest::addColumn<QString>("recorded");
+        QTest::addColumn<int>("axis");
+        QTest::newRow("axis from the reference file")
+            << "Eye: OD (right); Guide line: 40 deg; Centre size: 10%" << 40;
+        QTest::newRow("no record: the current guide line") << "" << 15;
+    }
+    void applyIsOneUndoStep() {
+        QFETCH(QString, recorded);
+        QFETCH(int, axis);
+        const SyntheticEye e = eye();
+        const QString dir = tempDir();
+        QImage reference = e.photo;
+        if (!recorded.isEmpty())
+            reference.setText("Description", recorded);
+        QVERIFY(reference.save(dir + "/reference.png"));
+        QVERIFY(turned(e, 8).save(dir + "/current.png"));
+
+        TFormMain w;
+        ScriptedChooser chooser;
+        RecordingSink sink;
+        w.setFileChooser(&chooser);
+        w.setMessageSink(&sink);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.openPhotoFile(dir + "/current.png"));
+        auto* guide = w.findChild<QSpinBox*>("GuiaGrados");
+        auto* shown = w.findChild<QCheckBox*>("GuiaMostrar");
+        guide->setValue(15);
+        shown->setChecked(false);
+        const float x0 = w.CentreOffsetX, y0 = w.CentreOffsetY;
+
+        QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
+        CompareWindow* compare = w.comparison();
+        QVERIFY(compare && compare->isVisible());
+        chooser.nextOpen = dir + "/reference.png";
+        QTest::mouseClick(compare->findChild<QPushButton*>("btnOpenReference"), Qt::LeftButton);
+        QVERIFY2(compare->measured().measured, compare->measured().refusal);
+        QVERIFY(std::abs(compare->measured().degrees - 8) < 0.5);
+        QCOMPARE(compare->findChild<QSpinBox*>("spnAxis")->value(), axis);
+        QVERIFY(compare->findChild<QLabel*>("lblResult")->text().contains("8"));
+
+        const int steps = w.gaugeHistory()->count();
+        QTest::mouseClick(compare->findChild<QPushButton*>("btnApply"), Qt::LeftButton);
+        QVERIFY(sink.messages.isEmpty());
+        QCOMPARE(guide->value(), axis + 8);
+        QVERIFY(shown->isChecked());
+        const QPointF centre((w.CentreOffsetX + 0.5) * e.photo.width(),
+                             (w.CentreOffsetY + 0.5) * e.photo.height());
+        QVERIFY(std::hypot(centre.x() - e.limbusCentre.x(), centre.y() - e.limbusCentre.y()) < 5);
+        QVERIFY(output::measurementText(w.compositeInputs()).contains("Rotation: 8."));
+        QVERIFY(output::measurementText(w.compositeInputs()).contains("reference.png"));
+        QCOMPARE(w.gaugeHistory()->count(), steps + 1);
+
+        w.gaugeHistory()->undo();
+        QCOMPARE(guide->value(), 15);
+        QVERIFY(!shown->isChecked());
+        QCOMPARE(w.CentreOffsetX, x0);
+        QCOMPARE(w.CentreOffsetY, y0);
+    }
+
+    // Every text the window shows has its English entry.
+    void everyTextHasAnEntry() {
+        TFormMain w;
+        RecordingSink sink;
+        w.setMessageSink(&sink);
+        const QString path = tempDir() + "/eye.png";
+        QVERIFY(eye().photo.save(path) && w.openPhotoFile(path));
+        w.openComparison();
+        i18n::SetLanguage(QStringLiteral("en"));
+        for (const i18n::RememberedText& t : i18n::rememberedTexts(w.comparison()))
+            QVERIFY2(i18n::hasEntry(t.text) || !t.text.contains(QRegularExpression("[a-z]")),
+                     qPrintable(t.text));
+        i18n::SetLanguage(QStringLiteral("es"));
+    }
+
+    // A right click on the photo offers the comparison in a menu.
+    void contextMenuOpensComparison() {
+        TFormMain w;
+        RecordingSink sink;
+        w.setMessageSink(&sink);
+        const QString path = tempDir() + "/eye.png";
+        QVERIFY(eye().photo.save(path) && w.openPhotoFile(path));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QString offered;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu && !menu->actions().isEmpty());
+            offered = menu->actions().first()->text();
+            menu->actions().first()->trigger();
+            menu->close();
+        });
+        QWidget* layer = w.findChild<QWidget*>("imgLineas");
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(100, 100),
+                                layer->mapToGlobal(QPoint(100, 100)));
+        QApplication::sendEvent(layer, &event);
+        QCOMPARE(offered, QString("Comparar con foto de referencia…"));
+        QVERIFY(w.comparison() && w.comparison()->isVisible());
+    }
+
+    // Landmarks clicked in both photos override the measured rotation.
+    void landmarksOverrideMeasurement() {
+        const SyntheticEye e = eye();
+        TFormMain w;
+        ScriptedChooser chooser;
+        RecordingSink sink;
+        w.setFileChooser(&chooser);
+        w.setMessageSink(&sink);
+        const QString dir = tempDir();
+        QVERIFY(turned(e, 8).save(dir + "/current.png"));
+        QVERIFY(e.photo.save(dir + "/reference.png"));
+        QVERIFY(w.openPhotoFile(dir + "/current.png"));
+        w.openComparison();
+        CompareWindow* compare = w.comparison();
+        QVERIFY(compare->openReference(dir + "/reference.png"));
+        QVERIFY(!compare->openReference(dir + "/missing.png"));
+        QCOMPARE(sink.messages.size(), 1);
+        QVERIFY(compare->measured().measured); // the failed open changed nothing
+        compare->findChild<QCheckBox*>("chkLandmarks")->setChecked(true);
+        auto* refView = compare->findChild<LimbusView*>("viewReference");
+        auto* curView = compare->findChild<LimbusView*>("viewCurrent");
+        compare->resize(900, 560);
+        compare->show();
+        QVERIFY(QTest::qWaitForWindowExposed(compare));
+        // The limbus's top in the reference, a quarter turn on in the current photo.
+        const auto viewOf = [](LimbusView* v, const QPointF& p) { return v->viewPoint(p).toPoint(); };
+        const QPointF top = e.limbusCentre + QPointF(0, -e.limbusRadius);
+        const QPointF left = e.limbusCentre + QPointF(-e.limbusRadius, 0);
+        QTest::mouseClick(refView, Qt::LeftButton, {}, viewOf(refView, top));
+        QTest::mouseClick(curView, Qt::LeftButton, {}, viewOf(curView, left));
+        QVERIFY(compare->landmarkRotation());
+        QVERIFY(std::abs(*compare->rotation() - 90) < 3);
+    }
+};
+
+QTEST_MAIN(TestCompareWindow)
+#include "tst_compare_window.moc"

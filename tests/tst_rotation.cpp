@@ -1,0 +1,179 @@
+// Rotation between two photos of an eye: the sign and the half turn on generated eyes, refusals,
+// the landmark arithmetic round 0/360 degrees, and pelvanor-compare run as a user would.
+#include "analysis/landmarks.h"
+#include "analysis/rotation.h"
+#include "output/save.h"
+#include "synthetic_eye.h"
+#include "testsupport.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+SyntheticEye eyeWithSeed(uint32_t seed) {
+    EyeSpec s;
+    s.size = QSize(900, 640);
+    s.limbusCentre = QPointF(440, 330);
+    s.limbusRadius = 170;
+    s.seed = seed;
+    return makeSyntheticEye(s);
+}
+
+// The photo turned counter-clockwise on the screen by degrees about a point, on skin-coloured ground.
+QImage turned(const QImage& photo, double degrees, const QPointF& about) {
+    QImage out(photo.size(), QImage::Format_RGB32);
+    out.fill(QColor(200, 160, 140));
+    QPainter p(&out);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.translate(about);
+    p.rotate(-degrees); // Qt turns clockwise on the screen for positive angles
+    p.translate(-about);
+    p.drawImage(0, 0, photo);
+    return out;
+}
+
+QByteArray digest(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
+}
+
+} // namespace
+
+class TestRotation : public QObject {
+    Q_OBJECT
+private slots:
+    void measuredTurn_data() {
+        QTest::addColumn<double>("degrees");
+        QTest::newRow("counter-clockwise") << 12.4;
+        QTest::newRow("clockwise") << -7.0;
+        QTest::newRow("nearly a half turn") << 170.0;
+        QTest::newRow("a half turn the other way") << -175.5;
+    }
+    void measuredTurn() {
+        QFETCH(double, degrees);
+        const SyntheticEye eye = eyeWithSeed(3);
+        const QImage current = turned(eye.photo, degrees, eye.limbusCentre + QPointF(30, -20));
+        const RotationResult r = measureRotation(eye.photo, current);
+        QVERIFY2(r.measured, r.refusal);
+        QVERIFY2(std::abs(wrapDegrees(r.degrees - degrees)) < 0.5, qPrintable(QString::number(r.degrees)));
+        QVERIFY(r.confidence > 0 && r.confidence <= 1);
+    }
+
+    void refused_data() {
+        QTest::addColumn<QImage>("current");
+        QTest::addColumn<QString>("reason");
+        QImage blank(900, 640, QImage::Format_RGB32);
+        blank.fill(QColor(210, 170, 150));
+        QTest::newRow("another eye") << eyeWithSeed(11).photo << QString(kPhotosDoNotMatch);
+        QTest::newRow("no eye") << blank << QString(kNoCurrentLimbus);
+    }
+    void refused() {
+        QFETCH(QImage, current);
+        QFETCH(QString, reason);
+        const RotationResult r = measureRotation(eyeWithSeed(3).photo, current);
+        QVERIFY(!r.measured);
+        QCOMPARE(QString(r.refusal), reason);
+    }
+
+    void landmarks_data() {
+        QTest::addColumn<QList<double>>("referenceAngles");
+        QTest::addColumn<QList<double>>("currentAngles");
+        QTest::addColumn<double>("expected");
+        QTest::addColumn<double>("spread");
+        QTest::newRow("across 0 upwards") << QList<double>{355} << QList<double>{5} << 10.0 << 0.0;
+        QTest::newRow("across 0 downwards") << QList<double>{5} << QList<double>{355} << -10.0 << 0.0;
+        QTest::newRow("pairs averaged round the circle")
+            << QList<double>{359, 1} << QList<double>{1, 5} << 3.0 << 1.0;
+        QTest::newRow("half turn") << QList<double>{90} << QList<double>{270} << 180.0 << 0.0;
+    }
+    void landmarks() {
+        QFETCH(QList<double>, referenceAngles);
+        QFETCH(QList<double>, currentAngles);
+        QFETCH(double, expected);
+        QFETCH(double, spread);
+        // Different centres and radii in the two photos: only the angles about each centre count.
+        const Circle ref{QPointF(100, 120), 50}, cur{QPointF(300, 40), 80};
+        const auto at = [](const Circle& c, double a, double r) {
+            return c.centre + r * QPointF(std::cos(a * M_PI / 180), -std::sin(a * M_PI / 180));
+        };
+        std::vector<LandmarkPair> pairs;
+        for (int i = 0; i < referenceAngles.size(); ++i)
+            pairs.push_back({at(ref, referenceAngles[i], 40), at(cur, currentAngles[i], 90)});
+        const auto r = rotationFromLandmarks(ref, cur, pairs);
+        QVERIFY(r);
+        QVERIFY2(std::abs(wrapDegrees(r->degrees - expected)) < 1e-9,
+                 qPrintable(QString::number(r->degrees)));
+        QCOMPARE(qRound(r->spread * 1000), qRound(spread * 1000));
+        QVERIFY(!rotationFromLandmarks(ref, cur, {}));
+    }
+
+    void carriedGuide_data() {
+        QTest::addColumn<double>("axis");
+        QTest::addColumn<double>("rotation");
+        QTest::addColumn<int>("guide");
+        QTest::newRow("past 180") << 170.0 << 15.2 << 5;
+        QTest::newRow("below 0") << 10.0 << -15.0 << 175;
+        QTest::newRow("half to even") << 90.0 << 4.5 << 94;
+        QTest::newRow("unchanged") << 0.0 << 0.4 << 0;
+    }
+    void carriedGuide() {
+        QFETCH(double, axis);
+        QFETCH(double, rotation);
+        QFETCH(int, guide);
+        QCOMPARE(carriedAxis(axis, rotation), guide);
+    }
+
+    void guideOfMeasurement() {
+        QCOMPARE(output::guideOfMeasurement("Eye: OD (right); Guide line: 35 deg; Centre size: 10%"), 35);
+        QVERIFY(!output::guideOfMeasurement("Eye: OD (right); Centre size: 10%"));
+        QVERIFY(!output::guideOfMeasurement("Reference: Guide line: 35 deg?"));
+    }
+
+    // The command-line program on files, as a user runs it; the photos stay as they were.
+    void compareProgram_data() {
+        QTest::addColumn<QString>("currentFile");
+        QTest::addColumn<int>("status");
+        QTest::newRow("measured") << "turned.png" << 0;
+        QTest::newRow("refused") << "other.png" << 1;
+        QTest::newRow("bad input") << "missing.png" << 2;
+    }
+    void compareProgram() {
+        QFETCH(QString, currentFile);
+        QFETCH(int, status);
+        const SyntheticEye eye = eyeWithSeed(3);
+        const QString dir = tempDir();
+        QVERIFY(eye.photo.save(dir + "/reference.jpg", "JPG", 90));
+        QVERIFY(turned(eye.photo, -6, eye.limbusCentre).save(dir + "/turned.png"));
+        QVERIFY(eyeWithSeed(11).photo.save(dir + "/other.png"));
+        const QByteArray before = digest(dir + "/reference.jpg");
+        QProcess run;
+        run.start(PELVANOR_BIN_DIR "/pelvanor-compare",
+                  {"--json", dir + "/reference.jpg", dir + "/" + currentFile});
+        QVERIFY(run.waitForFinished(120000));
+        QCOMPARE(run.exitCode(), status);
+        QCOMPARE(digest(dir + "/reference.jpg"), before);
+        if (status == 2) {
+            QVERIFY(run.readAllStandardOutput().isEmpty());
+            QVERIFY(run.readAllStandardError().contains("missing.png"));
+            return;
+        }
+        const QJsonObject o = QJsonDocument::fromJson(run.readAllStandardOutput()).object();
+        QCOMPARE(o["measured"].toBool(), status == 0);
+        QVERIFY(o["reference_limbus"].isObject());
+        if (status == 0)
+            QVERIFY2(std::abs(o["rotation"].toDouble() + 6) <= 0.3,
+                     qPrintable(QString::number(o["rotation"].toDouble())));
+        else
+            QVERIFY(!run.readAllStandardError().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestRotation)
+#include "tst_rotation.moc"
