@@ -1,5 +1,6 @@
 // pelvanor-compare: the rotation of the eye between a reference photo and a current photo.
 #include "analysis/rotation_report.h"
+#include "app/cli_support.h"
 #include "i18n/catalogue.h"
 #include "i18n/catalogue_root.h"
 #include "imaging/imaging.h"
@@ -28,16 +29,6 @@ const char kUsage[] =
     "  --version        show the version and exit\n\n"
     "Exit status: 0 measured, 1 refused (the reason is printed), 2 bad input.\n";
 
-void printTo(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
-void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        printTo(stderr, message + QLatin1Char('\n'));
-}
-
 int badInput(const QString& reason) {
     printTo(stderr, QStringLiteral("%1: %2\n").arg(QLatin1String(kProgram), reason));
     return kBadInput;
@@ -46,9 +37,7 @@ int badInput(const QString& reason) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quietMessages);
+    prepareHeadless();
     QGuiApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();

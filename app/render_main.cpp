@@ -1,4 +1,5 @@
 // pelvanor-render: the composite of a photo written to a file, without a window or a display.
+#include "app/cli_support.h"
 #include "i18n/catalogue.h"
 #include "i18n/catalogue_root.h"
 #include "imaging/imaging.h"
@@ -21,27 +22,10 @@ QImage decodeResource(const QString& name) {
     return imaging::decodeBytes(file.readAll()).image;
 }
 
-void printTo(FILE* stream, const QString& text);
-
-// Success prints nothing: Qt's own notices (a missing runtime folder, font fallbacks) are dropped,
-// its critical messages still reach stderr.
-void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        printTo(stderr, message + QLatin1Char('\n'));
-}
-
-void printTo(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    // Fonts and painting need a GUI application; the offscreen platform needs no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quietMessages);
+    prepareHeadless();
     QGuiApplication app(argc, argv);
 
     QStringList arguments = QCoreApplication::arguments();
