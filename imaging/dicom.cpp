@@ -5,6 +5,8 @@
 #include "imaging/dicom.h"
 #include "imaging/imaging.h"
 
+#include <dcmtk/dcmdata/dcpixseq.h>
+#include <dcmtk/dcmdata/dcpxitem.h>
 #include <dcmtk/dcmdata/dcrledrg.h>
 #include <dcmtk/dcmimage/diregist.h>
 #include <dcmtk/dcmimgle/dcmimage.h>
@@ -169,6 +171,39 @@ bool storedAsShown(DcmDataset& ds, const DcmXfer& xfer, const OFString& photomet
             (photometric == "RGB" && planar == 0));
 }
 
+// DCMTK's RLE decoder trusts the segment offsets in a frame's header and reads past its fragment
+// when they point beyond it; the header of the first frame is checked here first. Empty when sound.
+QString rleHeaderProblem(DcmDataset& ds, E_TransferSyntax xfer) {
+    DcmElement* element = nullptr;
+    ds.findAndGetElement(DCM_PixelData, element);
+    auto* pixels = OFdynamic_cast(DcmPixelData*, element);
+    DcmPixelSequence* sequence = nullptr;
+    DcmPixelItem* first = nullptr;
+    Uint8* header = nullptr;
+    if (!pixels || pixels->getEncapsulatedRepresentation(xfer, nullptr, sequence).bad() || !sequence ||
+        sequence->getItem(first, 1).bad() || !first || first->getLength() < 64 ||
+        first->getUint8Array(header).bad() || !header)
+        return QStringLiteral("no RLE frame");
+    // A frame fills one fragment, or the fragments that follow when the file holds a single frame.
+    Sint32 frames = 1;
+    ds.findAndGetSint32(DCM_NumberOfFrames, frames);
+    Uint64 available = first->getLength();
+    DcmPixelItem* item = nullptr;
+    for (unsigned long i = 2; frames <= 1 && i < sequence->card() && sequence->getItem(item, i).good(); ++i)
+        available += item->getLength();
+    const auto word = [&](int at) {
+        return Uint32(header[at]) | Uint32(header[at + 1]) << 8 | Uint32(header[at + 2]) << 16 |
+               Uint32(header[at + 3]) << 24;
+    };
+    const Uint32 segments = word(0);
+    if (segments < 1 || segments > 15 || word(4) != 64)
+        return QStringLiteral("a damaged RLE header");
+    for (Uint32 k = 1; k <= segments; ++k)
+        if (word(4 * k) >= available || (k > 1 && word(4 * k) <= word(4 * (k - 1))))
+            return QStringLiteral("a damaged RLE header");
+    return QString();
+}
+
 // Fills buffer with the first frame as 8-bit samples, interleaved; empty when done, else why not.
 QString firstFrameInto(DcmDataset& ds, E_TransferSyntax xfer, bool stored, uchar* buffer, size_t bytes) {
     if (stored) {
@@ -199,7 +234,9 @@ Decoded renderFirstFrame(DcmDataset& ds, E_TransferSyntax xfer, QSize size, bool
         return decodeFailure(DecodeFailure::OutOfMemory, QStringLiteral("Not enough memory for the image"));
     QImage frame(buffer, size.width(), size.height(), qsizetype(size.width()) * (colour ? 3 : 1),
                  colour ? QImage::Format_RGB888 : QImage::Format_Grayscale8, std::free, buffer);
-    const QString why = firstFrameInto(ds, xfer, stored, buffer, bytes + 1);
+    QString why = xfer == EXS_RLELossless ? rleHeaderProblem(ds, xfer) : QString();
+    if (why.isEmpty())
+        why = firstFrameInto(ds, xfer, stored, buffer, bytes + 1);
     if (!why.isEmpty())
         return refused(
             QStringLiteral("DICOM pixel data cannot be decoded: %1").arg(why),
