@@ -46,12 +46,15 @@ bool isLateral(double angle) {
 }
 
 std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& circle, int sign, int rayCount,
-                                       double band, int smoothing, bool lateralOnly) {
+                                       double band, int smoothing, bool lateralOnly, const MaskedAt& masked,
+                                       int* raysRead) {
     struct Found {
         QPointF point;
         float strength;
     };
     std::vector<Found> found;
+    if (raysRead)
+        *raysRead = 0;
     // A circle thrown far off by a failed fit has nothing to read: nor does a band wider than the photo.
     const double reach = photo.width() + photo.height();
     if (!(std::abs(circle.centre.x()) < reach && std::abs(circle.centre.y()) < reach && circle.radius > 0 &&
@@ -74,9 +77,13 @@ std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& cir
             inside =
                 photo.sample(x, y, v0) && photo.sample(x - s, y + c, v1) && photo.sample(x + s, y - c, v2);
             profile[k] = (v0 + v1 + v2) / 3;
+            if (masked && masked(x, y))
+                inside = false;
         }
         if (!inside)
             continue;
+        if (raysRead)
+            ++*raysRead;
         const std::vector<float> d = derivative(profile, smoothing);
         int bestK = -1;
         for (int k = smoothing + 1; k + smoothing + 1 < samples; ++k)

@@ -22,7 +22,9 @@
 // 3. Else the limbus, by the step from iris to sclera on the sides of the eye: about that pupil,
 //    or, with no pupil in sight, for a point well away from the limbus's middle.
 // 4. Else, with no pupil in sight, a large bright round field (a fundus photo).
-// Whatever is answered is refused when the point lies in a dark core of it, a pupil not found.
+// A pupil found only in part, a veil (a window's reflection, haze) lying over the rest, is grown to the
+// whole dark disc. Whatever is answered is refused when the point lies in a dark core of it, a pupil
+// not found.
 
 namespace {
 
@@ -47,9 +49,14 @@ constexpr double kPupilSearchShare = 0.3; // how far from a point on the iris it
 constexpr int kPupilSeeds = 8;            // dark spots tried there
 constexpr double kPupilZone = 0.4;        // of a limbus radius: where a pupil not found may lie
 constexpr int kLimbusCandidates = 5;      // circles from the limbus search refined at full size
-constexpr double kInnerStep = 1.0;        // an inner outline steps at least as much as the outer one
+constexpr double kInnerStep = 0.1;        // an inner outline steps at least this share of the outer one's
+                                          // step (a pupil in a dark iris against the iris-to-white step)
 constexpr double kComparableStep = 0.7;   // an inner limbus candidate steps this much of the strongest
 constexpr double kMaxIrisShare = 5;       // a point on the iris lies within this many pupil radii
+constexpr double kMinRoundOutline = 0.8;  // minor / major axis: more oval than an eye seen 35 degrees aside
+                                          // is no pupil, but the clear part of one
+constexpr double kVeilLevel = 0.3;        // a veiled pupil is darker than this share of the way to its iris
+constexpr double kWholerDisc = 1.05;      // and its whole disc at least this much wider than its clear part
 
 // The ellipse through the edge points, refitted without the points far off it: what is left of
 // lids and lashes after the circle fit. Its centre is the outline's, since a slightly oval outline
@@ -100,10 +107,12 @@ double largestGapDegrees(std::vector<double> angles) {
 struct FineFit {
     RobustCircle fit;
     std::vector<QPointF> points;
+    int raysRead = 0; // in the last pass
 };
 
 // Edges at full resolution in a band about the circle, on rays from its centre, refitted robustly.
-FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int factor, bool lateralOnly) {
+FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int factor, bool lateralOnly,
+                         const MaskedAt& masked = {}) {
     FineFit out;
     // The limbus is a soft edge: its steps are measured over a few pixels more.
     const int half = std::max(std::max(1, factor / 2), lateralOnly ? int(circle.radius / kSoftEdge) : 1);
@@ -112,7 +121,7 @@ FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int fa
                                       : std::max(2.0 + 2 * half, 0.04 * circle.radius);
         // The first, wide pass only needs to bring the circle near: half the rays do.
         out.points = edgesAcrossCircle(photo, circle, sign, pass == 0 ? kFineRays / 2 : kFineRays, band, half,
-                                       lateralOnly);
+                                       lateralOnly, masked, &out.raysRead);
         if (out.points.size() < 6)
             return out;
         out.fit = fitCircleRobust(out.points, circle);
@@ -160,8 +169,9 @@ double steppingShare(const PhotoGray& full, const Circle& c, int sign) {
 
 // An outline seen nearly all round (a pupil, a fundus field), refined at full size from a start
 // circle and fitted with an ellipse; none when the edges there do not make one close to the start.
-std::optional<RoundOutline> fitAllRound(const PhotoGray& full, const Circle& start, int sign, int factor) {
-    const FineFit fine = refineAtFullSize(full, start, sign, factor, false);
+std::optional<RoundOutline> fitAllRound(const PhotoGray& full, const Circle& start, int sign, int factor,
+                                        const MaskedAt& masked) {
+    const FineFit fine = refineAtFullSize(full, start, sign, factor, false, masked);
     if (fine.points.size() < 6)
         return std::nullopt;
     const Circle& c = fine.fit.circle;
@@ -171,14 +181,16 @@ std::optional<RoundOutline> fitAllRound(const PhotoGray& full, const Circle& sta
     std::vector<double> angles;
     for (const QPointF& p : e->points)
         angles.push_back(std::atan2(p.y() - c.centre.y(), p.x() - c.centre.x()) * 180 / M_PI + 180);
-    const double agreement = double(e->points.size()) / kFineRays;
+    // Rays across a reflection tell nothing either way.
+    const double agreement = double(e->points.size()) / std::max(fine.raysRead, kFineRays / 2);
     const QPointF shift = e->ellipse.centre - c.centre, moved = c.centre - start.centre;
     const double smallest = std::max(3.0, kMinRadiusShare * std::max(full.width(), full.height()));
     if (agreement < kMinAgreement || largestGapDegrees(angles) > kMaxGapDegrees || c.radius < smallest ||
         c.radius < 0.7 * start.radius || c.radius > 1.4 * start.radius ||
         std::hypot(moved.x(), moved.y()) > 0.25 * start.radius ||
         e->typicalDistance > std::max(1.0, kMaxScatter * c.radius) ||
-        e->ellipse.minor < 0.6 * e->ellipse.major || std::hypot(shift.x(), shift.y()) > 0.1 * c.radius ||
+        e->ellipse.minor < kMinRoundOutline * e->ellipse.major ||
+        std::hypot(shift.x(), shift.y()) > 0.1 * c.radius ||
         steppingShare(full, Circle{e->ellipse.centre, c.radius}, sign) < kMinStepping)
         return std::nullopt;
     return RoundOutline{e->ellipse.centre, c.radius, agreement};
@@ -188,7 +200,8 @@ std::optional<RoundOutline> fitAllRound(const PhotoGray& full, const Circle& sta
 // the point and from the darkest spot near it, and each refinement reads the photo at full size.
 class AllRoundFits {
 public:
-    AllRoundFits(const PhotoGray& full, int factor) : full(full), factor(factor) {}
+    AllRoundFits(const PhotoGray& full, int factor, MaskedAt masked = {})
+        : full(full), factor(factor), masked(std::move(masked)) {}
 
     // The outline refined from the start circle, when it holds the point.
     std::optional<RoundOutline> fit(const Circle& start, int sign, const QPointF& point) {
@@ -196,7 +209,8 @@ public:
             return e.sign == sign && e.start.centre == start.centre && e.start.radius == start.radius;
         });
         if (known == entries.end())
-            known = entries.insert(entries.end(), Entry{start, sign, fitAllRound(full, start, sign, factor)});
+            known = entries.insert(entries.end(),
+                                   Entry{start, sign, fitAllRound(full, start, sign, factor, masked)});
         if (!known->outline || !inside(point, known->outline->centre, known->outline->radius))
             return std::nullopt;
         return known->outline;
@@ -210,6 +224,7 @@ private:
     };
     const PhotoGray& full;
     int factor;
+    MaskedAt masked;
     std::vector<Entry> entries;
 };
 
@@ -287,9 +302,10 @@ Circle circleOf(const RegionEllipse& r, int factor) {
     return Circle{r.centre * factor, std::sqrt(r.major * r.minor) * factor};
 }
 
-// A darker disc inside a dark outline, as a pupil inside a dark ring of the iris around it: the
-// strongest step up all round between a third and most of the outline's radius, when it is nearly
-// as strong as the outline's own step and holds the point.
+// A darker disc inside a dark outline, as a pupil inside a dark ring of the iris around it or inside
+// the whole iris of a dark eye: the strongest step up all round between a seventh and most of the
+// outline's radius, when the disc is even and clearly darker than the ring about it, and holds the
+// point.
 std::optional<RoundOutline> innerOutline(const PhotoGray& full, AllRoundFits& fits, const RoundOutline& outer,
                                          const QPointF& point) {
     constexpr int kRays = 90;
@@ -298,7 +314,7 @@ std::optional<RoundOutline> innerOutline(const PhotoGray& full, AllRoundFits& fi
     std::vector<double> ring;
     // Medians round each circle, so that reflections and lashes do not count.
     std::vector<float> values;
-    for (double r = 0.2 * r0; r <= 1.15 * r0; r += step) {
+    for (double r = 0.05 * r0; r <= 1.15 * r0; r += step) {
         values.clear();
         for (int i = 0; i < kRays; ++i) {
             const double a = 2 * M_PI * i / kRays;
@@ -313,22 +329,22 @@ std::optional<RoundOutline> innerOutline(const PhotoGray& full, AllRoundFits& fi
     double outerStep = 0, innerStep = 0;
     size_t innerAt = 0;
     for (size_t k = 2; k + 2 < ring.size(); ++k) {
-        const double r = 0.2 * r0 + k * step;
+        const double r = 0.05 * r0 + k * step;
         if (r >= 0.9 * r0)
             outerStep = std::max(outerStep, stepAt(k));
-        else if (r >= 0.4 * r0 && stepAt(k) > innerStep)
+        else if (r >= 0.15 * r0 && stepAt(k) > innerStep)
             innerStep = stepAt(k), innerAt = k;
     }
     if (innerAt == 0 || innerStep < kInnerStep * outerStep)
         return std::nullopt;
     // The disc must be clearly darker than the ring about it: a pupil, not a ring of the iris.
-    const double rIn = 0.2 * r0 + innerAt * step;
+    const double rIn = 0.05 * r0 + innerAt * step;
     // It must also be even, as a pupil is, not a ring of the iris with the pupil inside it.
     double disc = 0, ringMean = 0, lowest = 1e9, highest = -1e9;
     int nDisc = 0, nRing = 0;
     for (size_t k = 0; k < ring.size(); ++k) {
-        const double r = 0.2 * r0 + k * step;
-        if (r <= 0.8 * rIn)
+        const double r = 0.05 * r0 + k * step;
+        if (r >= 0.3 * rIn && r <= 0.8 * rIn)
             disc += ring[k], ++nDisc, lowest = std::min(lowest, ring[k]),
                                       highest = std::max(highest, ring[k]);
         else if (r >= 1.1 * rIn && r <= 0.9 * r0)
@@ -341,6 +357,72 @@ std::optional<RoundOutline> innerOutline(const PhotoGray& full, AllRoundFits& fi
         return std::nullopt;
     const Circle start{outer.centre, rIn};
     return fits.fit(start, 1, point);
+}
+
+// The whole of a pupil of which an outline found is only the clear part, a veil (a reflection of a
+// window, haze) lying over the rest: the dark region about the outline, taken at a level well below
+// the iris, with its holes and notches closed by its convex hull, refined at full size. None when
+// that region is no larger than the outline, as for a pupil seen whole.
+std::optional<RoundOutline> wholeDarkDisc(const EyePlanes& planes, AllRoundFits& fits,
+                                          const RoundOutline& found, const QPointF& point) {
+    const int f = planes.factor;
+    const Circle c{found.centre / f, found.radius / f};
+    const cv::Mat& value = planes.value;
+    const auto levelAt = [&](double from, double to) {
+        std::vector<uchar> v;
+        for (int i = 0; i < 72; ++i) {
+            const double a = 2 * M_PI * i / 72;
+            for (double s = from; s <= to + 1e-9; s += 0.05) {
+                const QPointF q = c.centre + c.radius * s * QPointF(std::cos(a), std::sin(a));
+                if (q.x() >= 0 && q.y() >= 0 && q.x() < value.cols && q.y() < value.rows)
+                    v.push_back(value.at<uchar>(int(q.y()), int(q.x())));
+            }
+        }
+        if (v.empty())
+            return -1.0;
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return double(v[v.size() / 2]);
+    };
+    const double pupil = levelAt(0.1, 0.6), iris = levelAt(1.2, 1.5);
+    if (pupil < 0 || iris - pupil < kMinGreyStep)
+        return std::nullopt;
+    const int reach = int(std::ceil(2 * c.radius));
+    const cv::Rect window =
+        cv::Rect(int(c.centre.x()) - reach, int(c.centre.y()) - reach, 2 * reach + 1, 2 * reach + 1) &
+        cv::Rect(0, 0, value.cols, value.rows);
+    cv::Mat dark = value(window) <= pupil + kVeilLevel * (iris - pupil);
+    // Lashes reaching the pupil are thin: opened away, they do not join it.
+    const int thin = std::max(3, int(c.radius / 8) | 1);
+    cv::morphologyEx(dark, dark, cv::MORPH_OPEN,
+                     cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(thin, thin)));
+    const cv::Point seed(int(c.centre.x()) - window.x, int(c.centre.y()) - window.y);
+    if (!window.contains(cv::Point(int(c.centre.x()), int(c.centre.y()))) || !dark.at<uchar>(seed))
+        return std::nullopt;
+    cv::Mat region = cv::Mat::zeros(dark.rows + 2, dark.cols + 2, CV_8U);
+    cv::floodFill(dark, region, seed, cv::Scalar(255), nullptr, cv::Scalar(0), cv::Scalar(0),
+                  4 | cv::FLOODFILL_MASK_ONLY | (255 << 8));
+    std::vector<cv::Point> pixels;
+    cv::findNonZero(region(cv::Rect(1, 1, dark.cols, dark.rows)), pixels);
+    if (pixels.size() < 6)
+        return std::nullopt;
+    const cv::Rect box = cv::boundingRect(pixels);
+    if (box.x == 0 || box.y == 0 || box.br().x >= dark.cols || box.br().y >= dark.rows)
+        return std::nullopt; // spills into lids or lashes: not one disc
+    std::vector<cv::Point> hull;
+    cv::convexHull(pixels, hull);
+    const cv::Moments m = cv::moments(hull);
+    const double radius = std::sqrt(m.m00 / M_PI);
+    // The dark region lies inside the edge, where the level is halfway: for a pupil seen whole its
+    // hull is no wider than the outline.
+    if (m.m00 <= 0 || radius <= c.radius)
+        return std::nullopt;
+    const QPointF centre(window.x + m.m10 / m.m00 + 0.5, window.y + m.m01 / m.m00 + 0.5);
+    const auto whole = fits.fit(Circle{centre * f, radius * f}, 1, point);
+    // The whole disc must also explain the edges better: the clear part's outline runs partly along
+    // the veil, where the edge is weaker or missing.
+    if (!whole || whole->radius < kWholerDisc * found.radius || whole->agreement < found.agreement)
+        return std::nullopt;
+    return whole;
 }
 
 // Dark round regions around a point in either plane, innermost first: the brightest channel
@@ -413,7 +495,11 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     const int f = planes.factor;
     const QPointF p = planes.reduced(point);
     const PhotoGray full(photo);
-    AllRoundFits fits(full, f);
+    // Saturated reflections: their own edges are the strongest steps near a pupil's border.
+    AllRoundFits fits(full, f, [&full](double x, double y) {
+        float v = 0;
+        return full.sample(x, y, v) && v >= 250;
+    });
     const auto pupilMissed = [&](const RoundOutline& o) {
         return inDarkCore(planes.value, p, Circle{o.centre / f, o.radius / f});
     };
@@ -430,6 +516,9 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     if (dark)
         if (const auto inner = innerOutline(full, fits, *dark, point))
             dark = inner;
+    for (int round = 0; dark && round < 2; ++round)
+        if (const auto whole = wholeDarkDisc(planes, fits, *dark, point))
+            dark = whole;
     if (dark && pupilMissed(*dark))
         return std::nullopt;
     // A pupil beside the point puts the point on an iris, whose outline is the limbus about that
