@@ -42,6 +42,7 @@ constexpr double kSoftEdge = 25;          // a limbus's step is measured over a 
 constexpr double kScleraShare = 1.08;     // how far out, in limbus radii, the photo must reach on both sides
 constexpr double kMinRadiusShare = 0.012; // of the photo's longer side: smaller dark spots are texture
 constexpr double kMinFieldShare = 0.1;    // a bright field fills at least this much of the photo
+constexpr double kFieldFrame = 0.35;      // and the photo beyond it is at most this bright, of the field
 constexpr double kDarkCore = 0.8;         // a point this much darker than the iris is in the pupil
 constexpr double kDarkCoreStep = 10;      // grey levels, so that a dark outline's own shading does not count
 constexpr double kCoreShare = 0.4;        // when it lies this near the middle, in radii of the outline
@@ -283,6 +284,28 @@ bool inDarkCore(const cv::Mat& value, const QPointF& point, const Circle& outlin
         return false;
     const double coreLevel = medianOf(core), ringLevel = medianOf(ring);
     return coreLevel < kDarkCore * ringLevel && ringLevel - coreLevel >= kDarkCoreStep;
+}
+
+// Whether a bright field is framed in black, as a fundus camera frames its field: what the photo
+// shows just beyond it is far darker than the field itself.
+bool framedInBlack(const cv::Mat& value, const Circle& field) {
+    std::vector<uchar> in, out;
+    for (int i = 0; i < 180; ++i) {
+        const double a = 2 * M_PI * i / 180;
+        const QPointF u(std::cos(a), std::sin(a));
+        for (double share : {0.6, 0.7, 0.8, 1.1, 1.15, 1.2}) {
+            const QPointF q = field.centre + field.radius * share * u;
+            if (q.x() >= 0 && q.y() >= 0 && q.x() < value.cols && q.y() < value.rows)
+                (share < 1 ? in : out).push_back(value.at<uchar>(int(q.y()), int(q.x())));
+        }
+    }
+    if (in.empty() || out.size() < 12)
+        return true; // nothing shows beyond the field: the photo is cropped to it
+    const auto medianOf = [](std::vector<uchar>& v) {
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        return double(v[v.size() / 2]);
+    };
+    return medianOf(out) < kFieldFrame * medianOf(in);
 }
 
 // Whether two outlines are one: centres and radii within a twentieth of the radius.
@@ -540,10 +563,15 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
         double step;
     };
     std::vector<Found> found;
+    // A limbus about the point's own pupil zone says the point is in a pupil not found: no outline
+    // about that limbus (the opening of the lids, say) may then be answered either.
+    std::vector<RoundOutline> aboutPupil;
     const auto limbi = searchLimbus(planes.luma, p, pupil, kLimbusCandidates);
     for (const LimbusCandidate& c : limbi) {
         const auto outline =
             limbusAtFullSize(full, Circle{c.circle.centre * f, c.circle.radius * f}, f, point);
+        if (outline && !pupil && inside(point, outline->centre, kPupilZone * outline->radius))
+            aboutPupil.push_back(*outline);
         if (!outline || (pupil ? !holdsPupil(*outline, *pupilInPhoto)
                                : inside(point, outline->centre, kPupilZone * outline->radius)))
             continue;
@@ -561,15 +589,25 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     for (const Found& o : found)
         if (o.step >= kComparableStep * strongest && (!limbus || o.outline.radius < limbus->outline.radius))
             limbus = &o;
+    const auto holdsPupilZone = [&](const RoundOutline& o) {
+        return std::any_of(aboutPupil.begin(), aboutPupil.end(), [&](const RoundOutline& inner) {
+            return inner.radius < o.radius && inside(inner.centre, o.centre, o.radius);
+        });
+    };
     if (limbus)
-        return pupilMissed(limbus->outline) ? std::nullopt : std::optional<RoundOutline>(limbus->outline);
+        return pupilMissed(limbus->outline) || holdsPupilZone(limbus->outline)
+                   ? std::nullopt
+                   : std::optional<RoundOutline>(limbus->outline);
     if (pupil)
         return std::nullopt;
-    // A large bright round field, as on fundus photos.
+    // A large bright round field, as on fundus photos, framed by the camera's black mask: the white
+    // of an eye and the skin about it are no such field.
     const double planeArea = double(planes.value.cols) * planes.value.rows;
     for (const RegionEllipse& r : roundRegionsAround(planes.value, p, true))
         if (r.area >= kMinFieldShare * planeArea)
             if (const auto outline = fits.fit(circleOf(r, f), -1, point))
-                return outline;
+                return framedInBlack(planes.value, Circle{outline->centre / f, outline->radius / f})
+                           ? outline
+                           : std::nullopt;
     return std::nullopt;
 }

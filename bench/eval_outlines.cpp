@@ -1,6 +1,6 @@
 // Accuracy of double-click centring on real eye photos with known pupil and limbus circles.
 //
-//   eval_outlines FOLDER [--dump OUTDIR]
+//   eval_outlines FOLDER [--dump OUTDIR] [--scale S]
 //
 // FOLDER holds the photos and a truth.csv with one row per photo:
 //   file,width,height,pupil_cx,pupil_cy,pupil_r,limbus_cx,limbus_cy,limbus_r,...,kind
@@ -11,7 +11,8 @@
 // directions. Iris clicks: halfway between the pupil's edge and the limbus, left and right. Clicks on
 // the white of the eye, a quarter of the limbus radius beyond it, must find nothing.
 // Prints one line per click and a summary per kind; with --dump, writes each photo with what was
-// found drawn on it.
+// found drawn on it. With --scale, every photo (and its truth) is resampled by S first: the same eyes
+// at other sizes, a check that the search is not fitted to the sizes of this set.
 #include "analysis/round_outline.h"
 #include "imaging/fit.h"
 
@@ -192,12 +193,18 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: %s FOLDER [--dump OUTDIR]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FOLDER [--dump OUTDIR] [--scale S]\n", argv[0]);
         return 2;
     }
     const QString folder = args[1];
     const int dumpAt = int(args.indexOf(QStringLiteral("--dump")));
     const QString dumpDir = dumpAt > 0 ? args.value(dumpAt + 1) : QString();
+    const int scaleAt = int(args.indexOf(QStringLiteral("--scale")));
+    const double scale = scaleAt > 0 ? args.value(scaleAt + 1).toDouble() : 1.0;
+    if (!(scale > 0.05 && scale <= 4)) {
+        std::fprintf(stderr, "--scale wants a factor between 0.05 and 4\n");
+        return 2;
+    }
     const std::vector<Row> rows = readTruth(folder);
     if (rows.empty()) {
         std::fprintf(stderr, "no truth.csv rows in %s\n", qPrintable(folder));
@@ -205,13 +212,20 @@ int main(int argc, char** argv) {
     }
     std::map<QString, Tally> tallies;
     const QSize panel(729, 606);
-    for (const Row& row : rows) {
+    for (Row row : rows) {
         QImageReader reader(QDir(folder).filePath(row.file));
         reader.setAutoTransform(true);
-        const QImage photo = reader.read().convertToFormat(QImage::Format_RGB32);
+        QImage photo = reader.read().convertToFormat(QImage::Format_RGB32);
         if (photo.isNull()) {
             std::fprintf(stderr, "%s: cannot read\n", qPrintable(row.file));
             continue;
+        }
+        if (scale != 1) {
+            photo = photo.scaled(std::max(1, int(std::lround(photo.width() * scale))),
+                                 std::max(1, int(std::lround(photo.height() * scale))), Qt::IgnoreAspectRatio,
+                                 Qt::SmoothTransformation);
+            for (Known* k : {&row.pupil, &row.limbus})
+                k->centre *= scale, k->radius *= scale;
         }
         const QSize layer = fitPhotoRect(panel.width(), panel.height(), photo.width(), photo.height()).size();
         Tally& t = tallies[row.kind];

@@ -6,6 +6,7 @@
 #include "analysis/round_outline.h"
 #include "synthetic_eye.h"
 
+#include <QPainter>
 #include <QtTest>
 
 #include <cmath>
@@ -150,6 +151,15 @@ void TestRoundOutline::nothingRound_data() {
         for (int x = 0; x < stripes.width(); ++x)
             stripes.setPixel(x, y, (x / 150) % 2 ? qRgb(230, 230, 230) : qRgb(40, 40, 40));
     QTest::newRow("straight stripes") << degrade(stripes, 1, 85);
+    // Bright and round, but not framed in black as a fundus camera's field is.
+    QImage disc(1200, 800, QImage::Format_RGB32);
+    disc.fill(QColor(150, 115, 95));
+    QPainter painter(&disc);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(235, 230, 225));
+    painter.drawEllipse(QPointF(600, 400), 330, 330);
+    painter.end();
+    QTest::newRow("bright disc on skin") << degrade(disc, 1, 85);
 }
 
 void TestRoundOutline::nothingRound() {
