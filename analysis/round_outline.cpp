@@ -56,7 +56,7 @@ constexpr double kComparableStep = 0.7;   // an inner limbus candidate steps thi
 constexpr double kMaxIrisShare = 5;       // a point on the iris lies within this many pupil radii
 constexpr double kMinRoundOutline = 0.8;  // minor / major axis: more oval than an eye seen 35 degrees aside
                                           // is no pupil, but the clear part of one
-constexpr double kVeilLevel = 0.3;        // a veiled pupil is darker than this share of the way to its iris
+constexpr double kVeilLevel = 0.45;       // a veiled pupil is darker than this share of the way to its iris
 constexpr double kWholerDisc = 1.05;      // and its whole disc at least this much wider than its clear part
 
 // The ellipse through the edge points, refitted without the points far off it: what is left of
