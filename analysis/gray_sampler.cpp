@@ -45,14 +45,21 @@ int reductionFactor(const QSize& photo, int targetSide) {
     return std::max(1, (longer + targetSide - 1) / targetSide);
 }
 
-PhotoGray::PhotoGray(const QImage& photo)
-    : image(as32Bit(photo)), bits(image.constBits()), stride(image.bytesPerLine()) {}
-
-inline float PhotoGray::at(int x, int y) const {
-    return float(greyOf(reinterpret_cast<const QRgb*>(bits + y * stride)[x]));
-}
+PhotoGray::PhotoGray(const QImage& photo, Channel channel)
+    : image(as32Bit(photo)), bits(image.constBits()), stride(image.bytesPerLine()), channel(channel) {}
 
 bool PhotoGray::sample(double x, double y, float& value) const {
+    // The channel is chosen once per sample, not per pixel read: this is the edge search's inner loop.
+    const auto row = [this](int iy) { return reinterpret_cast<const QRgb*>(bits + iy * stride); };
+    if (channel == Grey)
+        return bilinear(
+            x, y, image.width(), image.height(), [&](int ix, int iy) { return float(greyOf(row(iy)[ix])); },
+            value);
     return bilinear(
-        x, y, image.width(), image.height(), [this](int ix, int iy) { return at(ix, iy); }, value);
+        x, y, image.width(), image.height(),
+        [&](int ix, int iy) {
+            const QRgb p = row(iy)[ix];
+            return float(std::max({qRed(p), qGreen(p), qBlue(p)}));
+        },
+        value);
 }

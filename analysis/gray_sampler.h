@@ -10,16 +10,19 @@
 // Grey levels straight from a 32-bit photo, bilinear, for the final edge search at full size.
 class PhotoGray {
 public:
-    explicit PhotoGray(const QImage& photo);
+    // Grey is the weighted grey level; Brightest the brightest of the three channels, in which a dark
+    // pupil steps most sharply up to a brown iris.
+    enum Channel { Grey, Brightest };
+    explicit PhotoGray(const QImage& photo, Channel channel = Grey);
     int width() const { return image.width(); }
     int height() const { return image.height(); }
     bool sample(double x, double y, float& value) const;
 
 private:
-    float at(int x, int y) const;
     QImage image; // shares the photo's pixels when they are 32-bit already
     const uchar* bits = nullptr;
     qsizetype stride = 0;
+    Channel channel = Grey;
 };
 
 // The reduction factor that brings the longer side of a photo to about targetSide pixels.

@@ -46,7 +46,7 @@ bool isLateral(double angle) {
 }
 
 std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& circle, int sign, int rayCount,
-                                       double band, int smoothing, bool lateralOnly, const MaskedAt& masked,
+                                       double band, int smoothing, bool lateralOnly, float glareLevel,
                                        int* raysRead) {
     struct Found {
         QPointF point;
@@ -77,7 +77,7 @@ std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& cir
             inside =
                 photo.sample(x, y, v0) && photo.sample(x - s, y + c, v1) && photo.sample(x + s, y - c, v2);
             profile[k] = (v0 + v1 + v2) / 3;
-            if (masked && masked(x, y))
+            if (glareLevel > 0 && v0 >= glareLevel)
                 inside = false;
         }
         if (!inside)

@@ -56,6 +56,7 @@ constexpr double kComparableStep = 0.7;   // an inner limbus candidate steps thi
 constexpr double kMaxIrisShare = 5;       // a point on the iris lies within this many pupil radii
 constexpr double kMinRoundOutline = 0.8;  // minor / major axis: more oval than an eye seen 35 degrees aside
                                           // is no pupil, but the clear part of one
+constexpr float kSaturated = 250;         // a reflection's level in the brightest channel
 constexpr double kVeilLevel = 0.45;       // a veiled pupil is darker than this share of the way to its iris
 constexpr double kWholerDisc = 1.05;      // and its whole disc at least this much wider than its clear part
 
@@ -113,7 +114,7 @@ struct FineFit {
 
 // Edges at full resolution in a band about the circle, on rays from its centre, refitted robustly.
 FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int factor, bool lateralOnly,
-                         const MaskedAt& masked = {}) {
+                         float glareLevel = 0) {
     FineFit out;
     // The limbus is a soft edge: its steps are measured over a few pixels more.
     const int half = std::max(std::max(1, factor / 2), lateralOnly ? int(circle.radius / kSoftEdge) : 1);
@@ -122,7 +123,7 @@ FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int fa
                                       : std::max(2.0 + 2 * half, 0.04 * circle.radius);
         // The first, wide pass only needs to bring the circle near: half the rays do.
         out.points = edgesAcrossCircle(photo, circle, sign, pass == 0 ? kFineRays / 2 : kFineRays, band, half,
-                                       lateralOnly, masked, &out.raysRead);
+                                       lateralOnly, glareLevel, &out.raysRead);
         if (out.points.size() < 6)
             return out;
         out.fit = fitCircleRobust(out.points, circle);
@@ -171,8 +172,8 @@ double steppingShare(const PhotoGray& full, const Circle& c, int sign) {
 // An outline seen nearly all round (a pupil, a fundus field), refined at full size from a start
 // circle and fitted with an ellipse; none when the edges there do not make one close to the start.
 std::optional<RoundOutline> fitAllRound(const PhotoGray& full, const Circle& start, int sign, int factor,
-                                        const MaskedAt& masked) {
-    const FineFit fine = refineAtFullSize(full, start, sign, factor, false, masked);
+                                        float glareLevel) {
+    const FineFit fine = refineAtFullSize(full, start, sign, factor, false, glareLevel);
     if (fine.points.size() < 6)
         return std::nullopt;
     const Circle& c = fine.fit.circle;
@@ -201,8 +202,8 @@ std::optional<RoundOutline> fitAllRound(const PhotoGray& full, const Circle& sta
 // the point and from the darkest spot near it, and each refinement reads the photo at full size.
 class AllRoundFits {
 public:
-    AllRoundFits(const PhotoGray& full, int factor, MaskedAt masked = {})
-        : full(full), factor(factor), masked(std::move(masked)) {}
+    AllRoundFits(const PhotoGray& full, int factor, float glareLevel = 0)
+        : full(full), factor(factor), glareLevel(glareLevel) {}
 
     // The outline refined from the start circle, when it holds the point.
     std::optional<RoundOutline> fit(const Circle& start, int sign, const QPointF& point) {
@@ -211,7 +212,7 @@ public:
         });
         if (known == entries.end())
             known = entries.insert(entries.end(),
-                                   Entry{start, sign, fitAllRound(full, start, sign, factor, masked)});
+                                   Entry{start, sign, fitAllRound(full, start, sign, factor, glareLevel)});
         if (!known->outline || !inside(point, known->outline->centre, known->outline->radius))
             return std::nullopt;
         return known->outline;
@@ -225,7 +226,7 @@ private:
     };
     const PhotoGray& full;
     int factor;
-    MaskedAt masked;
+    float glareLevel;
     std::vector<Entry> entries;
 };
 
@@ -518,11 +519,13 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
     const int f = planes.factor;
     const QPointF p = planes.reduced(point);
     const PhotoGray full(photo);
-    // Saturated reflections: their own edges are the strongest steps near a pupil's border.
-    AllRoundFits fits(full, f, [&full](double x, double y) {
-        float v = 0;
-        return full.sample(x, y, v) && v >= 250;
-    });
+    // Outlines seen all round (the pupil) are read in the brightest channel, where the pupil's edge is
+    // sharpest against a brown iris; whether a disc inside one is even stays a question of grey level,
+    // since a pupil tinted by a reflection of the sky is uneven in its brightest channel.
+    const PhotoGray brightest(photo, PhotoGray::Brightest);
+    // Rays across a saturated reflection are skipped: its own edges are the strongest steps near a
+    // pupil's border.
+    AllRoundFits fits(brightest, f, kSaturated);
     const auto pupilMissed = [&](const RoundOutline& o) {
         return inDarkCore(planes.value, p, Circle{o.centre / f, o.radius / f});
     };
