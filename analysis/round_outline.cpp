@@ -326,14 +326,11 @@ Circle circleOf(const RegionEllipse& r, int factor) {
     return Circle{r.centre * factor, std::sqrt(r.major * r.minor) * factor};
 }
 
-// A darker disc inside a dark outline, as a pupil inside a dark ring of the iris around it or inside
-// the whole iris of a dark eye: the strongest step up all round between a seventh and most of the
-// outline's radius, when the disc is even and clearly darker than the ring about it, and holds the
-// point.
-std::optional<RoundOutline> innerOutline(const PhotoGray& full, AllRoundFits& fits, const RoundOutline& outer,
-                                         const QPointF& point) {
+// The radius of a darker disc about a centre inside a dark outline of radius r0: the strongest step
+// up all round between a seventh and most of r0, when the disc is even and clearly darker than the
+// ring about it.
+std::optional<double> innerDiscRadius(const PhotoGray& full, const QPointF& centre, double r0) {
     constexpr int kRays = 90;
-    const double r0 = outer.radius;
     const double step = std::max(1.0, r0 / 60);
     std::vector<double> ring;
     // Medians round each circle, so that reflections and lashes do not count.
@@ -343,7 +340,7 @@ std::optional<RoundOutline> innerOutline(const PhotoGray& full, AllRoundFits& fi
         for (int i = 0; i < kRays; ++i) {
             const double a = 2 * M_PI * i / kRays;
             float v = 0;
-            if (full.sample(outer.centre.x() + r * std::cos(a), outer.centre.y() + r * std::sin(a), v))
+            if (full.sample(centre.x() + r * std::cos(a), centre.y() + r * std::sin(a), v))
                 values.push_back(v);
         }
         std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
@@ -379,8 +376,22 @@ std::optional<RoundOutline> innerOutline(const PhotoGray& full, AllRoundFits& fi
     disc /= nDisc, ringMean /= nRing;
     if (disc > kDarkCore * ringMean || highest - lowest > 0.5 * (ringMean - disc))
         return std::nullopt;
-    const Circle start{outer.centre, rIn};
-    return fits.fit(start, 1, point);
+    return rIn;
+}
+
+// A darker disc inside a dark outline that holds the point, as a pupil inside a dark ring of the
+// iris around it or inside the whole iris of a dark eye.
+std::optional<RoundOutline> innerOutline(const PhotoGray& full, AllRoundFits& fits, const RoundOutline& outer,
+                                         const QPointF& point) {
+    const auto rIn = innerDiscRadius(full, outer.centre, outer.radius);
+    const auto first = rIn ? fits.fit(Circle{outer.centre, *rIn}, 1, point) : std::nullopt;
+    if (!first)
+        return std::nullopt;
+    // A pupil off the outline's centre blurs the rings read about that centre, and its step with
+    // them: they are read again about the disc found.
+    const auto again = innerDiscRadius(full, first->centre, outer.radius);
+    const auto second = again ? fits.fit(Circle{first->centre, *again}, 1, point) : std::nullopt;
+    return second ? second : first;
 }
 
 // The whole of a pupil of which an outline found is only the clear part, a veil (a reflection of a
