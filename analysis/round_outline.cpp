@@ -256,14 +256,16 @@ std::optional<RoundOutline> limbusAtFullSize(const PhotoGray& full, const Circle
     return RoundOutline{c.centre, c.radius, double(sides[0] + sides[1]) / lateralRays};
 }
 
+// The median of grey levels sampled from a plane (reordered in place); v must not be empty.
+double medianOf(std::vector<uchar>& v) {
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    return double(v[v.size() / 2]);
+}
+
 // Whether the point lies in a dark core of the outline, a pupil not found, rather than on what
 // fills the outline: an outline found around such a point would be the limbus answered for a click
 // in the pupil. Both levels are medians, the outline's over a ring on its sides, away from the lids.
 bool inDarkCore(const cv::Mat& value, const QPointF& point, const Circle& outline) {
-    const auto medianOf = [](std::vector<uchar>& v) {
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return double(v[v.size() / 2]);
-    };
     const double reach = std::max(1.0, 0.06 * outline.radius);
     std::vector<uchar> core, ring;
     for (int y = int(point.y() - reach); y <= int(point.y() + reach); ++y)
@@ -302,10 +304,6 @@ bool framedInBlack(const cv::Mat& value, const Circle& field) {
     }
     if (in.empty() || out.size() < 12)
         return true; // nothing shows beyond the field: the photo is cropped to it
-    const auto medianOf = [](std::vector<uchar>& v) {
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return double(v[v.size() / 2]);
-    };
     return medianOf(out) < kFieldFrame * medianOf(in);
 }
 
@@ -413,10 +411,7 @@ std::optional<RoundOutline> wholeDarkDisc(const EyePlanes& planes, AllRoundFits&
                     v.push_back(value.at<uchar>(int(q.y()), int(q.x())));
             }
         }
-        if (v.empty())
-            return -1.0;
-        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-        return double(v[v.size() / 2]);
+        return v.empty() ? -1.0 : medianOf(v);
     };
     const double pupil = levelAt(0.1, 0.6), iris = levelAt(1.2, 1.5);
     if (pupil < 0 || iris - pupil < kMinGreyStep)
