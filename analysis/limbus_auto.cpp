@@ -18,6 +18,17 @@ constexpr double kIrisReach[] = {1.8, 2.6};    // iris points, in radii of the d
 constexpr double kBlobLeast = 0.02;            // blob sizes (sigma) tried, in the longer side
 constexpr double kBlobMost = 0.15;
 constexpr double kMinLimbusShare = 0.04; // of the photo's shorter side: smaller outlines are pupils
+// A pupil, in limbus radii: its radius between these, its centre at most this far from the limbus's.
+constexpr double kPupilLeast = 0.12, kPupilMost = 0.75, kPupilOffset = 0.2;
+
+QImage reduced(const QImage& original, double scale) {
+    return scale < 1 ? original.scaled(original.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                     : original;
+}
+
+double workScale(const QImage& photo) {
+    return std::min(1.0, double(kWorkSide) / std::max(photo.width(), photo.height()));
+}
 
 double distance(const QPointF& a, const QPointF& b) {
     return std::hypot(a.x() - b.x(), a.y() - b.y());
@@ -116,10 +127,8 @@ std::optional<RoundOutline> findLimbus(const QImage& original) {
         return std::nullopt;
     // The limbus only places the ring that is compared; a reduced copy finds it well enough and
     // keeps the many searches cheap on large photos.
-    const double scale = std::min(1.0, double(kWorkSide) / std::max(original.width(), original.height()));
-    const QImage photo =
-        scale < 1 ? original.scaled(original.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                  : original;
+    const double scale = workScale(original);
+    const QImage photo = reduced(original, scale);
     const EyePlanes planes = makeEyePlanes(photo);
     const double smallest = kMinLimbusShare * std::min(photo.width(), photo.height());
     const QRectF frame(0, 0, photo.width(), photo.height());
@@ -175,4 +184,18 @@ std::optional<RoundOutline> findLimbus(const QImage& original) {
     out.centre /= scale;
     out.radius /= scale;
     return out;
+}
+
+std::optional<Circle> findPupil(const QImage& original, const Circle& limbus) {
+    if (original.isNull() || !(limbus.radius > 4))
+        return std::nullopt;
+    const double scale = workScale(original);
+    const auto o = findRoundOutline(reduced(original, scale), limbus.centre * scale);
+    if (!o)
+        return std::nullopt;
+    const Circle pupil{o->centre / scale, o->radius / scale};
+    if (pupil.radius < kPupilLeast * limbus.radius || pupil.radius > kPupilMost * limbus.radius ||
+        distance(pupil.centre, limbus.centre) > kPupilOffset * limbus.radius)
+        return std::nullopt;
+    return pupil;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "circle_fit.h"
 #include "round_outline.h"
 
 #include <QImage>
@@ -10,3 +11,7 @@
 // darkest round spots of the photo (a pupil, or the whole iris of a dark eye) and at points on the
 // iris about them; the limbus is the outline that most of those points agree on.
 std::optional<RoundOutline> findLimbus(const QImage& photo);
+
+// The pupil inside a limbus found or placed: the round outline about the limbus's centre, when it is
+// well inside the limbus and about concentric with it.
+std::optional<Circle> findPupil(const QImage& photo, const Circle& limbus);

@@ -97,9 +97,10 @@ SectorFit fitSectors(const std::vector<SectorShift>& shifts, double columnDegree
     return fit;
 }
 
-RotationResult refused(RotationResult r, const char* reason) {
+RotationResult refused(RotationResult r, const char* reason, const char* check) {
     r.measured = false;
     r.refusal = reason;
+    r.check = check;
     return r;
 }
 
@@ -119,8 +120,16 @@ double screenAngle(const QPointF& centre, const QPointF& point) {
     return a < 0 ? a + 360 : a;
 }
 
+RotationTrust rotationTrust(const RotationResult& result) {
+    if (!result.measured)
+        return RotationTrust::Refused;
+    return result.confidence >= kReliableConfidence ? RotationTrust::Reliable : RotationTrust::Check;
+}
+
 RotationResult measureRotation(const QImage& reference, const QImage& current,
-                               std::optional<Circle> referenceLimbus, std::optional<Circle> currentLimbus) {
+                               std::optional<Circle> referenceLimbus, std::optional<Circle> currentLimbus,
+                               const std::atomic<bool>* cancel) {
+    (void)cancel;
     RotationResult result;
     const auto found = [](const QImage& photo) -> std::optional<Circle> {
         if (const auto o = findLimbus(photo))
@@ -137,22 +146,24 @@ RotationResult measureRotation(const QImage& reference, const QImage& current,
         if (result.currentLimbus)
             result.referenceLimbus = carryLimbus(current, *result.currentLimbus, reference);
         if (!result.referenceLimbus)
-            return refused(result, kNoReferenceLimbus);
+            return refused(result, kNoReferenceLimbus, "reference limbus");
     } else if (!result.currentLimbus) {
         result.currentLimbus = carryLimbus(reference, *result.referenceLimbus, current);
         if (!result.currentLimbus)
             result.currentLimbus = found(current);
         if (!result.currentLimbus)
-            return refused(result, kNoCurrentLimbus);
+            return refused(result, kNoCurrentLimbus, "current limbus");
     }
 
     const IrisStrip ref = unrollIris(reference, *result.referenceLimbus);
     IrisStrip cur = unrollIris(current, *result.currentLimbus);
     if (ref.visibleShare() < kMinVisible || cur.visibleShare() < kMinVisible)
-        return refused(result, kTooLittleIris);
+        return refused(result, kTooLittleIris, "visible share");
     const CircularPeak peak = circularPeak(ref, cur);
-    if (peak.score < kMinPeakScore || peak.runnerUp > kMaxRunnerUp * peak.score)
-        return refused(result, kPhotosDoNotMatch);
+    if (peak.score < kMinPeakScore)
+        return refused(result, kPhotosDoNotMatch, "peak score");
+    if (peak.runnerUp > kMaxRunnerUp * peak.score)
+        return refused(result, kPhotosDoNotMatch, "runner-up");
 
     const double columnDegrees = ref.columnDegrees();
     double turn = peak.columns * columnDegrees;
@@ -162,7 +173,7 @@ RotationResult measureRotation(const QImage& reference, const QImage& current,
         const int reach = round == 0 ? 12 : 5;
         const auto shifts = sectorShifts(ref, cur, turn / columnDegrees, reach);
         if (int(shifts.size()) < kMinSectors)
-            return refused(result, round == 0 ? kTooLittleIris : kPhotosDoNotMatch);
+            return refused(result, round == 0 ? kTooLittleIris : kPhotosDoNotMatch, "sectors");
         fit = fitSectors(shifts, columnDegrees, turn);
         turn = fit.turn;
         const QPointF error = fit.centreError * limbus.radius;
@@ -177,13 +188,15 @@ RotationResult measureRotation(const QImage& reference, const QImage& current,
     result.sectors = fit.inliers;
     if (!currentLimbus)
         result.currentLimbus = limbus;
-    if (fit.inliers < kMinSectors || fit.inlierShare < kMinInliers || fit.spread > kMaxSpread)
-        return refused(result, kPhotosDoNotMatch);
+    if (fit.inliers < kMinSectors || fit.inlierShare < kMinInliers)
+        return refused(result, kPhotosDoNotMatch, "inliers");
+    if (fit.spread > kMaxSpread)
+        return refused(result, kPhotosDoNotMatch, "spread");
     result.measured = true;
     result.degrees = wrapDegrees(turn);
     const double margin = std::clamp((peak.score - std::max(0.0, peak.runnerUp)) / peak.score, 0.0, 1.0);
     result.confidence = std::clamp(margin * fit.inlierShare * (1 - fit.spread / (2 * kMaxSpread)), 0.0, 1.0);
     if (result.confidence < kMinConfidence)
-        return refused(result, kPhotosDoNotMatch);
+        return refused(result, kPhotosDoNotMatch, "confidence");
     return result;
 }

@@ -4,6 +4,7 @@
 
 #include <QImage>
 
+#include <atomic>
 #include <optional>
 
 // How far the eye in a current photo is turned against a reference photo of the same eye: the
@@ -23,14 +24,23 @@ struct RotationResult {
     double degrees = 0;
     double confidence = 0;         // 0..1
     const char* refusal = nullptr; // why nothing was measured (Spanish, for the catalogue)
+    const char* check = nullptr;   // the check that refused, for the evaluation programs
     std::optional<Circle> referenceLimbus, currentLimbus; // in photo pixels, pixel i covering [i, i + 1)
     int sectors = 0;                                      // sectors of the ring that agreed
 };
 
-// Limbi given are used as they stand (the user placed them); the others are looked for.
+// Limbi given are used as they stand (the user placed them); the others are looked for. When cancel
+// is given and becomes true, the measure stops at its next step and refuses (check "cancelled").
 RotationResult measureRotation(const QImage& reference, const QImage& current,
                                std::optional<Circle> referenceLimbus = std::nullopt,
-                               std::optional<Circle> currentLimbus = std::nullopt);
+                               std::optional<Circle> currentLimbus = std::nullopt,
+                               const std::atomic<bool>* cancel = nullptr);
+
+// How far an answer can be trusted: at kReliableConfidence and above, the development pairs kept
+// their closure within a degree; answers below it are to be checked against landmarks.
+inline constexpr double kReliableConfidence = 0.5;
+enum class RotationTrust { Reliable, Check, Refused };
+RotationTrust rotationTrust(const RotationResult& result);
 
 // Angle of a point about a centre, degrees counter-clockwise on the screen from the right, 0..360.
 double screenAngle(const QPointF& centre, const QPointF& point);

@@ -1,7 +1,10 @@
-// Accuracy of the rotation measured between two photos of an eye, on pairs made from real photos.
+// Accuracy of the rotation measured between two photos of an eye.
 //
 //   eval_rotation FOLDER [PAIRS_PER_PHOTO [NAME_PART]]
+//   eval_rotation FOLDER [--only GROUP_PART] [--no-turns] [--jobs N] [--dump DIR]
+//                 [--outlines-only]      (FOLDER with a groups.csv)
 //
+// With a groups.csv, FOLDER holds several real captures of each eye: see real_pairs.cpp. Otherwise
 // FOLDER holds the photos and a truth.csv whose first column names the photo and whose "kind"
 // column says "visible" for colour photos; only those are used. Each pair is a photo and a copy of
 // it turned by a known angle (-25..25 degrees, counter-clockwise on the screen positive) about a
@@ -11,6 +14,7 @@
 // share of answers more than 2 degrees wrong, time per pair. With NAME_PART, only the pairs of photos
 // whose name holds it are measured (the others are still drawn, so each pair stays the same).
 #include "analysis/rotation.h"
+#include "real_pairs.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -104,6 +108,27 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
+    if (QFile::exists(QDir(folder).filePath(QStringLiteral("groups.csv")))) {
+        RealPairOptions options;
+        for (int i = 2; i < argc; ++i) {
+            const QByteArray a = argv[i];
+            if (a == "--only" && i + 1 < argc)
+                options.only = QString::fromLocal8Bit(argv[++i]);
+            else if (a == "--no-turns")
+                options.addedTurns = false;
+            else if (a == "--dump" && i + 1 < argc)
+                options.dump = QString::fromLocal8Bit(argv[++i]);
+            else if (a == "--outlines-only")
+                options.pairs = false;
+            else if (a == "--jobs" && i + 1 < argc)
+                options.jobs = std::max(1, atoi(argv[++i]));
+            else {
+                std::fprintf(stderr, "unknown option %s\n", argv[i]);
+                return 2;
+            }
+        }
+        return evaluateRealPairs(folder, options);
+    }
     const QStringList photos = visiblePhotos(folder);
     if (photos.isEmpty()) {
         std::fprintf(stderr, "no visible-light photos listed in %s/truth.csv\n", argv[1]);
