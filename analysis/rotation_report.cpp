@@ -6,7 +6,26 @@
 #include <QJsonObject>
 #include <QLocale>
 
+#include <cmath>
+
 namespace {
+
+const char kCounterClockwise[] = "%1° antihoraria";
+const char kClockwise[] = "%1° horaria";
+const char kRotationLine[] = "Rotación: %1 — %2 (confianza %3)";
+const char kReliable[] = "fiable";
+const char kCheckIt[] = "compruébela con puntos";
+const char kConfidenceNote[] = "Confianza %1 de 1; fiable desde %2. El sentido es el del giro visto en la "
+                               "pantalla, de la foto de referencia a la actual.";
+const char kOnePairLine[] = "Puntos: %1 (1 par)";
+const char kPairsLine[] = "Puntos: %1 ± %2° (%3 pares)";
+const char kCarriedLine[] = "Eje %1° llevado desde %2 (rotación %3)";
+
+QString number(double value, int decimals) {
+    const QLocale locale(i18n::currentLanguage().startsWith(QLatin1String("en")) ? QLocale::English
+                                                                                 : QLocale::Spanish);
+    return locale.toString(value, 'f', decimals);
+}
 
 QString circleText(const std::optional<Circle>& c) {
     if (!c)
@@ -27,13 +46,40 @@ QJsonValue circleJson(const std::optional<Circle>& c) {
 
 } // namespace
 
+QString turnText(double degrees) {
+    const double tenths = std::round(degrees * 10);
+    if (tenths == 0)
+        return number(0, 1) + QStringLiteral("°");
+    const char* words = tenths > 0 ? kCounterClockwise : kClockwise;
+    return i18n::lookup(QString::fromUtf8(words)).arg(number(std::abs(tenths) / 10, 1));
+}
+
 QString rotationLine(const RotationResult& r) {
-    if (!r.measured)
+    const RotationTrust trust = rotationTrust(r);
+    if (trust == RotationTrust::Refused)
         return i18n::lookup(QString::fromUtf8(r.refusal ? r.refusal : kPhotosDoNotMatch));
-    const QLocale locale(i18n::currentLanguage().startsWith(QLatin1String("en")) ? QLocale::English
-                                                                                 : QLocale::Spanish);
-    return i18n::lookup(QStringLiteral("Rotación: %1° (confianza %2)"))
-        .arg(locale.toString(r.degrees, 'f', 1), locale.toString(r.confidence, 'f', 2));
+    const char* band = trust == RotationTrust::Reliable ? kReliable : kCheckIt;
+    return i18n::lookup(QString::fromUtf8(kRotationLine))
+        .arg(turnText(r.degrees), i18n::lookup(QString::fromUtf8(band)), number(r.confidence, 2));
+}
+
+QString confidenceNote(const RotationResult& r) {
+    if (!r.measured)
+        return QString();
+    return i18n::lookup(QString::fromUtf8(kConfidenceNote))
+        .arg(number(r.confidence, 2), number(kReliableConfidence, 2));
+}
+
+QString landmarkLine(const LandmarkRotation& m) {
+    if (m.pairs == 1)
+        return i18n::lookup(QString::fromUtf8(kOnePairLine)).arg(turnText(m.degrees));
+    return i18n::lookup(QString::fromUtf8(kPairsLine))
+        .arg(turnText(m.degrees), number(m.spread, 1), QString::number(m.pairs));
+}
+
+QString carriedLine(int axis, const QString& referenceName, double rotation) {
+    return i18n::lookup(QString::fromUtf8(kCarriedLine))
+        .arg(QString::number(axis), referenceName, turnText(rotation));
 }
 
 QString rotationText(const RotationResult& r) {

@@ -1,6 +1,7 @@
 // The compare window in the main window: it opens on Ctrl+R, takes the reference photo through the
 // open dialog, starts its axis from the guide line the reference file records, and "Aplicar"
 // centres the gauge, carries the guide line across and shows it as one undo step.
+#include "analysis/rotation_report.h"
 #include "app/compare_window.h"
 #include "app/limbus_view.h"
 #include "i18n/catalogue.h"
@@ -185,6 +186,43 @@ private slots:
         QTest::mouseClick(curView, Qt::LeftButton, {}, viewOf(curView, left));
         QVERIFY(compare->landmarkRotation());
         QVERIFY(std::abs(*compare->rotation() - 90) < 3);
+    }
+
+    // The result line in words, and the landmark line for one pair and for several.
+    void linesInWords_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<double>("degrees");
+        QTest::addColumn<double>("confidence"); // below 0: a landmark line
+        QTest::addColumn<int>("pairs");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("es ccw") << "es" << 4.3 << 0.82 << 0
+                                << "Rotación: 4,3° antihoraria — fiable (confianza 0,82)";
+        QTest::newRow("en cw") << "en" << -4.3 << 0.82 << 0
+                               << "Rotation: 4.3° clockwise — reliable (confidence 0.82)";
+        QTest::newRow("es cw to check")
+            << "es" << -12.04 << 0.3 << 0
+            << "Rotación: 12,0° horaria — compruébela con puntos (confianza 0,30)";
+        QTest::newRow("en no turn") << "en" << -0.04 << 0.9 << 0
+                                    << "Rotation: 0.0° — reliable (confidence 0.90)";
+        QTest::newRow("es one pair") << "es" << 4.3 << -1.0 << 1 << "Puntos: 4,3° antihoraria (1 par)";
+        QTest::newRow("en two pairs")
+            << "en" << -2.0 << -1.0 << 2 << "Points: 2.0° clockwise ± 0.5° (2 pairs)";
+    }
+    void linesInWords() {
+        QFETCH(QString, language);
+        QFETCH(double, degrees);
+        QFETCH(double, confidence);
+        QFETCH(int, pairs);
+        QFETCH(QString, expected);
+        i18n::SetLanguage(language);
+        RotationResult r;
+        r.measured = true;
+        r.degrees = degrees;
+        r.confidence = confidence;
+        const QString line =
+            confidence < 0 ? landmarkLine(LandmarkRotation{degrees, 0.5, pairs}) : rotationLine(r);
+        i18n::SetLanguage(QStringLiteral("es"));
+        QCOMPARE(line, expected);
     }
 };
 
