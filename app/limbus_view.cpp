@@ -1,13 +1,43 @@
 #include "limbus_view.h"
 
+#include "i18n/catalogue.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr double kGrabPixels = 8; // how near the pointer must be to the ring or its centre
+
+const char kLimbusName[] = "Limbo";
+const char kZeroName[] = "0° de esta foto";
+const char kCarriedZeroName[] = "0° de la referencia";
+const char kLandmarksName[] = "Puntos";
+
+QPen ringPen() {
+    return QPen(Qt::green, 2);
+}
+QPen zeroPen() {
+    return QPen(Qt::yellow, 2);
+}
+QPen carriedZeroPen() {
+    return QPen(Qt::cyan, 2, Qt::DashLine);
+}
+QPen axisPen() {
+    return QPen(QColor(255, 140, 0), 2);
+}
+QPen landmarkPen() {
+    return QPen(Qt::magenta, 2);
+}
+
+// A point at a screen angle (degrees counter-clockwise from the right) and distance from a centre.
+QPointF polar(const QPointF& centre, double degrees, double distance) {
+    const double a = degrees * M_PI / 180;
+    return centre + distance * QPointF(std::cos(a), -std::sin(a));
+}
 
 } // namespace
 
@@ -29,6 +59,12 @@ void LimbusView::setLimbus(const std::optional<Circle>& limbus) {
 
 void LimbusView::setCarriedZero(const std::optional<double>& degrees) {
     carriedZero = degrees;
+    update();
+}
+
+void LimbusView::setAxis(const std::optional<double>& degrees, const char* name) {
+    axis = degrees;
+    axisName = name;
     update();
 }
 
@@ -68,24 +104,66 @@ void LimbusView::paintEvent(QPaintEvent*) {
     if (ring) {
         const QPointF c = viewPoint(ring->centre);
         const double radius = ring->radius * r.width() / shown.width();
-        p.setPen(QPen(Qt::green, 2));
+        p.setPen(ringPen());
         p.drawEllipse(c, radius, radius);
         p.drawLine(c - QPointF(4, 0), c + QPointF(4, 0));
         p.drawLine(c - QPointF(0, 4), c + QPointF(0, 4));
+        if (axis) {
+            p.setPen(axisPen());
+            p.drawLine(polar(c, *axis, 1.5 * radius), polar(c, *axis + 180, 1.5 * radius));
+        }
         // The photo's own 0 degrees, to the right; the reference's, turned with the eye.
-        p.setPen(QPen(Qt::yellow, 2));
-        p.drawLine(c, c + QPointF(1.3 * radius, 0));
+        p.setPen(zeroPen());
+        p.drawLine(c, polar(c, 0, 1.3 * radius));
         if (carriedZero) {
-            const double a = *carriedZero * M_PI / 180;
-            p.setPen(QPen(Qt::cyan, 2, Qt::DashLine));
-            p.drawLine(c, c + 1.3 * radius * QPointF(std::cos(a), -std::sin(a)));
+            p.setPen(carriedZeroPen());
+            p.drawLine(c, polar(c, *carriedZero, 1.3 * radius));
         }
     }
-    p.setPen(QPen(Qt::magenta, 2));
+    p.setPen(landmarkPen());
     for (size_t i = 0; i < landmarks.size(); ++i) {
         const QPointF v = viewPoint(landmarks[i]);
         p.drawEllipse(v, 5, 5);
         p.drawText(v + QPointF(7, -7), QString::number(i + 1));
+    }
+    drawLegend(p, r);
+}
+
+// One row for each kind of mark drawn: a short stroke in its pen, then its name.
+void LimbusView::drawLegend(QPainter& p, const QRectF& photoArea) const {
+    std::vector<std::pair<QPen, QString>> rows;
+    const auto add = [&rows](const QPen& pen, const char* name) {
+        rows.emplace_back(pen, i18n::lookup(QString::fromUtf8(name)));
+    };
+    if (ring) {
+        add(ringPen(), kLimbusName);
+        add(zeroPen(), kZeroName);
+        if (carriedZero)
+            add(carriedZeroPen(), kCarriedZeroName);
+        if (axis)
+            add(axisPen(), axisName);
+    }
+    if (!landmarks.empty())
+        add(landmarkPen(), kLandmarksName);
+    if (rows.empty())
+        return;
+    QFont font = p.font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    p.setFont(font);
+    const QFontMetricsF metrics(font);
+    const double line = metrics.height() + 2, stroke = 22, gap = 6;
+    double textWidth = 0;
+    for (const auto& row : rows)
+        textWidth = std::max(textWidth, metrics.horizontalAdvance(row.second));
+    const QRectF box(photoArea.topLeft() + QPointF(4, 4),
+                     QSizeF(stroke + 3 * gap + textWidth, line * rows.size() + gap));
+    p.fillRect(box, QColor(0, 0, 0, 150));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const double y = box.top() + gap / 2 + line * (i + 0.5);
+        p.setPen(rows[i].first);
+        p.drawLine(QPointF(box.left() + gap, y), QPointF(box.left() + gap + stroke, y));
+        p.setPen(Qt::white);
+        p.drawText(QPointF(box.left() + 2 * gap + stroke, y + metrics.ascent() / 2 - 1), rows[i].second);
     }
 }
 
@@ -108,8 +186,9 @@ void LimbusView::mouseMoveEvent(QMouseEvent* event) {
     if (drag == Drag::None || !ring)
         return;
     const QPointF p = photoPoint(event->position());
-    if (drag == Drag::Centre)
-        ring->centre = p;
+    if (drag == Drag::Centre) // the centre stays on the photo
+        ring->centre = QPointF(std::clamp(p.x(), 0.0, double(shown.width())),
+                               std::clamp(p.y(), 0.0, double(shown.height())));
     else
         ring->radius = std::max(2.0, std::hypot(p.x() - ring->centre.x(), p.y() - ring->centre.y()));
     update();

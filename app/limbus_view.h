@@ -9,9 +9,9 @@
 #include <vector>
 
 // One photo of the compare window, fitted into the view, with its limbus ring, the photo's 0 degree
-// direction and, on the current photo, the reference's 0 degrees carried across, and the landmarks
-// clicked. The ring's centre and edge can be dragged into place; in landmark mode a click marks a
-// landmark instead.
+// direction, an axis through the limbus centre, on the current photo the reference's 0 degrees
+// carried across, the landmarks clicked, and a legend of what is drawn in the top left corner. The
+// ring's centre and edge can be dragged into place; in landmark mode a click marks a landmark instead.
 class LimbusView : public QWidget {
     Q_OBJECT
 public:
@@ -23,6 +23,9 @@ public:
     const std::optional<Circle>& limbus() const { return ring; }
     // The reference's 0 degrees as it lies in this photo; none on the reference photo itself.
     void setCarriedZero(const std::optional<double>& degrees);
+    // An axis (degrees, 0..180) drawn through the limbus centre, named in the legend by its Spanish
+    // name (looked up when drawn).
+    void setAxis(const std::optional<double>& degrees, const char* name);
     void setLandmarks(const std::vector<QPointF>& points);
     void setLandmarkMode(bool on) { landmarkMode = on; }
 
@@ -42,10 +45,13 @@ protected:
 
 private:
     QRectF photoRect() const;
+    void drawLegend(QPainter& p, const QRectF& photoArea) const;
     QImage shown;
     QImage scaledCache;
     std::optional<Circle> ring;
     std::optional<double> carriedZero;
+    std::optional<double> axis;
+    const char* axisName = "";
     std::vector<QPointF> landmarks;
     bool landmarkMode = false;
     enum class Drag { None, Centre, Edge } drag = Drag::None;
