@@ -12,22 +12,24 @@
 #include "imaging/imaging.h"
 #include "output/save.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QLocale>
+#include <QThread>
+
+#include <algorithm>
 
 namespace {
 
 const char kOpenError[] = "Error al abrir la imagen";
 const char kNoRotation[] = "Sin rotación: mida o marque puntos primero";
-const char kManualLine[] = "Puntos: %1° ± %2° (%3 pares)";
 const char kPendingLine[] = "Marque el mismo punto en la otra foto";
-
-QString number(double value, int decimals) {
-    const QLocale locale(i18n::currentLanguage().startsWith(QLatin1String("en")) ? QLocale::English
-                                                                                 : QLocale::Spanish);
-    return locale.toString(value, 'f', decimals);
-}
+const char kMeasuring[] = "Midiendo la rotación…";
+const char kCancelled[] = "Medida cancelada";
+const char kRefusedLine[] =
+    "%1. Arrastre los anillos sobre el limbo en las dos fotos, o marque el mismo punto en ambas.";
+const char kReferenceAxis[] = "Eje de referencia";
+const char kCarriedAxis[] = "Eje llevado";
 
 // The guide line a file saved by this program records, read without decoding its pixels.
 std::optional<int> recordedGuide(const QString& path) {
@@ -35,7 +37,22 @@ std::optional<int> recordedGuide(const QString& path) {
     return output::guideOfMeasurement(reader.text(QStringLiteral("Description")));
 }
 
+// The ring shown where no limbus was found, or where one was carried off the photo: in the photo's
+// middle and wholly inside it, for the user to drag into place.
+Circle ringInPhoto(const std::optional<Circle>& found, const QImage& photo) {
+    const QRectF frame(0, 0, photo.width(), photo.height());
+    if (found && frame.contains(found->centre))
+        return *found;
+    return Circle{frame.center(), std::min(photo.width(), photo.height()) / 6.0};
+}
+
 } // namespace
+
+// One run of the measure: the worker writes the result, the window reads it once the thread ends.
+struct CompareWindow::Job {
+    std::atomic<bool> cancel{false};
+    RotationResult result;
+};
 
 CompareWindow::CompareWindow(const QImage& current, int currentGuide, FileChooser& chooser,
                              MessageSink& messages, QWidget* parent)
@@ -47,6 +64,13 @@ CompareWindow::CompareWindow(const QImage& current, int currentGuide, FileChoose
     connect(ui->btnOpenReference, &QPushButton::clicked, this, &CompareWindow::chooseReference);
     connect(ui->btnApply, &QPushButton::clicked, this, &CompareWindow::apply);
     connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::close);
+    connect(ui->btnCancel, &QPushButton::clicked, this, &CompareWindow::cancelMeasure);
+    connect(ui->btnMeasure, &QPushButton::clicked, this, &CompareWindow::measure);
+    connect(ui->spnAxis, qOverload<int>(&QSpinBox::valueChanged), this, &CompareWindow::showResult);
+    connect(ui->rbMeasured, &QRadioButton::toggled, this, [this](bool on) {
+        preferMeasured = on;
+        showResult();
+    });
     connect(ui->chkLandmarks, &QCheckBox::toggled, this, [this](bool on) {
         ui->viewReference->setLandmarkMode(on);
         ui->viewCurrent->setLandmarkMode(on);
@@ -54,6 +78,7 @@ CompareWindow::CompareWindow(const QImage& current, int currentGuide, FileChoose
     connect(ui->btnClearLandmarks, &QPushButton::clicked, this, [this] {
         pairs.clear();
         pending.reset();
+        ui->rbLandmarks->setChecked(true);
         showResult();
     });
     connect(ui->viewReference, &LimbusView::landmarkClicked, this,
@@ -68,9 +93,23 @@ CompareWindow::CompareWindow(const QImage& current, int currentGuide, FileChoose
         child->setAcceptDrops(true);
     new FileDropRouter(this, [this](const QStringList& paths) { openReference(paths.first()); });
     i18n::TranslateComponent(this);
+    showResult();
 }
 
-CompareWindow::~CompareWindow() = default;
+// The workers read only the photos they were given, but must not outlive the program: a running
+// one is told to stop and waited for.
+CompareWindow::~CompareWindow() {
+    cancelMeasure();
+    for (QThread* worker : workers) {
+        worker->wait();
+        delete worker;
+    }
+}
+
+void CompareWindow::closeEvent(QCloseEvent* event) {
+    cancelMeasure();
+    QDialog::closeEvent(event);
+}
 
 void CompareWindow::chooseReference() {
     const QString filter = toQtNameFilters(i18n::lookup(QString::fromUtf8(kFileTypeList)));
@@ -95,6 +134,7 @@ bool CompareWindow::openReference(const QString& path) {
     ui->spnAxis->setValue(recordedGuide(path).value_or(currentGuide));
     pairs.clear();
     pending.reset();
+    ui->rbLandmarks->setChecked(true);
     measure();
     return true;
 }
@@ -102,18 +142,53 @@ bool CompareWindow::openReference(const QString& path) {
 void CompareWindow::measure() {
     if (ui->viewReference->photo().isNull())
         return;
-    WaitCursor wait;
-    result = measureRotation(ui->viewReference->photo(), ui->viewCurrent->photo(),
-                             ui->viewReference->limbus(), ui->viewCurrent->limbus());
-    // A limbus not found gets a ring in the photo's middle, for the user to drag into place.
-    const auto orDefault = [](const std::optional<Circle>& c, const QImage& photo) {
-        return c ? *c
-                 : Circle{QPointF(photo.width() / 2.0, photo.height() / 2.0),
-                          std::min(photo.width(), photo.height()) / 6.0};
-    };
-    ui->viewReference->setLimbus(orDefault(result.referenceLimbus, ui->viewReference->photo()));
-    ui->viewCurrent->setLimbus(orDefault(result.currentLimbus, ui->viewCurrent->photo()));
+    cancelMeasure();
+    cancelled = false;
+    result = RotationResult();
+    auto job = std::make_shared<Job>();
+    running = job;
+    QThread* worker = QThread::create(
+        [job, reference = ui->viewReference->photo(), current = ui->viewCurrent->photo(),
+         referenceLimbus = ui->viewReference->limbus(), currentLimbus = ui->viewCurrent->limbus()] {
+            job->result = measureRotation(reference, current, referenceLimbus, currentLimbus, &job->cancel);
+        });
+    workers.push_back(worker);
+    connect(worker, &QThread::finished, this, [this, worker, job] {
+        workers.erase(std::find(workers.begin(), workers.end(), worker));
+        worker->deleteLater();
+        finishMeasure(job);
+    });
+    worker->start();
+    showMeasuring(true);
     showResult();
+}
+
+void CompareWindow::cancelMeasure() {
+    if (!running)
+        return;
+    running->cancel = true;
+    running.reset();
+    cancelled = true;
+    showMeasuring(false);
+    showResult();
+}
+
+void CompareWindow::finishMeasure(const std::shared_ptr<Job>& job) {
+    if (job != running)
+        return; // cancelled, or superseded by a newer measure
+    running.reset();
+    result = job->result;
+    ui->viewReference->setLimbus(ringInPhoto(result.referenceLimbus, ui->viewReference->photo()));
+    ui->viewCurrent->setLimbus(ringInPhoto(result.currentLimbus, ui->viewCurrent->photo()));
+    showMeasuring(false);
+    showResult();
+    emit measureFinished();
+}
+
+void CompareWindow::showMeasuring(bool on) {
+    ui->barMeasure->setVisible(on);
+    ui->btnCancel->setVisible(on);
+    ui->btnMeasure->setVisible(!on && !ui->viewReference->photo().isNull());
 }
 
 std::optional<LandmarkRotation> CompareWindow::landmarkRotation() const {
@@ -124,16 +199,44 @@ std::optional<LandmarkRotation> CompareWindow::landmarkRotation() const {
     return rotationFromLandmarks(*ref, *cur, pairs);
 }
 
+bool CompareWindow::usesLandmarks() const {
+    return landmarkRotation() && !(result.measured && preferMeasured);
+}
+
 std::optional<double> CompareWindow::rotation() const {
-    if (const auto manual = landmarkRotation())
-        return manual->degrees;
+    if (usesLandmarks())
+        return landmarkRotation()->degrees;
     if (result.measured)
         return result.degrees;
     return std::nullopt;
 }
 
 void CompareWindow::showResult() {
-    ui->lblResult->setText(rotationLine(result));
+    QString line;
+    if (running)
+        line = i18n::lookup(QString::fromUtf8(kMeasuring));
+    else if (cancelled)
+        line = i18n::lookup(QString::fromUtf8(kCancelled));
+    else if (result.measured)
+        line = rotationLine(result);
+    else if (!ui->viewReference->photo().isNull())
+        line = i18n::lookup(QString::fromUtf8(kRefusedLine)).arg(rotationLine(result));
+    if (!line.isEmpty())
+        ui->lblResult->setText(line);
+    ui->lblResult->setToolTip(confidenceNote(result));
+    showLandmarks();
+    // The choice between the two rotations is offered only when both exist.
+    const bool both = landmarkRotation() && result.measured;
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->lblSource, ui->rbMeasured, ui->rbLandmarks})
+        w->setVisible(both);
+    const auto turn = rotation();
+    ui->viewReference->setAxis(double(ui->spnAxis->value()), kReferenceAxis);
+    ui->viewCurrent->setCarriedZero(turn);
+    ui->viewCurrent->setAxis(
+        turn ? std::optional<double>(carriedAxis(ui->spnAxis->value(), *turn)) : std::nullopt, kCarriedAxis);
+}
+
+void CompareWindow::showLandmarks() {
     std::vector<QPointF> refPoints, curPoints;
     for (const LandmarkPair& p : pairs)
         refPoints.push_back(p.reference), curPoints.push_back(p.current);
@@ -141,16 +244,12 @@ void CompareWindow::showResult() {
         (pending->first ? refPoints : curPoints).push_back(pending->second);
     ui->viewReference->setLandmarks(refPoints);
     ui->viewCurrent->setLandmarks(curPoints);
-    QString manual;
-    if (const auto m = landmarkRotation())
-        manual = i18n::lookup(QString::fromUtf8(kManualLine))
-                     .arg(number(m->degrees, 1), number(m->spread, 1))
-                     .arg(m->pairs);
+    const auto manual = landmarkRotation();
+    QString manualLine = manual ? landmarkLine(*manual) : QString();
     if (pending)
-        manual += (manual.isEmpty() ? QString() : QStringLiteral("  ")) +
-                  i18n::lookup(QString::fromUtf8(kPendingLine));
-    ui->lblLandmarks->setText(manual);
-    ui->viewCurrent->setCarriedZero(rotation());
+        manualLine += (manualLine.isEmpty() ? QString() : QStringLiteral("  ")) +
+                      i18n::lookup(QString::fromUtf8(kPendingLine));
+    ui->lblLandmarks->setText(manualLine);
 }
 
 void CompareWindow::landmarkClicked(bool inReference, const QPointF& point) {

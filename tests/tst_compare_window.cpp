@@ -16,7 +16,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
 #include <QUndoStack>
@@ -89,11 +91,14 @@ private slots:
         CompareWindow* compare = w.comparison();
         QVERIFY(compare && compare->isVisible());
         chooser.nextOpen = dir + "/reference.png";
+        QSignalSpy finished(compare, &CompareWindow::measureFinished);
         QTest::mouseClick(compare->findChild<QPushButton*>("btnOpenReference"), Qt::LeftButton);
+        QVERIFY(compare->measuring());
+        QVERIFY(finished.wait(60000));
         QVERIFY2(compare->measured().measured, compare->measured().refusal);
         QVERIFY(std::abs(compare->measured().degrees - 8) < 0.5);
         QCOMPARE(compare->findChild<QSpinBox*>("spnAxis")->value(), axis);
-        QVERIFY(compare->findChild<QLabel*>("lblResult")->text().contains("8"));
+        QVERIFY(compare->findChild<QLabel*>("lblResult")->text().contains("8,0° antihoraria"));
 
         const int steps = w.gaugeHistory()->count();
         QTest::mouseClick(compare->findChild<QPushButton*>("btnApply"), Qt::LeftButton);
@@ -154,7 +159,8 @@ private slots:
         QVERIFY(w.comparison() && w.comparison()->isVisible());
     }
 
-    // Landmarks clicked in both photos override the measured rotation.
+    // Landmarks clicked in both photos override the measured rotation unless the user chooses the
+    // measure; "Aplicar" carries the axis by the one chosen.
     void landmarksOverrideMeasurement() {
         const SyntheticEye e = eye();
         TFormMain w;
@@ -168,7 +174,9 @@ private slots:
         QVERIFY(w.openPhotoFile(dir + "/current.png"));
         w.openComparison();
         CompareWindow* compare = w.comparison();
+        QSignalSpy finished(compare, &CompareWindow::measureFinished);
         QVERIFY(compare->openReference(dir + "/reference.png"));
+        QVERIFY(finished.wait(60000));
         QVERIFY(!compare->openReference(dir + "/missing.png"));
         QCOMPARE(sink.messages.size(), 1);
         QVERIFY(compare->measured().measured); // the failed open changed nothing
@@ -186,6 +194,20 @@ private slots:
         QTest::mouseClick(curView, Qt::LeftButton, {}, viewOf(curView, left));
         QVERIFY(compare->landmarkRotation());
         QVERIFY(std::abs(*compare->rotation() - 90) < 3);
+        QCOMPARE(compare->findChild<QLabel*>("lblLandmarks")->text().right(7), QString("(1 par)"));
+        QVERIFY(!compare->findChild<QLabel*>("lblLandmarks")->text().contains("±"));
+
+        auto* byMeasure = compare->findChild<QRadioButton*>("rbMeasured");
+        QVERIFY(byMeasure->isVisible() && !byMeasure->isChecked());
+        int carried = -1;
+        connect(compare, &CompareWindow::applied, [&](const CarriedGuide& c) { carried = c.guide; });
+        auto* apply = compare->findChild<QPushButton*>("btnApply");
+        const int axis = compare->findChild<QSpinBox*>("spnAxis")->value();
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QVERIFY(std::abs(carried - carriedAxis(axis, 90)) <= 3);
+        QTest::mouseClick(byMeasure, Qt::LeftButton);
+        QTest::mouseClick(apply, Qt::LeftButton);
+        QCOMPARE(carried, carriedAxis(axis, compare->measured().degrees));
     }
 
     // The result line in words, and the landmark line for one pair and for several.
@@ -223,6 +245,57 @@ private slots:
             confidence < 0 ? landmarkLine(LandmarkRotation{degrees, 0.5, pairs}) : rotationLine(r);
         i18n::SetLanguage(QStringLiteral("es"));
         QCOMPARE(line, expected);
+    }
+
+    // Cancel drops the run's result, a newer run supersedes an older one, and closing the window
+    // while a measure runs is safe.
+    void measureRunsAside() {
+        const SyntheticEye e = eye();
+        const QString dir = tempDir();
+        QVERIFY(e.photo.save(dir + "/reference.png"));
+        RecordingSink sink;
+        ScriptedChooser chooser;
+        auto* compare = new CompareWindow(turned(e, 8), 30, chooser, sink);
+        compare->setAttribute(Qt::WA_DeleteOnClose);
+        QSignalSpy finished(compare, &CompareWindow::measureFinished);
+        QVERIFY(compare->openReference(dir + "/reference.png"));
+        QTest::mouseClick(compare->findChild<QPushButton*>("btnCancel"), Qt::LeftButton);
+        QVERIFY(!compare->measuring());
+        QCOMPARE(compare->findChild<QLabel*>("lblResult")->text(), QString("Medida cancelada"));
+
+        QVERIFY(compare->openReference(dir + "/reference.png"));
+        QVERIFY(compare->openReference(dir + "/reference.png"));
+        QVERIFY(finished.wait(60000));
+        QTest::qWait(300);
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(compare->measured().measured && !compare->measuring());
+
+        QVERIFY(compare->openReference(dir + "/reference.png"));
+        QPointer<CompareWindow> alive(compare);
+        compare->close();
+        QTRY_VERIFY(alive.isNull());
+        QCOMPARE(finished.count(), 1);
+    }
+
+    // A refusal says what to do next, and the rings it leaves lie inside the photos.
+    void refusalShowsTheWay() {
+        QImage blank(360, 150, QImage::Format_RGB32);
+        blank.fill(QColor(210, 170, 150));
+        const QString path = tempDir() + "/blank.png";
+        QVERIFY(blank.save(path));
+        RecordingSink sink;
+        ScriptedChooser chooser;
+        CompareWindow compare(blank, 30, chooser, sink);
+        QSignalSpy finished(&compare, &CompareWindow::measureFinished);
+        QVERIFY(compare.openReference(path));
+        QVERIFY(finished.wait(60000));
+        QVERIFY(!compare.measured().measured);
+        QVERIFY(compare.findChild<QLabel*>("lblResult")->text().contains("Arrastre los anillos"));
+        for (const char* name : {"viewReference", "viewCurrent"}) {
+            const Circle ring = *compare.findChild<LimbusView*>(name)->limbus();
+            const QRectF box(ring.centre - QPointF(ring.radius, ring.radius), QSizeF(2, 2) * ring.radius);
+            QVERIFY(QRectF(blank.rect()).contains(box));
+        }
     }
 };
 
