@@ -1,20 +1,45 @@
 // Comparing the photo with a reference photo of the same eye: the window opens from the photo's
-// context menu and on Ctrl+R, and "Aplicar" carries the reference axis across as one undo step.
+// context menu and on Ctrl+R, and "Aplicar" carries the reference axis across as one undo step,
+// brings the main window forward and says over the photo what was applied.
 #include "unitMain.h"
 
 #include "compare_window.h"
 #include "platform.h"
 #include "ui_unitMain.h"
 
+#include "analysis/rotation_report.h"
 #include "i18n/catalogue.h"
 
+#include <QLabel>
 #include <QMenu>
 #include <QShortcut>
+#include <QTimer>
 #include <QUndoStack>
 
 namespace {
 
 const char kCompareAction[] = "Comparar con foto de referencia…";
+constexpr int kNoticeMs = 10000;
+
+// A note along the bottom of the photo panel that hides itself after a while; one label is reused.
+void showNotice(QWidget* panel, const QString& text) {
+    auto* label = panel->findChild<QLabel*>(QStringLiteral("lblCarried"), Qt::FindDirectChildrenOnly);
+    if (!label) {
+        label = new QLabel(panel);
+        label->setObjectName(QStringLiteral("lblCarried"));
+        label->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 170); color: white; padding: 4px;"));
+        auto* timer = new QTimer(label);
+        timer->setSingleShot(true);
+        timer->setInterval(kNoticeMs);
+        QObject::connect(timer, &QTimer::timeout, label, &QWidget::hide);
+    }
+    label->setText(text);
+    label->adjustSize();
+    label->move(6, panel->height() - label->height() - 6);
+    label->show();
+    label->raise();
+    label->findChild<QTimer*>()->start();
+}
 
 } // namespace
 
@@ -45,7 +70,12 @@ void TFormMain::openComparison() {
         compareWindow = new CompareWindow(Photo, ui->GuiaGrados->fieldValue(), *fileChooser, *messages, this);
         compareWindow->setObjectName(QStringLiteral("CompareWindow"));
         compareWindow->setAttribute(Qt::WA_DeleteOnClose);
-        connect(compareWindow, &CompareWindow::applied, this, &TFormMain::applyCarriedGuide);
+        connect(compareWindow, &CompareWindow::applied, this, [this](const CarriedGuide& carried) {
+            applyCarriedGuide(carried);
+            raise();
+            activateWindow();
+            showNotice(ui->pnlScreen, carriedLine(carried.guide, carried.referenceName, carried.rotation));
+        });
     }
     compareWindow->show();
     compareWindow->raise();

@@ -111,6 +111,10 @@ private slots:
         QVERIFY(output::measurementText(w.compositeInputs()).contains("Rotation: 8."));
         QVERIFY(output::measurementText(w.compositeInputs()).contains("reference.png"));
         QCOMPARE(w.gaugeHistory()->count(), steps + 1);
+        auto* notice = w.findChild<QLabel*>("lblCarried");
+        QVERIFY(notice && notice->isVisible());
+        QVERIFY2(notice->text().startsWith(QString("Eje %1° llevado desde reference.png").arg(axis + 8)),
+                 qPrintable(notice->text()));
 
         w.gaugeHistory()->undo();
         QCOMPARE(guide->value(), 15);
