@@ -74,16 +74,20 @@ bool lateral(int column, int columns) {
     return a <= kLateralDegrees || a >= 360 - kLateralDegrees || std::abs(a - 180) <= kLateralDegrees;
 }
 
-int rowAt(double radius) {
-    return std::clamp(int((radius - kStripInner) / (kStripOuter - kStripInner) * kStripRows), 0,
-                      kStripRows - 1);
+// Rows of the iris, by the share of the way from the pupil's edge to the limbus, and of the sclera,
+// by the radius in limbus radii.
+int irisRow(double t) {
+    return std::clamp(int((t - kIrisFrom) / (1 - kIrisFrom) * kIrisRows), 0, kIrisRows - 1);
+}
+int scleraRow(double radius) {
+    return kIrisRows + std::clamp(int((radius - 1) / (kStripOuter - 1) * kScleraRows), 0, kScleraRows - 1);
 }
 
 // Angles at which a lid or lashes hide the limbus lose their whole column: there the grey level does
 // not step up from the iris to the sclera as it does on the sides of the eye, or the iris is not
 // the iris's colour. Inside the sclera's rows, dark pixels (lashes, shadows) are dropped too.
 void maskLids(const cv::Mat& grey, cv::Mat& valid) {
-    const int inner0 = rowAt(0.7), inner1 = rowAt(0.92), outer0 = rowAt(1.08), outer1 = rowAt(1.28);
+    const int inner0 = irisRow(0.5), inner1 = irisRow(0.92), outer0 = scleraRow(1.08), outer1 = scleraRow(1.28);
     std::vector<double> irisLevel(grey.cols, NAN), step(grey.cols, NAN);
     std::vector<float> in, out, lateralIris, lateralStep;
     for (int j = 0; j < grey.cols; ++j) {
@@ -148,7 +152,7 @@ double IrisStrip::visibleShare() const {
     return double(seen) / valid.cols;
 }
 
-IrisStrip unrollIris(const QImage& photo, const Circle& limbus) {
+IrisStrip unrollIris(const QImage& photo, const Circle& limbus, const std::optional<Circle>& pupil) {
     IrisStrip strip;
     strip.texture = cv::Mat::zeros(kStripRows, kStripColumns, CV_32F);
     strip.valid = cv::Mat::zeros(kStripRows, kStripColumns, CV_8U);
@@ -158,16 +162,24 @@ IrisStrip unrollIris(const QImage& photo, const Circle& limbus) {
     if (plane.grey.empty())
         return strip;
     cv::Mat mapX(kStripRows, kStripColumns, CV_32F), mapY(kStripRows, kStripColumns, CV_32F);
-    for (int i = 0; i < kStripRows; ++i) {
-        const double rho =
-            (kStripInner + (kStripOuter - kStripInner) * (i + 0.5) / kStripRows) * limbus.radius;
-        for (int j = 0; j < kStripColumns; ++j) {
-            const double a = 2 * M_PI * j / kStripColumns;
-            // Counter-clockwise on the screen, where y grows downwards; plane pixel centres at integers.
-            mapX.at<float>(i, j) =
-                float((limbus.centre.x() + rho * std::cos(a) - plane.origin.x()) / plane.factor - 0.5);
-            mapY.at<float>(i, j) =
-                float((limbus.centre.y() - rho * std::sin(a) - plane.origin.y()) / plane.factor - 0.5);
+    const Circle inner = pupil ? *pupil : Circle{limbus.centre, kNotionalPupil * limbus.radius};
+    for (int j = 0; j < kStripColumns; ++j) {
+        // Counter-clockwise on the screen, where y grows downwards.
+        const double a = 2 * M_PI * j / kStripColumns, c = std::cos(a), s = -std::sin(a);
+        const QPointF from = inner.centre + inner.radius * QPointF(c, s);
+        const QPointF to = limbus.centre + limbus.radius * QPointF(c, s);
+        for (int i = 0; i < kStripRows; ++i) {
+            QPointF p;
+            if (i < kIrisRows) {
+                const double t = kIrisFrom + (1 - kIrisFrom) * (i + 0.5) / kIrisRows;
+                p = from + t * (to - from);
+            } else {
+                const double rho = 1 + (kStripOuter - 1) * (i - kIrisRows + 0.5) / kScleraRows;
+                p = limbus.centre + rho * limbus.radius * QPointF(c, s);
+            }
+            // Plane pixel centres at integers.
+            mapX.at<float>(i, j) = float((p.x() - plane.origin.x()) / plane.factor - 0.5);
+            mapY.at<float>(i, j) = float((p.y() - plane.origin.y()) / plane.factor - 0.5);
         }
     }
     cv::Mat grey, inside, glare;

@@ -6,25 +6,32 @@
 
 #include <opencv2/core.hpp>
 
-// The ring about a limbus unrolled into a strip: one column per angle, counter-clockwise on the
-// screen from the photo's 0 degree direction (to the right), one row per radius from the outer iris
-// to the ring of vessels just outside the limbus. Radii are in limbus radii, so that the same eye
+#include <optional>
+
+// The iris and the white of the eye about a limbus unrolled into a strip: one column per angle,
+// counter-clockwise on the screen from the photo's 0 degree direction (to the right). The upper rows
+// hold the iris from the pupil's edge out to the limbus, stretched between the two outlines along
+// each angle (a rubber sheet), so that a pupil of another size does not shift the iris's pattern;
+// the lower rows hold the ring of vessels just outside the limbus, in limbus radii. The same eye
 // photographed at another scale gives the same strip.
 
 inline constexpr int kStripColumns = 720; // half a degree each
-inline constexpr int kStripRows = 40;
-inline constexpr double kStripInner = 0.65; // in limbus radii: beyond a wide pupil
-inline constexpr double kStripOuter = 1.3;
+inline constexpr int kIrisRows = 28;
+inline constexpr int kScleraRows = 12;
+inline constexpr int kStripRows = kIrisRows + kScleraRows;
+inline constexpr double kIrisFrom = 0.08;   // of the way from the pupil's edge to the limbus: clear of the edge
+inline constexpr double kStripOuter = 1.3;  // in limbus radii
+inline constexpr double kNotionalPupil = 0.4; // in limbus radii, where a photo's pupil is not known
 
 struct IrisStrip {
     cv::Mat texture; // CV_32F: the grey level's local contrast, mean 0 and spread 1 about each pixel
     cv::Mat valid; // CV_8U, 255 where the texture is the eye's: not a lid, lash, reflection or off the photo
 
     double columnDegrees() const { return 360.0 / texture.cols; }
-    double rowRadii() const { return (kStripOuter - kStripInner) / texture.rows; }
     // Share of the angles at which the eye is seen.
     double visibleShare() const;
 };
 
-// The strip about a limbus given in photo pixels (pixel i covering [i, i + 1)).
-IrisStrip unrollIris(const QImage& photo, const Circle& limbus);
+// The strip about a limbus and pupil given in photo pixels (pixel i covering [i, i + 1)); without a
+// pupil, one of kNotionalPupil limbus radii about the limbus's centre stands in.
+IrisStrip unrollIris(const QImage& photo, const Circle& limbus, const std::optional<Circle>& pupil);

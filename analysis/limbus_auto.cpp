@@ -20,6 +20,8 @@ constexpr double kBlobMost = 0.15;
 constexpr double kMinLimbusShare = 0.04; // of the photo's shorter side: smaller outlines are pupils
 // A pupil, in limbus radii: its radius between these, its centre at most this far from the limbus's.
 constexpr double kPupilLeast = 0.12, kPupilMost = 0.75, kPupilOffset = 0.2;
+constexpr double kLateralReach = 40 * M_PI / 180; // the sides of the eye, from the horizontal
+constexpr int kFrameBlack = 25; // grey level of a camera's black field stop               // grey levels the iris lies above the pupil at least
 
 QImage reduced(const QImage& original, double scale) {
     return scale < 1 ? original.scaled(original.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
@@ -39,9 +41,32 @@ bool sameOutline(const RoundOutline& a, const RoundOutline& b) {
     return std::abs(a.radius - b.radius) <= 0.08 * r && distance(a.centre, b.centre) <= 0.08 * r;
 }
 
+// Near-black regions that touch the photo's border, grown a little: a camera's round field stop or
+// a black frame, never the eye.
+cv::Mat darkFrame(const cv::Mat& value) {
+    cv::Mat black = value < kFrameBlack, labels;
+    const int n = cv::connectedComponents(black, labels, 4, CV_32S);
+    std::vector<uchar> touches(n, 0);
+    for (int x = 0; x < labels.cols; ++x)
+        touches[labels.at<int>(0, x)] = touches[labels.at<int>(labels.rows - 1, x)] = 1;
+    for (int y = 0; y < labels.rows; ++y)
+        touches[labels.at<int>(y, 0)] = touches[labels.at<int>(y, labels.cols - 1)] = 1;
+    cv::Mat out(value.size(), CV_8U, cv::Scalar(0));
+    for (int y = 0; y < labels.rows; ++y)
+        for (int x = 0; x < labels.cols; ++x) {
+            const int l = labels.at<int>(y, x);
+            out.at<uchar>(y, x) = l > 0 && touches[l] ? 255 : 0;
+        }
+    const int grow = std::max(3, std::max(value.cols, value.rows) / 40);
+    cv::dilate(out, out, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * grow + 1, 2 * grow + 1)));
+    return out;
+}
+
 // Dark round spots of the photo: the darkest places once lashes are blurred away, and the places
 // darker than their surroundings at the size of an iris (a dark iris in white sclera), which
 // eyeliner and lash lines, being long and thin, are not.
+} // namespace
+
 std::vector<QPointF> darkSeeds(const EyePlanes& planes) {
     const int side = std::max(planes.value.cols, planes.value.rows);
     cv::Mat value;
@@ -58,10 +83,12 @@ std::vector<QPointF> darkSeeds(const EyePlanes& planes) {
     // Corners and borders hold shadows and hair more often than eyes: only the middle is searched.
     std::vector<QPointF> seeds;
     const int mx = value.cols / 10, my = value.rows / 10;
+    const cv::Mat outside = darkFrame(planes.value);
     for (int round = 0; round < kSeedsPerMap; ++round)
         for (const cv::Mat& map : maps) {
             cv::Mat open(map.size(), CV_8U, cv::Scalar(0));
             open(cv::Rect(mx, my, value.cols - 2 * mx, value.rows - 2 * my)).setTo(255);
+            open.setTo(0, outside);
             for (const QPointF& s : seeds)
                 cv::circle(open, cv::Point(int(s.x() / planes.factor), int(s.y() / planes.factor)),
                            std::max(2, side / 12), cv::Scalar(0), cv::FILLED);
@@ -72,6 +99,8 @@ std::vector<QPointF> darkSeeds(const EyePlanes& planes) {
         }
     return seeds;
 }
+
+namespace {
 
 // The strongest dark round blob of the photo at the size of an iris, by the scale-normalised
 // determinant of the Hessian, which answers to round blobs and not to lines (lashes, a lid's edge);

@@ -1,7 +1,7 @@
 #include "rotation.h"
 
 #include "iris_strip.h"
-#include "limbus_auto.h"
+#include "eye_rings.h"
 #include "limbus_carry.h"
 #include "strip_match.h"
 
@@ -17,14 +17,13 @@ constexpr double kMaxRunnerUp = 0.8;   // of the peak: another turn matching nea
 constexpr int kMinSectors = 3;
 constexpr double kMaxSpread = 0.8;     // degrees, robust spread of the sectors about the fit
 constexpr double kMinInliers = 0.6;    // share of the sectors on the fit
-constexpr double kMeanRadius = 0.95;   // of the strip's radii, in limbus radii
+constexpr double kMeanRadius = 0.85;   // of the strip's rows, in limbus radii, about where its texture lies
 constexpr double kMinConfidence = 0.3; // a peak this unsure or sectors this scattered are no answer
 constexpr int kCentreRounds = 2;       // limbus centre corrections before the final fit
 
 struct SectorFit {
     double turn = 0;     // degrees
     QPointF centreError; // of the current limbus centre, in its radii
-    double rowShift = 0; // median radial shift of the sectors, in rows
     double spread = 0;   // degrees
     double inlierShare = 0;
     int inliers = 0;
@@ -85,11 +84,6 @@ SectorFit fitSectors(const std::vector<SectorShift>& shifts, double columnDegree
         }
     }
     fit.turn = x[0];
-    std::vector<double> rows;
-    for (const SectorShift& s : shifts)
-        rows.push_back(s.rows);
-    std::nth_element(rows.begin(), rows.begin() + n / 2, rows.end());
-    fit.rowShift = rows[n / 2];
     const double toRadii = kMeanRadius * M_PI / 180;
     fit.centreError = QPointF(x[2] * toRadii, x[1] * toRadii);
     fit.inliers = int(std::count_if(w.begin(), w.end(), [](double v) { return v > 0; }));
@@ -98,6 +92,8 @@ SectorFit fitSectors(const std::vector<SectorShift>& shifts, double columnDegree
 }
 
 RotationResult refused(RotationResult r, const char* reason, const char* check) {
+    r.degrees = 0;
+    r.confidence = 0;
     r.measured = false;
     r.refusal = reason;
     r.check = check;
@@ -126,68 +122,75 @@ RotationTrust rotationTrust(const RotationResult& result) {
     return result.confidence >= kReliableConfidence ? RotationTrust::Reliable : RotationTrust::Check;
 }
 
-RotationResult measureRotation(const QImage& reference, const QImage& current,
-                               std::optional<Circle> referenceLimbus, std::optional<Circle> currentLimbus,
-                               const std::atomic<bool>* cancel) {
-    (void)cancel;
-    RotationResult result;
-    const auto found = [](const QImage& photo) -> std::optional<Circle> {
-        if (const auto o = findLimbus(photo))
-            return Circle{o->centre, o->radius};
-        return std::nullopt;
-    };
-    // The limbus not given is carried across from the other photo, so that both rings lie alike on
-    // the eye; it is looked for on its own only when the eye cannot be matched.
-    result.referenceLimbus = referenceLimbus ? referenceLimbus : found(reference);
-    result.currentLimbus = currentLimbus;
-    if (!result.referenceLimbus) {
-        if (!result.currentLimbus)
-            result.currentLimbus = found(current);
-        if (result.currentLimbus)
-            result.referenceLimbus = carryLimbus(current, *result.currentLimbus, reference);
-        if (!result.referenceLimbus)
-            return refused(result, kNoReferenceLimbus, "reference limbus");
-    } else if (!result.currentLimbus) {
-        result.currentLimbus = carryLimbus(reference, *result.referenceLimbus, current);
-        if (!result.currentLimbus)
-            result.currentLimbus = found(current);
-        if (!result.currentLimbus)
-            return refused(result, kNoCurrentLimbus, "current limbus");
-    }
+namespace {
 
-    const IrisStrip ref = unrollIris(reference, *result.referenceLimbus);
-    IrisStrip cur = unrollIris(current, *result.currentLimbus);
-    if (ref.visibleShare() < kMinVisible || cur.visibleShare() < kMinVisible)
+// A photo's limbus and pupil, and whether the limbus was carried across from the other photo.
+struct Rings {
+    std::optional<Circle> limbus, pupil;
+    bool carried = false;
+};
+
+bool stopped(const std::atomic<bool>* cancel) {
+    return cancel && cancel->load();
+}
+
+// The limbus given is kept as the user placed it; otherwise both rings are found in the photo alone.
+Rings ringsOf(const QImage& photo, const std::optional<Circle>& given) {
+    if (given)
+        return {given, pupilInside(photo, *given)};
+    if (const auto eye = findEyeRings(photo))
+        return {eye->limbus, eye->pupil};
+    return {};
+}
+
+// The rotation between two photos whose rings are known: the strips about them matched round the
+// whole circle, then sector by sector, the current centre corrected from the sectors' pattern.
+RotationResult matchRings(const QImage& reference, const QImage& current, const Rings& ref, Rings cur,
+                          const std::atomic<bool>* cancel) {
+    RotationResult result;
+    result.referenceLimbus = ref.limbus;
+    result.currentLimbus = cur.limbus;
+    // The iris is stretched between the pupil and the limbus only when both pupils are known, so that
+    // both strips are read alike.
+    const bool pupils = ref.pupil && cur.pupil;
+    const IrisStrip refStrip = unrollIris(reference, *ref.limbus, pupils ? ref.pupil : std::nullopt);
+    IrisStrip curStrip = unrollIris(current, *cur.limbus, pupils ? cur.pupil : std::nullopt);
+    if (refStrip.visibleShare() < kMinVisible || curStrip.visibleShare() < kMinVisible)
         return refused(result, kTooLittleIris, "visible share");
-    const CircularPeak peak = circularPeak(ref, cur);
+    if (stopped(cancel))
+        return refused(result, kPhotosDoNotMatch, "cancelled");
+    const CircularPeak peak = circularPeak(refStrip, curStrip);
     if (peak.score < kMinPeakScore)
         return refused(result, kPhotosDoNotMatch, "peak score");
     if (peak.runnerUp > kMaxRunnerUp * peak.score)
         return refused(result, kPhotosDoNotMatch, "runner-up");
 
-    const double columnDegrees = ref.columnDegrees();
+    const double columnDegrees = refStrip.columnDegrees();
     double turn = peak.columns * columnDegrees;
-    Circle limbus = *result.currentLimbus;
     SectorFit fit;
     for (int round = 0; round <= kCentreRounds; ++round) {
+        if (stopped(cancel))
+            return refused(result, kPhotosDoNotMatch, "cancelled");
         const int reach = round == 0 ? 12 : 5;
-        const auto shifts = sectorShifts(ref, cur, turn / columnDegrees, reach);
+        const auto shifts = sectorShifts(refStrip, curStrip, turn / columnDegrees, reach);
         if (int(shifts.size()) < kMinSectors)
             return refused(result, round == 0 ? kTooLittleIris : kPhotosDoNotMatch, "sectors");
         fit = fitSectors(shifts, columnDegrees, turn);
         turn = fit.turn;
-        const QPointF error = fit.centreError * limbus.radius;
-        if (round == kCentreRounds || std::hypot(error.x(), error.y()) < 0.002 * limbus.radius)
+        const QPointF error = fit.centreError * cur.limbus->radius;
+        if (round == kCentreRounds || std::hypot(error.x(), error.y()) < 0.002 * cur.limbus->radius)
             break;
-        // The current centre is moved onto the point that corresponds to the reference centre, the
-        // radius scaled to the reference's, and the strip read again.
-        limbus.centre -= error;
-        limbus.radius *= 1 + fit.rowShift * ref.rowRadii() / kMeanRadius;
-        cur = unrollIris(current, limbus);
+        // The current rings are moved onto the points that correspond to the reference centre and the
+        // strip read again.
+        cur.limbus->centre -= error;
+        if (cur.pupil)
+            cur.pupil->centre -= error;
+        curStrip = unrollIris(current, *cur.limbus, pupils ? cur.pupil : std::nullopt);
     }
     result.sectors = fit.inliers;
-    if (!currentLimbus)
-        result.currentLimbus = limbus;
+    // A carried limbus is shown where the fit put it; one found in the photo stays as found.
+    if (cur.carried)
+        result.currentLimbus = cur.limbus;
     if (fit.inliers < kMinSectors || fit.inlierShare < kMinInliers)
         return refused(result, kPhotosDoNotMatch, "inliers");
     if (fit.spread > kMaxSpread)
@@ -199,4 +202,47 @@ RotationResult measureRotation(const QImage& reference, const QImage& current,
     if (result.confidence < kMinConfidence)
         return refused(result, kPhotosDoNotMatch, "confidence");
     return result;
+}
+
+} // namespace
+
+RotationResult measureRotation(const QImage& reference, const QImage& current,
+                               std::optional<Circle> referenceLimbus, std::optional<Circle> currentLimbus,
+                               const std::atomic<bool>* cancel) {
+    const Rings ref = ringsOf(reference, referenceLimbus);
+    if (stopped(cancel))
+        return refused({}, kPhotosDoNotMatch, "cancelled");
+    const Rings cur = ringsOf(current, currentLimbus);
+    RotationResult first;
+    first.referenceLimbus = ref.limbus;
+    first.currentLimbus = cur.limbus;
+    if (ref.limbus && cur.limbus) {
+        first = matchRings(reference, current, ref, cur, cancel);
+        if (first.measured || stopped(cancel))
+            return first;
+    }
+    // Failing that, a limbus not given is carried across from the other photo: the eye about the
+    // other photo's ring matched over this photo, which places both rings alike on the eye.
+    if (!currentLimbus && ref.limbus) {
+        if (const auto carried = carryLimbus(reference, *ref.limbus, current)) {
+            const RotationResult r =
+                matchRings(reference, current, ref, Rings{carried, std::nullopt, true}, cancel);
+            if (r.measured || !first.check)
+                return r;
+        }
+    }
+    if (!referenceLimbus && cur.limbus && !stopped(cancel)) {
+        if (const auto carried = carryLimbus(current, *cur.limbus, reference)) {
+            const RotationResult r =
+                matchRings(reference, current, Rings{carried, std::nullopt, true}, cur, cancel);
+            if (r.measured || !first.check)
+                return r;
+        }
+    }
+    if (!first.check) {
+        if (!first.referenceLimbus)
+            return refused(first, kNoReferenceLimbus, "reference limbus");
+        return refused(first, kNoCurrentLimbus, "current limbus");
+    }
+    return first;
 }

@@ -4,7 +4,7 @@
 // pair. See eval_rotation.cpp for the command line.
 #include "real_pairs.h"
 
-#include "analysis/limbus_auto.h"
+#include "analysis/eye_rings.h"
 #include "analysis/rotation.h"
 
 #include <QDir>
@@ -152,15 +152,18 @@ void dumpOutlines(const std::vector<Photo>& photos, const QString& folder) {
         painter.setRenderHint(QPainter::Antialiasing);
         const double width = std::max(1.0, shown.width() / 400.0);
         std::printf("%-24s", qPrintable(p.file));
-        if (const auto limbus = findLimbus(p.image)) {
+        if (const auto eye = findEyeRings(p.image)) {
             painter.setPen(QPen(Qt::green, width));
-            painter.drawEllipse(limbus->centre, limbus->radius, limbus->radius);
-            std::printf(" limbus %.0f,%.0f r%.0f", limbus->centre.x(), limbus->centre.y(), limbus->radius);
-            if (const auto pupil = findPupil(p.image, Circle{limbus->centre, limbus->radius})) {
+            painter.drawEllipse(eye->limbus.centre, eye->limbus.radius, eye->limbus.radius);
+            std::printf(" limbus %4.0f,%4.0f r%4.0f", eye->limbus.centre.x(), eye->limbus.centre.y(),
+                        eye->limbus.radius);
+            if (eye->pupil) {
                 painter.setPen(QPen(Qt::yellow, width));
-                painter.drawEllipse(pupil->centre, pupil->radius, pupil->radius);
-                std::printf(" pupil %.0f,%.0f r%.0f", pupil->centre.x(), pupil->centre.y(), pupil->radius);
+                painter.drawEllipse(eye->pupil->centre, eye->pupil->radius, eye->pupil->radius);
+                std::printf(" pupil %4.0f,%4.0f r%4.0f", eye->pupil->centre.x(), eye->pupil->centre.y(),
+                            eye->pupil->radius);
             }
+            std::printf(" score %.0f", eye->score);
         }
         std::printf("\n");
         painter.end();

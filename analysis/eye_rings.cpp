@@ -1,0 +1,288 @@
+#include "eye_rings.h"
+
+#include "eye_planes.h"
+#include "limbus_auto.h"
+#include "limbus_search.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+#include <cstdio>
+
+namespace {
+
+constexpr double kWorkRadius = 50;     // limbus radius in the plane the pupil is searched on, pixels
+constexpr double kPupilOffset = 0.2;   // greatest distance of the pupil's centre, in limbus radii
+constexpr double kPupilLeast = 0.18;   // pupil radii, in limbus radii
+constexpr double kPupilMost = 0.65;
+constexpr double kMinPupilEdge = 10;   // grey levels: a weaker step is no pupil
+constexpr int kAngles = 64;            // samples round each circle
+constexpr int kCandidatesPerSeed = 3;  // limbus candidates about each dark spot
+constexpr double kLeastLimbus = 0.15;  // of the photo's shorter side: a photo to compare shows the eye larger
+constexpr double kMinLimbusStep = 8;   // grey levels across the sharp edge
+constexpr double kLeastPupil = 0.02;
+constexpr double kMinInside = 0.7;     // share of a limbus's circumference inside the photo
+constexpr double kMaxGlareShare = 0.25; // of a pupil's edge that reflections may draw
+constexpr double kLateral = 40 * M_PI / 180; // the sides of the eye, from the horizontal
+constexpr double kSharpBand = 0.06;    // of the limbus radius: bands either side of its sharp edge
+constexpr double kSharpReach = 0.05;   // of the limbus radius: how far the sharp edge is looked for
+
+struct Found {
+    Circle circle;
+    double edge = 0;
+};
+
+// Mean grey level round circles about one centre, one per whole radius; NaN where most of the
+// circle leaves the plane.
+std::vector<double> ringMeans(const cv::Mat& plane, double cx, double cy, int radii) {
+    std::vector<double> out(radii + 1, NAN);
+    for (int r = 1; r <= radii; ++r) {
+        double sum = 0;
+        int n = 0;
+        for (int k = 0; k < kAngles; ++k) {
+            const double a = 2 * M_PI * k / kAngles;
+            const double x = cx + r * std::cos(a), y = cy + r * std::sin(a);
+            if (x < 0 || y < 0 || x >= plane.cols - 1 || y >= plane.rows - 1)
+                continue;
+            const int x0 = int(x), y0 = int(y);
+            const double fx = x - x0, fy = y - y0;
+            const float* r0 = plane.ptr<float>(y0) + x0;
+            const float* r1 = plane.ptr<float>(y0 + 1) + x0;
+            sum += (r0[0] * (1 - fx) + r0[1] * fx) * (1 - fy) + (r1[0] * (1 - fx) + r1[1] * fx) * fy;
+            ++n;
+        }
+        if (2 * n > kAngles)
+            out[r] = sum / n;
+    }
+    return out;
+}
+
+// Share of a circle's circumference on which a mask is set.
+double maskShare(const cv::Mat& mask, const QPointF& centre, double radius) {
+    int on = 0, n = 0;
+    for (int k = 0; k < kAngles; ++k) {
+        const double a = 2 * M_PI * k / kAngles;
+        const int x = int(centre.x() + radius * std::cos(a) + 0.5), y = int(centre.y() + radius * std::sin(a) + 0.5);
+        if (x < 0 || y < 0 || x >= mask.cols || y >= mask.rows)
+            continue;
+        ++n;
+        on += mask.at<uchar>(y, x) != 0;
+    }
+    return n ? double(on) / n : 0;
+}
+
+// The pupil inside a limbus given in the plane's pixels: the circle with the strongest step up all
+// round, the step measured between bands a sixth of the radius wide on either side. A circle drawn
+// by reflections (a ring light's spots lie round it) is no pupil, however strong its step.
+std::optional<Found> pupilIn(const cv::Mat& value, const cv::Mat& glare, const Circle& limbus) {
+    const double s = kWorkRadius / limbus.radius;
+    const double reach = limbus.radius * (kPupilMost + kPupilOffset + 0.2);
+    const cv::Rect box = cv::Rect(int(std::floor(limbus.centre.x() - reach)), int(std::floor(limbus.centre.y() - reach)),
+                                  int(2 * reach) + 2, int(2 * reach) + 2) &
+                         cv::Rect(0, 0, value.cols, value.rows);
+    if (box.width < 4 || box.height < 4)
+        return std::nullopt;
+    const cv::Size size(std::max(4, int(box.width * s)), std::max(4, int(box.height * s)));
+    cv::Mat work, spots;
+    cv::resize(value(box), work, size, 0, 0, s < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
+    cv::resize(glare(box), spots, size, 0, 0, cv::INTER_LINEAR);
+    cv::dilate(spots, spots, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
+    work.convertTo(work, CV_32F);
+    cv::GaussianBlur(work, work, cv::Size(0, 0), 1.0);
+    const double sx = double(work.cols) / box.width, sy = double(work.rows) / box.height;
+    const QPointF centre((limbus.centre.x() - box.x) * sx - 0.5, (limbus.centre.y() - box.y) * sy - 0.5);
+    const int offset = int(kPupilOffset * kWorkRadius), least = int(kPupilLeast * kWorkRadius),
+              most = int(kPupilMost * kWorkRadius);
+    const int outer = most + std::max(2, int(std::lround(most / 6.0))) + 1;
+    std::vector<Found> perRadius(most + 1);
+    for (int dy = -offset; dy <= offset; ++dy)
+        for (int dx = -offset; dx <= offset; ++dx) {
+            if (dx * dx + dy * dy > offset * offset)
+                continue;
+            const double cx = centre.x() + dx, cy = centre.y() + dy;
+            const std::vector<double> m = ringMeans(work, cx, cy, outer);
+            for (int r = least; r <= most; ++r) {
+                const int b = std::max(2, int(std::lround(r / 6.0)));
+                double in = 0, out = 0;
+                for (int k = 1; k <= b; ++k)
+                    in += m[r - k], out += m[r + k];
+                const double edge = (out - in) / b;
+                if (edge > perRadius[r].edge) // NaN compares false
+                    perRadius[r] = {Circle{QPointF(cx, cy), double(r)}, edge};
+            }
+        }
+    std::sort(perRadius.begin(), perRadius.end(), [](const Found& a, const Found& b) { return a.edge > b.edge; });
+    for (const Found& f : perRadius) {
+        if (f.edge < kMinPupilEdge)
+            break;
+        if (maskShare(spots, f.circle.centre, f.circle.radius) > kMaxGlareShare)
+            continue;
+        Found out = f;
+        out.circle = Circle{QPointF((f.circle.centre.x() + 0.5) / sx + box.x, (f.circle.centre.y() + 0.5) / sy + box.y),
+                            f.circle.radius / s};
+        return out;
+    }
+    return std::nullopt;
+}
+
+// The step up across a limbus on the sides of the eye, between narrow bands: the weaker side's.
+double lateralStep(const cv::Mat& plane, const Circle& c, int band) {
+    double side[2] = {0, 0};
+    for (int s = 0; s < 2; ++s) {
+        double in = 0, out = 0;
+        int n = 0;
+        for (int k = 0; k < kAngles; ++k) {
+            const double a = (s == 0 ? 0 : M_PI) + kLateral * (2.0 * k / (kAngles - 1) - 1);
+            const double ux = std::cos(a), uy = std::sin(a);
+            for (int d = 1; d <= band; ++d) {
+                const int xo = int(c.centre.x() + (c.radius + d) * ux), yo = int(c.centre.y() + (c.radius + d) * uy);
+                const int xi = int(c.centre.x() + (c.radius - d) * ux), yi = int(c.centre.y() + (c.radius - d) * uy);
+                if (xo < 0 || yo < 0 || xo >= plane.cols || yo >= plane.rows || xi < 0 || yi < 0 ||
+                    xi >= plane.cols || yi >= plane.rows)
+                    continue;
+                out += plane.at<uchar>(yo, xo), in += plane.at<uchar>(yi, xi), ++n;
+            }
+        }
+        if (n < band * kAngles / 2)
+            return 0;
+        side[s] = (out - in) / n;
+    }
+    return std::min(side[0], side[1]);
+}
+
+// A limbus candidate settled where its edge is sharpest: the broad search places a circle roughly,
+// and a circle laid partly over the iris's texture can outscore the true edge there.
+LimbusCandidate sharpened(const cv::Mat& luma, const LimbusCandidate& c) {
+    LimbusCandidate best = c;
+    const int band = std::max(2, int(std::lround(kSharpBand * c.circle.radius)));
+    best.step = lateralStep(luma, c.circle, band);
+    const int reach = std::max(2, int(std::lround(kSharpReach * c.circle.radius)));
+    for (int dy = -reach; dy <= reach; dy += 1)
+        for (int dx = -reach; dx <= reach; dx += 1)
+            for (int dr = -reach; dr <= reach; ++dr) {
+                const Circle t{c.circle.centre + QPointF(dx, dy), c.circle.radius + dr};
+                const double step = lateralStep(luma, t, band);
+                if (step > best.step)
+                    best = {t, step};
+            }
+    return best;
+}
+
+// The step up all round a circle given in a plane's pixels, between bands a sixth of its radius wide.
+double edgeAt(const cv::Mat& plane, const Circle& c) {
+    const int r = int(std::lround(c.radius)), b = std::max(2, int(std::lround(c.radius / 6.0)));
+    const std::vector<double> m = ringMeans(plane, c.centre.x() - 0.5, c.centre.y() - 0.5, r + b);
+    double in = 0, out = 0;
+    for (int k = 1; k <= b && r - k >= 1; ++k)
+        in += m[r - k], out += m[r + k];
+    const double edge = (out - in) / b;
+    return std::isnan(edge) ? 0 : edge;
+}
+
+// Share of a circle's circumference that lies inside a plane.
+double insideShare(const Circle& c, const cv::Size& size) {
+    int inside = 0;
+    for (int k = 0; k < kAngles; ++k) {
+        const double a = 2 * M_PI * k / kAngles;
+        const double x = c.centre.x() + c.radius * std::cos(a), y = c.centre.y() + c.radius * std::sin(a);
+        inside += x >= 0 && y >= 0 && x < size.width && y < size.height;
+    }
+    return double(inside) / kAngles;
+}
+
+bool sameCircle(const Circle& a, const Circle& b) {
+    const double r = std::max(a.radius, b.radius);
+    return std::abs(a.radius - b.radius) < 0.1 * r &&
+           std::hypot(a.centre.x() - b.centre.x(), a.centre.y() - b.centre.y()) < 0.1 * r;
+}
+
+Circle scaled(const Circle& c, double factor) {
+    return Circle{c.centre * factor, c.radius * factor};
+}
+
+} // namespace
+
+std::optional<EyeRings> findEyeRings(const QImage& photo) {
+    if (photo.isNull() || photo.width() < 16 || photo.height() < 16)
+        return std::nullopt;
+    const EyePlanes planes = makeEyePlanes(photo);
+    if (planes.luma.empty())
+        return std::nullopt;
+    const double f = planes.factor;
+    const double shorter = std::min(planes.luma.cols, planes.luma.rows);
+    cv::Mat value;
+    planes.value.convertTo(value, CV_32F);
+    cv::GaussianBlur(value, value, cv::Size(0, 0), 1.0);
+    std::vector<QPointF> seeds = darkSeeds(planes);
+    seeds.emplace_back(photo.width() / 2.0, photo.height() / 2.0);
+    std::vector<LimbusCandidate> candidates;
+    const auto add = [&](const LimbusCandidate& broad) {
+        if (broad.circle.radius < kLeastPupil * shorter || insideShare(broad.circle, planes.luma.size()) < kMinInside)
+            return;
+        const LimbusCandidate c = sharpened(planes.luma, broad);
+        if (std::none_of(candidates.begin(), candidates.end(),
+                         [&](const LimbusCandidate& k) { return sameCircle(k.circle, c.circle); }))
+            candidates.push_back(c);
+    };
+    for (const QPointF& seed : seeds)
+        for (const LimbusCandidate& c : searchLimbus(planes.luma, seed / f, std::nullopt, kCandidatesPerSeed))
+            add(c);
+    // A strong step found may be the pupil's own edge (in infrared it outdoes the soft limbus): the
+    // limbus is looked for about each candidate too.
+    const size_t broad = candidates.size();
+    for (size_t k = 0; k < broad; ++k) {
+        const Circle inner = candidates[k].circle;
+        if (maskShare(planes.glare, inner.centre - QPointF(0.5, 0.5), inner.radius) <= kMaxGlareShare)
+            for (const LimbusCandidate& c : searchLimbus(planes.luma, inner.centre, inner, 2))
+                add(c);
+    }
+    std::optional<EyeRings> best;
+    const auto consider = [&](const LimbusCandidate& limbus, const std::optional<Found>& pupil) {
+        const double score = limbus.step + (pupil ? pupil->edge : 0);
+        if (qEnvironmentVariableIsSet("PELVANOR_DEBUG_EYE"))
+            fprintf(stderr, "  limbus %.0f,%.0f r%.0f step %.0f pupil %.0f,%.0f r%.0f edge %.0f\n",
+                    limbus.circle.centre.x() * f, limbus.circle.centre.y() * f, limbus.circle.radius * f, limbus.step,
+                    pupil ? pupil->circle.centre.x() * f : 0, pupil ? pupil->circle.centre.y() * f : 0,
+                    pupil ? pupil->circle.radius * f : 0, pupil ? pupil->edge : 0);
+        // An eye with its pupil found beats any without.
+        const bool better = !best || (pupil.has_value() != best->pupil.has_value() ? pupil.has_value()
+                                                                                     : score > best->score);
+        if (better)
+            best = EyeRings{scaled(limbus.circle, f),
+                            pupil ? std::optional<Circle>(scaled(pupil->circle, f)) : std::nullopt, score};
+    };
+    for (const LimbusCandidate& limbus : candidates) {
+        if (limbus.circle.radius < kLeastLimbus * shorter || limbus.step < kMinLimbusStep)
+            continue;
+        const auto inside = pupilIn(planes.value, planes.glare, limbus.circle);
+        consider(limbus, inside);
+        // Each other candidate inside it as about concentric as a pupil is, measured as a pupil.
+        for (const LimbusCandidate& pupil : candidates) {
+            const double ratio = pupil.circle.radius / limbus.circle.radius;
+            const QPointF d = pupil.circle.centre - limbus.circle.centre;
+            if (ratio < kPupilLeast || ratio > kPupilMost ||
+                std::hypot(d.x(), d.y()) > kPupilOffset * limbus.circle.radius ||
+                maskShare(planes.glare, pupil.circle.centre - QPointF(0.5, 0.5), pupil.circle.radius) > kMaxGlareShare)
+                continue;
+            const double edge = edgeAt(value, pupil.circle);
+            if (edge >= kMinPupilEdge && (!inside || edge > inside->edge))
+                consider(limbus, Found{pupil.circle, edge});
+        }
+    }
+    return best;
+}
+
+std::optional<Circle> pupilInside(const QImage& photo, const Circle& limbus) {
+    if (photo.isNull() || !(limbus.radius > 4))
+        return std::nullopt;
+    const EyePlanes planes = makeEyePlanes(photo);
+    if (planes.value.empty())
+        return std::nullopt;
+    const double f = planes.factor;
+    const auto pupil = pupilIn(planes.value, planes.glare, scaled(limbus, 1 / f));
+    if (!pupil)
+        return std::nullopt;
+    return scaled(pupil->circle, f);
+}
