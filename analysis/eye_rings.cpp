@@ -28,6 +28,8 @@ constexpr double kMaxGlareShare = 0.25; // of a pupil's edge that reflections ma
 constexpr double kLateral = 40 * M_PI / 180; // the sides of the eye, from the horizontal
 constexpr double kSharpBand = 0.06;    // of the limbus radius: bands either side of its sharp edge
 constexpr double kSharpReach = 0.05;   // of the limbus radius: how far the sharp edge is looked for
+constexpr double kSideDecentring = 0.1;   // of the limbus radius: a limbus's centre from its pupil's
+constexpr double kHeightDecentring = 0.04;
 
 struct Found {
     Circle circle;
@@ -170,6 +172,51 @@ LimbusCandidate sharpened(const cv::Mat& luma, const LimbusCandidate& c) {
     return best;
 }
 
+// The limbus settled about its pupil: lids and lashes hide its top and bottom, so the sides alone
+// place its height poorly, while the pupil's edge is seen all round. Its centre is kept within the
+// small decentring of a real limbus from its pupil, most of all in height.
+LimbusCandidate settledOnPupil(const cv::Mat& luma, const LimbusCandidate& limbus, const Circle& pupil) {
+    const double r = limbus.circle.radius;
+    const int band = std::max(2, int(std::lround(kSharpBand * r)));
+    const int grid = std::max(1, int(r / 60));
+    const auto search = [&](const Circle& about, int reachX, int reachY, int reachR, int stepBy, LimbusCandidate best) {
+        for (int dy = -reachY; dy <= reachY; dy += stepBy)
+            for (int dx = -reachX; dx <= reachX; dx += stepBy)
+                for (int dr = -reachR; dr <= reachR; dr += stepBy) {
+                    const Circle t{about.centre + QPointF(dx, dy), about.radius + dr};
+                    const double step = lateralStep(luma, t, band);
+                    if (step > best.step)
+                        best = {t, step};
+                }
+        return best;
+    };
+    const Circle start{pupil.centre, r};
+    LimbusCandidate best{start, lateralStep(luma, start, band)};
+    best = search(start, int(kSideDecentring * r), int(kHeightDecentring * r), int(kSharpReach * 2 * r), grid, best);
+    if (grid > 1)
+        best = search(best.circle, grid, grid, grid, 1, best);
+    return best;
+}
+
+// The limbus about a pupil found in the photo: at centres within a real limbus's decentring of the
+// pupil's, the radius whose sides step up most sharply, a pupil's radius and a half to five out.
+std::optional<LimbusCandidate> limbusAboutPupil(const cv::Mat& luma, const Circle& pupil) {
+    const double typical = 3 * pupil.radius;
+    const int grid = std::max(1, int(pupil.radius / 15));
+    const int reachX = int(kSideDecentring * typical), reachY = int(kHeightDecentring * typical);
+    const int least = int(1.5 * pupil.radius), most = int(std::min(5 * pupil.radius, 0.6 * std::min(luma.cols, luma.rows)));
+    std::optional<LimbusCandidate> best;
+    for (int dy = -reachY; dy <= reachY; dy += grid)
+        for (int dx = -reachX; dx <= reachX; dx += grid)
+            for (int r = least; r <= most; r += grid) {
+                const Circle t{pupil.centre + QPointF(dx, dy), double(r)};
+                const double step = lateralStep(luma, t, std::max(2, int(std::lround(kSharpBand * r))));
+                if (!best || step > best->step)
+                    best = LimbusCandidate{t, step};
+            }
+    return best;
+}
+
 // The step up all round a circle given in a plane's pixels, between bands a sixth of its radius wide.
 double edgeAt(const cv::Mat& plane, const Circle& c) {
     const int r = int(std::lround(c.radius)), b = std::max(2, int(std::lround(c.radius / 6.0)));
@@ -234,11 +281,20 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
     const size_t broad = candidates.size();
     for (size_t k = 0; k < broad; ++k) {
         const Circle inner = candidates[k].circle;
-        if (maskShare(planes.glare, inner.centre - QPointF(0.5, 0.5), inner.radius) <= kMaxGlareShare)
-            for (const LimbusCandidate& c : searchLimbus(planes.luma, inner.centre, inner, 2))
-                add(c);
+        if (maskShare(planes.glare, inner.centre - QPointF(0.5, 0.5), inner.radius) > kMaxGlareShare)
+            continue;
+        for (const LimbusCandidate& c : searchLimbus(planes.luma, inner.centre, inner, 2))
+            add(c);
+        if (edgeAt(value, inner) >= kMinPupilEdge)
+            if (const auto c = limbusAboutPupil(planes.luma, inner))
+                add(*c);
     }
-    std::optional<EyeRings> best;
+    struct Best {
+        LimbusCandidate limbus;
+        std::optional<Found> pupil;
+        double score = 0;
+    };
+    std::optional<Best> best;
     const auto consider = [&](const LimbusCandidate& limbus, const std::optional<Found>& pupil) {
         const double score = limbus.step + (pupil ? pupil->edge : 0);
         if (qEnvironmentVariableIsSet("PELVANOR_DEBUG_EYE"))
@@ -250,8 +306,7 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
         const bool better = !best || (pupil.has_value() != best->pupil.has_value() ? pupil.has_value()
                                                                                      : score > best->score);
         if (better)
-            best = EyeRings{scaled(limbus.circle, f),
-                            pupil ? std::optional<Circle>(scaled(pupil->circle, f)) : std::nullopt, score};
+            best = Best{limbus, pupil, score};
     };
     for (const LimbusCandidate& limbus : candidates) {
         if (limbus.circle.radius < kLeastLimbus * shorter || limbus.step < kMinLimbusStep)
@@ -271,7 +326,12 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
                 consider(limbus, Found{pupil.circle, edge});
         }
     }
-    return best;
+    if (!best)
+        return std::nullopt;
+    if (best->pupil)
+        best->limbus = settledOnPupil(planes.luma, best->limbus, best->pupil->circle);
+    return EyeRings{scaled(best->limbus.circle, f),
+                    best->pupil ? std::optional<Circle>(scaled(best->pupil->circle, f)) : std::nullopt, best->score};
 }
 
 std::optional<Circle> pupilInside(const QImage& photo, const Circle& limbus) {
