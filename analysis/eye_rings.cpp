@@ -31,6 +31,22 @@ constexpr double kSharpReach = 0.05;   // of the limbus radius: how far the shar
 constexpr double kSideDecentring = 0.1;   // of the limbus radius: a limbus's centre from its pupil's
 constexpr double kHeightDecentring = 0.04;
 
+// Unit directions round a circle, and on the two sides of the eye (right, then left).
+struct Directions {
+    QPointF all[kAngles], sides[2][kAngles];
+    Directions() {
+        for (int k = 0; k < kAngles; ++k) {
+            const double a = 2 * M_PI * k / kAngles;
+            all[k] = QPointF(std::cos(a), std::sin(a));
+            for (int s = 0; s < 2; ++s) {
+                const double b = (s == 0 ? 0 : M_PI) + kLateral * (2.0 * k / (kAngles - 1) - 1);
+                sides[s][k] = QPointF(std::cos(b), std::sin(b));
+            }
+        }
+    }
+};
+const Directions kDirections;
+
 struct Found {
     Circle circle;
     double edge = 0;
@@ -43,9 +59,8 @@ std::vector<double> ringMeans(const cv::Mat& plane, double cx, double cy, int ra
     for (int r = 1; r <= radii; ++r) {
         double sum = 0;
         int n = 0;
-        for (int k = 0; k < kAngles; ++k) {
-            const double a = 2 * M_PI * k / kAngles;
-            const double x = cx + r * std::cos(a), y = cy + r * std::sin(a);
+        for (const QPointF& u : kDirections.all) {
+            const double x = cx + r * u.x(), y = cy + r * u.y();
             if (x < 0 || y < 0 || x >= plane.cols - 1 || y >= plane.rows - 1)
                 continue;
             const int x0 = int(x), y0 = int(y);
@@ -135,9 +150,8 @@ double lateralStep(const cv::Mat& plane, const Circle& c, int band) {
     for (int s = 0; s < 2; ++s) {
         double in = 0, out = 0;
         int n = 0;
-        for (int k = 0; k < kAngles; ++k) {
-            const double a = (s == 0 ? 0 : M_PI) + kLateral * (2.0 * k / (kAngles - 1) - 1);
-            const double ux = std::cos(a), uy = std::sin(a);
+        for (const QPointF& u : kDirections.sides[s]) {
+            const double ux = u.x(), uy = u.y();
             for (int d = 1; d <= band; ++d) {
                 const int xo = int(c.centre.x() + (c.radius + d) * ux), yo = int(c.centre.y() + (c.radius + d) * uy);
                 const int xi = int(c.centre.x() + (c.radius - d) * ux), yi = int(c.centre.y() + (c.radius - d) * uy);
@@ -157,19 +171,23 @@ double lateralStep(const cv::Mat& plane, const Circle& c, int band) {
 // A limbus candidate settled where its edge is sharpest: the broad search places a circle roughly,
 // and a circle laid partly over the iris's texture can outscore the true edge there.
 LimbusCandidate sharpened(const cv::Mat& luma, const LimbusCandidate& c) {
-    LimbusCandidate best = c;
     const int band = std::max(2, int(std::lround(kSharpBand * c.circle.radius)));
-    best.step = lateralStep(luma, c.circle, band);
     const int reach = std::max(2, int(std::lround(kSharpReach * c.circle.radius)));
-    for (int dy = -reach; dy <= reach; dy += 1)
-        for (int dx = -reach; dx <= reach; dx += 1)
-            for (int dr = -reach; dr <= reach; ++dr) {
-                const Circle t{c.circle.centre + QPointF(dx, dy), c.circle.radius + dr};
-                const double step = lateralStep(luma, t, band);
-                if (step > best.step)
-                    best = {t, step};
-            }
-    return best;
+    LimbusCandidate best{c.circle, lateralStep(luma, c.circle, band)};
+    // Coarse to fine: a grid over the reach, then every pixel about the best of it.
+    for (int stepBy = std::max(1, reach / 3), span = reach;; span = stepBy, stepBy = 1) {
+        const Circle about = best.circle;
+        for (int dy = -span; dy <= span; dy += stepBy)
+            for (int dx = -span; dx <= span; dx += stepBy)
+                for (int dr = -span; dr <= span; dr += stepBy) {
+                    const Circle t{about.centre + QPointF(dx, dy), about.radius + dr};
+                    const double step = lateralStep(luma, t, band);
+                    if (step > best.step)
+                        best = {t, step};
+                }
+        if (stepBy == 1)
+            return best;
+    }
 }
 
 // The limbus settled about its pupil: lids and lashes hide its top and bottom, so the sides alone
@@ -283,8 +301,6 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
         const Circle inner = candidates[k].circle;
         if (maskShare(planes.glare, inner.centre - QPointF(0.5, 0.5), inner.radius) > kMaxGlareShare)
             continue;
-        for (const LimbusCandidate& c : searchLimbus(planes.luma, inner.centre, inner, 2))
-            add(c);
         if (edgeAt(value, inner) >= kMinPupilEdge)
             if (const auto c = limbusAboutPupil(planes.luma, inner))
                 add(*c);
