@@ -55,5 +55,6 @@ EyePlanes makeEyePlanes(const QImage& photo, int targetSide) {
     cv::dilate(planes.glare, planes.glare, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
     planes.value = fillGlare(value, planes.glare, kernel);
     planes.luma = fillGlare(luma, planes.glare, kernel);
+    planes.red = fillGlare(channels[2], planes.glare, kernel);
     return planes;
 }

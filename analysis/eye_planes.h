@@ -12,6 +12,7 @@ struct EyePlanes {
     int factor = 1;
     cv::Mat value; // brightest channel: the pupil stands out most against any iris colour
     cv::Mat luma;  // weighted grey: the limbus steps from iris to the white of the eye
+    cv::Mat red;   // red channel: a pupil veiled by a bluish reflection is still dark in it
     cv::Mat glare; // 255 where a reflection was filled
 
     // Position in the reduced planes of a photo position, both with pixel i covering [i, i + 1).

@@ -23,6 +23,7 @@ constexpr int kCandidatesPerSeed = 3;  // limbus candidates about each dark spot
 constexpr double kLeastLimbus = 0.15;  // of the photo's shorter side: a photo to compare shows the eye larger
 constexpr double kMinLimbusStep = 8;   // grey levels across the sharp edge
 constexpr double kLeastPupil = 0.02;
+constexpr double kSeedEyes[] = {0.15, 0.35}; // limbus radii about a dark spot, in the shorter side
 constexpr double kMinInside = 0.7;     // share of a limbus's circumference inside the photo
 constexpr double kMaxGlareShare = 0.25; // of a pupil's edge that reflections may draw
 constexpr double kLateral = 40 * M_PI / 180; // the sides of the eye, from the horizontal
@@ -93,7 +94,7 @@ double maskShare(const cv::Mat& mask, const QPointF& centre, double radius) {
 // The pupil inside a limbus given in the plane's pixels: the circle with the strongest step up all
 // round, the step measured between bands a sixth of the radius wide on either side. A circle drawn
 // by reflections (a ring light's spots lie round it) is no pupil, however strong its step.
-std::optional<Found> pupilIn(const cv::Mat& value, const cv::Mat& glare, const Circle& limbus) {
+std::optional<Found> pupilInPlane(const cv::Mat& value, const cv::Mat& glare, const Circle& limbus) {
     const double s = kWorkRadius / limbus.radius;
     const double reach = limbus.radius * (kPupilMost + kPupilOffset + 0.2);
     const cv::Rect box = cv::Rect(int(std::floor(limbus.centre.x() - reach)), int(std::floor(limbus.centre.y() - reach)),
@@ -142,6 +143,14 @@ std::optional<Found> pupilIn(const cv::Mat& value, const cv::Mat& glare, const C
         return out;
     }
     return std::nullopt;
+}
+
+// The pupil in whichever of the brightest channel and the red channel shows its edge better.
+std::optional<Found> pupilIn(const EyePlanes& planes, const Circle& limbus) {
+    auto best = pupilInPlane(planes.value, planes.glare, limbus);
+    if (auto red = pupilInPlane(planes.red, planes.glare, limbus); red && (!best || red->edge > best->edge))
+        best = red;
+    return best;
 }
 
 // The step up across a limbus on the sides of the eye, between narrow bands: the weaker side's.
@@ -277,16 +286,23 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
         return std::nullopt;
     const double f = planes.factor;
     const double shorter = std::min(planes.luma.cols, planes.luma.rows);
-    cv::Mat value;
+    cv::Mat value, red;
     planes.value.convertTo(value, CV_32F);
     cv::GaussianBlur(value, value, cv::Size(0, 0), 1.0);
+    planes.red.convertTo(red, CV_32F);
+    cv::GaussianBlur(red, red, cv::Size(0, 0), 1.0);
+    const auto pupilEdge = [&](const Circle& c) { return std::max(edgeAt(value, c), edgeAt(red, c)); };
     std::vector<QPointF> seeds = darkSeeds(planes);
     seeds.emplace_back(photo.width() / 2.0, photo.height() / 2.0);
     std::vector<LimbusCandidate> candidates;
-    const auto add = [&](const LimbusCandidate& broad) {
+    const auto add = [&](const LimbusCandidate& broad, bool sharpen = true) {
         if (broad.circle.radius < kLeastPupil * shorter || insideShare(broad.circle, planes.luma.size()) < kMinInside)
             return;
-        const LimbusCandidate c = sharpened(planes.luma, broad);
+        const LimbusCandidate c =
+            sharpen ? sharpened(planes.luma, broad)
+                    : LimbusCandidate{broad.circle,
+                                      lateralStep(planes.luma, broad.circle,
+                                                  std::max(2, int(std::lround(kSharpBand * broad.circle.radius))))};
         if (std::none_of(candidates.begin(), candidates.end(),
                          [&](const LimbusCandidate& k) { return sameCircle(k.circle, c.circle); }))
             candidates.push_back(c);
@@ -296,12 +312,17 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
             add(c);
     // A strong step found may be the pupil's own edge (in infrared it outdoes the soft limbus): the
     // limbus is looked for about each candidate too.
+    // Pupils looked for about each dark spot directly, all round, at two sizes of eye.
+    for (const QPointF& seed : seeds)
+        for (double eye : kSeedEyes)
+            if (const auto pupil = pupilIn(planes, Circle{seed / f, eye * shorter}))
+                add(LimbusCandidate{pupil->circle, 0}, false);
     const size_t broad = candidates.size();
     for (size_t k = 0; k < broad; ++k) {
         const Circle inner = candidates[k].circle;
         if (maskShare(planes.glare, inner.centre - QPointF(0.5, 0.5), inner.radius) > kMaxGlareShare)
             continue;
-        if (edgeAt(value, inner) >= kMinPupilEdge)
+        if (pupilEdge(inner) >= kMinPupilEdge)
             if (const auto c = limbusAboutPupil(planes.luma, inner))
                 add(*c);
     }
@@ -327,7 +348,7 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
     for (const LimbusCandidate& limbus : candidates) {
         if (limbus.circle.radius < kLeastLimbus * shorter || limbus.step < kMinLimbusStep)
             continue;
-        const auto inside = pupilIn(planes.value, planes.glare, limbus.circle);
+        const auto inside = pupilIn(planes, limbus.circle);
         consider(limbus, inside);
         // Each other candidate inside it as about concentric as a pupil is, measured as a pupil.
         for (const LimbusCandidate& pupil : candidates) {
@@ -337,7 +358,7 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
                 std::hypot(d.x(), d.y()) > kPupilOffset * limbus.circle.radius ||
                 maskShare(planes.glare, pupil.circle.centre - QPointF(0.5, 0.5), pupil.circle.radius) > kMaxGlareShare)
                 continue;
-            const double edge = edgeAt(value, pupil.circle);
+            const double edge = pupilEdge(pupil.circle);
             if (edge >= kMinPupilEdge && (!inside || edge > inside->edge))
                 consider(limbus, Found{pupil.circle, edge});
         }
@@ -357,7 +378,7 @@ std::optional<Circle> pupilInside(const QImage& photo, const Circle& limbus) {
     if (planes.value.empty())
         return std::nullopt;
     const double f = planes.factor;
-    const auto pupil = pupilIn(planes.value, planes.glare, scaled(limbus, 1 / f));
+    const auto pupil = pupilIn(planes, scaled(limbus, 1 / f));
     if (!pupil)
         return std::nullopt;
     return scaled(pupil->circle, f);

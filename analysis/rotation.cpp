@@ -160,6 +160,8 @@ RotationResult matchRings(const QImage& reference, const QImage& current, const 
     if (stopped(cancel))
         return refused(result, kPhotosDoNotMatch, "cancelled");
     const CircularPeak peak = circularPeak(refStrip, curStrip);
+    result.peakScore = peak.score;
+    result.runnerUp = peak.runnerUp;
     if (peak.score < kMinPeakScore)
         return refused(result, kPhotosDoNotMatch, "peak score");
     if (peak.runnerUp > kMaxRunnerUp * peak.score)
@@ -188,6 +190,7 @@ RotationResult matchRings(const QImage& reference, const QImage& current, const 
         curStrip = unrollIris(current, *cur.limbus, pupils ? cur.pupil : std::nullopt);
     }
     result.sectors = fit.inliers;
+    result.spread = fit.spread;
     // A carried limbus is shown where the fit put it; one found in the photo stays as found.
     if (cur.carried)
         result.currentLimbus = cur.limbus;

@@ -27,6 +27,9 @@ struct RotationResult {
     const char* check = nullptr;   // the check that refused, for the evaluation programs
     std::optional<Circle> referenceLimbus, currentLimbus; // in photo pixels, pixel i covering [i, i + 1)
     int sectors = 0;                                      // sectors of the ring that agreed
+    // What the confidence was made of, for the evaluation programs: the whole rings' correlation at
+    // the best turn and at the best turn well apart from it, and the sectors' spread about the fit.
+    double peakScore = 0, runnerUp = 0, spread = 0;
 };
 
 // Limbi given are used as they stand (the user placed them); the others are looked for. When cancel
