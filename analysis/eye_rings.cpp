@@ -24,10 +24,16 @@ constexpr double kLeastLimbus = 0.15;  // of the photo's shorter side: a photo t
 constexpr double kMinLimbusStep = 8;   // grey levels across the sharp edge
 constexpr double kLeastPupil = 0.02;
 constexpr double kSeedEyes[] = {0.15, 0.35}; // limbus radii about a dark spot, in the shorter side
-constexpr double kMinInside = 0.7;     // share of a limbus's circumference inside the photo
-constexpr double kMaxGlareShare = 0.25; // of a pupil's edge that reflections may draw
+constexpr double kMinInside = 0.7;
+constexpr double kMinIrisContrast = 4;  // grey levels the white of the eye lies above the iris     // share of a limbus's circumference inside the photo
+// A ring of reflections inside a pupil outlines a smaller dark disc: reflections lying all round
+// on and just outside a dark disc's edge mean it is no pupil. A small pupil's own ring of
+// reflections lies inside it; a single corneal reflection covers few directions.
+constexpr double kMaxGlareShare = 0.25;
+constexpr double kGlareBand[] = {1.0, 1.15, 1.3}; // radii looked at, in the disc's
 constexpr double kLateral = 40 * M_PI / 180; // the sides of the eye, from the horizontal
 constexpr double kSharpBand = 0.06;    // of the limbus radius: bands either side of its sharp edge
+constexpr double kSoftBand = 0.15;     // of the limbus radius: bands either side of a soft edge
 constexpr double kSharpReach = 0.05;   // of the limbus radius: how far the sharp edge is looked for
 constexpr double kSideDecentring = 0.1;   // of the limbus radius: a limbus's centre from its pupil's
 constexpr double kHeightDecentring = 0.04;
@@ -77,16 +83,22 @@ std::vector<double> ringMeans(const cv::Mat& plane, double cx, double cy, int ra
     return out;
 }
 
-// Share of a circle's circumference on which a mask is set.
+// Share of the directions round a circle in which a mask is set somewhere from its edge to just
+// beyond it.
 double maskShare(const cv::Mat& mask, const QPointF& centre, double radius) {
     int on = 0, n = 0;
-    for (int k = 0; k < kAngles; ++k) {
-        const double a = 2 * M_PI * k / kAngles;
-        const int x = int(centre.x() + radius * std::cos(a) + 0.5), y = int(centre.y() + radius * std::sin(a) + 0.5);
-        if (x < 0 || y < 0 || x >= mask.cols || y >= mask.rows)
-            continue;
-        ++n;
-        on += mask.at<uchar>(y, x) != 0;
+    for (const QPointF& u : kDirections.all) {
+        bool hit = false, seen = false;
+        for (const double share : kGlareBand) {
+            const int x = int(centre.x() + share * radius * u.x() + 0.5),
+                      y = int(centre.y() + share * radius * u.y() + 0.5);
+            if (x < 0 || y < 0 || x >= mask.cols || y >= mask.rows)
+                continue;
+            seen = true;
+            hit = hit || mask.at<uchar>(y, x) != 0;
+        }
+        n += seen;
+        on += hit;
     }
     return n ? double(on) / n : 0;
 }
@@ -175,6 +187,35 @@ double lateralStep(const cv::Mat& plane, const Circle& c, int band) {
         side[s] = (out - in) / n;
     }
     return std::min(side[0], side[1]);
+}
+
+// Median grey level on the sides of the eye between two radii about a centre, in a plane's pixels.
+double lateralLevel(const cv::Mat& plane, const QPointF& centre, double r0, double r1, double share = 0.5) {
+    std::vector<uchar> levels;
+    for (int s = 0; s < 2; ++s)
+        for (const QPointF& u : kDirections.sides[s])
+            for (int i = 0; i < 6; ++i) {
+                const double r = r0 + (r1 - r0) * (i + 0.5) / 6;
+                const int x = int(centre.x() + r * u.x()), y = int(centre.y() + r * u.y());
+                if (x >= 0 && y >= 0 && x < plane.cols && y < plane.rows)
+                    levels.push_back(plane.at<uchar>(y, x));
+            }
+    if (levels.size() < 8)
+        return NAN;
+    const size_t k = std::min(levels.size() - 1, size_t(share * levels.size()));
+    std::nth_element(levels.begin(), levels.begin() + k, levels.end());
+    return levels[k];
+}
+
+// Whether the ring between a pupil and a limbus is darker on the sides than the white of the eye
+// beyond it, as an iris is: a limbus taken for the pupil of a larger outline (a lid's, the skin's)
+// has the white of the eye inside that outline.
+bool irisDarkerThanSclera(const cv::Mat& luma, const Circle& limbus, const Circle& pupil) {
+    const double iris = lateralLevel(luma, limbus.centre, pupil.radius + 0.2 * (limbus.radius - pupil.radius),
+                                     0.9 * limbus.radius);
+    // The white of the eye's brighter part: a camera's field stop may darken the rest.
+    const double sclera = lateralLevel(luma, limbus.centre, 1.04 * limbus.radius, 1.2 * limbus.radius, 0.75);
+    return sclera - iris >= kMinIrisContrast;
 }
 
 // A limbus candidate settled where its edge is sharpest: the broad search places a circle roughly,
@@ -333,7 +374,11 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
     };
     std::optional<Best> best;
     const auto consider = [&](const LimbusCandidate& limbus, const std::optional<Found>& pupil) {
-        const double score = limbus.step + (pupil ? pupil->edge : 0);
+        // A soft limbus (in infrared) steps up more across broader bands than across the sharp ones.
+        const double step =
+            std::max(limbus.step, lateralStep(planes.luma, limbus.circle,
+                                              std::max(2, int(std::lround(kSoftBand * limbus.circle.radius)))));
+        const double score = pupil ? step * pupil->edge : step;
         if (qEnvironmentVariableIsSet("PELVANOR_DEBUG_EYE"))
             fprintf(stderr, "  limbus %.0f,%.0f r%.0f step %.0f pupil %.0f,%.0f r%.0f edge %.0f\n",
                     limbus.circle.centre.x() * f, limbus.circle.centre.y() * f, limbus.circle.radius * f, limbus.step,
@@ -348,13 +393,15 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
     for (const LimbusCandidate& limbus : candidates) {
         if (limbus.circle.radius < kLeastLimbus * shorter || limbus.step < kMinLimbusStep)
             continue;
-        const auto inside = pupilIn(planes, limbus.circle);
+        auto inside = pupilIn(planes, limbus.circle);
+        if (inside && !irisDarkerThanSclera(planes.luma, limbus.circle, inside->circle))
+            inside.reset();
         consider(limbus, inside);
         // Each other candidate inside it as about concentric as a pupil is, measured as a pupil.
         for (const LimbusCandidate& pupil : candidates) {
             const double ratio = pupil.circle.radius / limbus.circle.radius;
             const QPointF d = pupil.circle.centre - limbus.circle.centre;
-            if (ratio < kPupilLeast || ratio > kPupilMost ||
+            if (ratio < kPupilLeast || ratio > kPupilMost || !irisDarkerThanSclera(planes.luma, limbus.circle, pupil.circle) ||
                 std::hypot(d.x(), d.y()) > kPupilOffset * limbus.circle.radius ||
                 maskShare(planes.glare, pupil.circle.centre - QPointF(0.5, 0.5), pupil.circle.radius) > kMaxGlareShare)
                 continue;
