@@ -14,7 +14,8 @@ namespace {
 constexpr double kMinVisible = 0.25;   // share of the angles at which both strips see the eye
 constexpr double kMinPeakScore = 0.12; // correlation of the whole rings at the coarse peak
 constexpr double kMaxRunnerUp = 0.8;   // of the peak: another turn matching nearly as well
-constexpr int kMinSectors = 3;
+constexpr int kMinSectors = 4;
+constexpr int kFullSectors = 8;        // sectors on the fit (of 24) for full confidence: a third of the ring
 constexpr double kMaxSpread = 0.8;     // degrees, robust spread of the sectors about the fit
 constexpr double kMinInliers = 0.6;    // share of the sectors on the fit
 constexpr double kMeanRadius = 0.85;   // of the strip's rows, in limbus radii, about where its texture lies
@@ -201,7 +202,10 @@ RotationResult matchRings(const QImage& reference, const QImage& current, const 
     result.measured = true;
     result.degrees = wrapDegrees(turn);
     const double margin = std::clamp((peak.score - std::max(0.0, peak.runnerUp)) / peak.score, 0.0, 1.0);
-    result.confidence = std::clamp(margin * fit.inlierShare * (1 - fit.spread / (2 * kMaxSpread)), 0.0, 1.0);
+    // Few sectors on the fit leave the turn and the centre's correction hard to tell apart.
+    const double coverage = std::min(1.0, double(fit.inliers) / kFullSectors);
+    result.confidence =
+        std::clamp(margin * fit.inlierShare * (1 - fit.spread / (2 * kMaxSpread)) * coverage, 0.0, 1.0);
     if (result.confidence < kMinConfidence)
         return refused(result, kPhotosDoNotMatch, "confidence");
     return result;
