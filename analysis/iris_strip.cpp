@@ -162,7 +162,9 @@ IrisStrip unrollIris(const QImage& photo, const Circle& limbus, const std::optio
     if (plane.grey.empty())
         return strip;
     cv::Mat mapX(kStripRows, kStripColumns, CV_32F), mapY(kStripRows, kStripColumns, CV_32F);
-    const Circle inner = pupil ? *pupil : Circle{limbus.centre, kNotionalPupil * limbus.radius};
+    // The pupil gives the inner edge's size only: about the limbus's centre the strip turns rigidly with
+    // the eye, and a pupil centre found a little off does not warp the inner rows' angles.
+    const Circle inner{limbus.centre, pupil ? pupil->radius : kNotionalPupil * limbus.radius};
     for (int j = 0; j < kStripColumns; ++j) {
         // Counter-clockwise on the screen, where y grows downwards.
         const double a = 2 * M_PI * j / kStripColumns, c = std::cos(a), s = -std::sin(a);
