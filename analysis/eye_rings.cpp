@@ -19,7 +19,8 @@ constexpr double kPupilLeast = 0.18;   // pupil radii, in limbus radii
 constexpr double kPupilMost = 0.65;
 constexpr double kMinPupilEdge = 10;   // grey levels: a weaker step is no pupil
 constexpr int kAngles = 64;            // samples round each circle
-constexpr int kCandidatesPerSeed = 3;  // limbus candidates about each dark spot
+constexpr int kCandidatesPerSeed = 3;
+constexpr size_t kBroadSeeds = 3;  // limbus candidates about each dark spot
 constexpr double kLeastLimbus = 0.15;  // of the photo's shorter side: a photo to compare shows the eye larger
 constexpr double kMinLimbusStep = 8;   // grey levels across the sharp edge
 constexpr double kLeastPupil = 0.02;
@@ -127,22 +128,30 @@ std::optional<Found> pupilInPlane(const cv::Mat& value, const cv::Mat& glare, co
               most = int(kPupilMost * kWorkRadius);
     const int outer = most + std::max(2, int(std::lround(most / 6.0))) + 1;
     std::vector<Found> perRadius(most + 1);
-    for (int dy = -offset; dy <= offset; ++dy)
-        for (int dx = -offset; dx <= offset; ++dx) {
-            if (dx * dx + dy * dy > offset * offset)
-                continue;
-            const double cx = centre.x() + dx, cy = centre.y() + dy;
-            const std::vector<double> m = ringMeans(work, cx, cy, outer);
-            for (int r = least; r <= most; ++r) {
-                const int b = std::max(2, int(std::lround(r / 6.0)));
-                double in = 0, out = 0;
-                for (int k = 1; k <= b; ++k)
-                    in += m[r - k], out += m[r + k];
-                const double edge = (out - in) / b;
-                if (edge > perRadius[r].edge) // NaN compares false
-                    perRadius[r] = {Circle{QPointF(cx, cy), double(r)}, edge};
-            }
+    const auto tryCentre = [&](double cx, double cy, int from, int to) {
+        const std::vector<double> m = ringMeans(work, cx, cy, outer);
+        for (int r = std::max(least, from); r <= std::min(most, to); ++r) {
+            const int b = std::max(2, int(std::lround(r / 6.0)));
+            double in = 0, out = 0;
+            for (int k = 1; k <= b; ++k)
+                in += m[r - k], out += m[r + k];
+            const double edge = (out - in) / b;
+            if (edge > perRadius[r].edge) // NaN compares false
+                perRadius[r] = {Circle{QPointF(cx, cy), double(r)}, edge};
         }
+    };
+    // Every second centre, then the pixels about each radius's best.
+    for (int dy = -offset; dy <= offset; dy += 2)
+        for (int dx = -offset; dx <= offset; dx += 2)
+            if (dx * dx + dy * dy <= offset * offset)
+                tryCentre(centre.x() + dx, centre.y() + dy, least, most);
+    const std::vector<Found> coarse = perRadius;
+    for (int r = least; r <= most; ++r)
+        if (coarse[r].edge >= kMinPupilEdge)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if (dx || dy)
+                        tryCentre(coarse[r].circle.centre.x() + dx, coarse[r].circle.centre.y() + dy, r, r);
     std::sort(perRadius.begin(), perRadius.end(), [](const Found& a, const Found& b) { return a.edge > b.edge; });
     for (const Found& f : perRadius) {
         if (f.edge < kMinPupilEdge)
@@ -348,9 +357,11 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
                          [&](const LimbusCandidate& k) { return sameCircle(k.circle, c.circle); }))
             candidates.push_back(c);
     };
-    for (const QPointF& seed : seeds)
-        for (const LimbusCandidate& c : searchLimbus(planes.luma, seed / f, std::nullopt, kCandidatesPerSeed))
-            add(c);
+    // The broad search about the darkest few spots and the middle; the pupil search below looks at all.
+    for (size_t k = 0; k < seeds.size(); ++k)
+        if (k < kBroadSeeds || k + 1 == seeds.size())
+            for (const LimbusCandidate& c : searchLimbus(planes.luma, seeds[k] / f, std::nullopt, kCandidatesPerSeed))
+                add(c);
     // A strong step found may be the pupil's own edge (in infrared it outdoes the soft limbus): the
     // limbus is looked for about each candidate too.
     // Pupils looked for about each dark spot directly, all round, at two sizes of eye.

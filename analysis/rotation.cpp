@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <vector>
 
 namespace {
@@ -216,10 +217,12 @@ RotationResult matchRings(const QImage& reference, const QImage& current, const 
 RotationResult measureRotation(const QImage& reference, const QImage& current,
                                std::optional<Circle> referenceLimbus, std::optional<Circle> currentLimbus,
                                const std::atomic<bool>* cancel) {
-    const Rings ref = ringsOf(reference, referenceLimbus);
+    // The two photos' rings are found at once, one on a thread of its own.
+    auto referenceRings = std::async(std::launch::async, [&] { return ringsOf(reference, referenceLimbus); });
+    const Rings cur = ringsOf(current, currentLimbus);
+    const Rings ref = referenceRings.get();
     if (stopped(cancel))
         return refused({}, kPhotosDoNotMatch, "cancelled");
-    const Rings cur = ringsOf(current, currentLimbus);
     RotationResult first;
     first.referenceLimbus = ref.limbus;
     first.currentLimbus = cur.limbus;
