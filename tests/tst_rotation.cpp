@@ -1,5 +1,6 @@
 // Rotation between two photos of an eye: the sign and the half turn on generated eyes, refusals,
 // the landmark arithmetic round 0/360 degrees, and pelvanor-compare run as a user would.
+#include "analysis/eye_rings.h"
 #include "analysis/landmarks.h"
 #include "analysis/rotation.h"
 #include "output/save.h"
@@ -16,13 +17,19 @@
 
 namespace {
 
-SyntheticEye eyeWithSeed(uint32_t seed) {
+SyntheticEye eyeWithSeed(uint32_t seed, double pupilRatio = 0.35) {
     EyeSpec s;
     s.size = QSize(900, 640);
     s.limbusCentre = QPointF(440, 330);
     s.limbusRadius = 170;
+    s.pupilRatio = pupilRatio;
     s.seed = seed;
     return makeSyntheticEye(s);
+}
+
+bool near(const std::optional<Circle>& found, const QPointF& centre, double radius, double tolerance) {
+    return found && std::hypot(found->centre.x() - centre.x(), found->centre.y() - centre.y()) <= tolerance &&
+           std::abs(found->radius - radius) <= tolerance;
 }
 
 // The photo turned counter-clockwise on the screen by degrees about a point, on skin-coloured ground.
@@ -64,6 +71,40 @@ private slots:
         QVERIFY2(r.measured, r.refusal);
         QVERIFY2(std::abs(wrapDegrees(r.degrees - degrees)) < 0.5, qPrintable(QString::number(r.degrees)));
         QVERIFY(r.confidence > 0 && r.confidence <= 1);
+    }
+
+    // The same eye, its pupil wider in the second photo (dilated for the later photo), turned.
+    void dilatedPupil() {
+        const SyntheticEye before = eyeWithSeed(5, 0.3), after = eyeWithSeed(5, 0.5);
+        const RotationResult r = measureRotation(before.photo, turned(after.photo, -8.5, after.limbusCentre));
+        QVERIFY2(r.measured, r.refusal);
+        QVERIFY2(std::abs(r.degrees + 8.5) < 0.5, qPrintable(QString::number(r.degrees)));
+    }
+
+    // Each photo's rings are found in that photo alone: the same whichever photo it is compared with,
+    // and on the eye.
+    void ringsOfEachPhotoAlone() {
+        const SyntheticEye eye = eyeWithSeed(3);
+        QImage lighter = turned(eye.photo, -4, eye.limbusCentre);
+        lighter.invertPixels(); // a photo that shows nothing of this eye
+        const RotationResult a = measureRotation(turned(eye.photo, 9, eye.limbusCentre), eye.photo);
+        const RotationResult b = measureRotation(lighter, eye.photo);
+        QVERIFY(a.measured && !b.measured);
+        QVERIFY(a.currentLimbus && b.currentLimbus);
+        QCOMPARE(a.currentLimbus->centre, b.currentLimbus->centre);
+        QCOMPARE(a.currentLimbus->radius, b.currentLimbus->radius);
+        const auto rings = findEyeRings(eye.photo);
+        QVERIFY(rings);
+        QVERIFY(near(rings->limbus, eye.limbusCentre, eye.limbusRadius, 0.05 * eye.limbusRadius));
+        QVERIFY(near(rings->pupil, eye.pupilCentre, eye.pupilRadius, 0.08 * eye.pupilRadius + 2));
+    }
+
+    void cancelled() {
+        const std::atomic<bool> cancel{true};
+        const SyntheticEye eye = eyeWithSeed(3);
+        const RotationResult r = measureRotation(eye.photo, eye.photo, std::nullopt, std::nullopt, &cancel);
+        QVERIFY(!r.measured);
+        QCOMPARE(QString(r.check), QString("cancelled"));
     }
 
     void refused_data() {
