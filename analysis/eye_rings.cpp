@@ -1,7 +1,7 @@
 #include "eye_rings.h"
 
+#include "dark_spots.h"
 #include "eye_planes.h"
-#include "limbus_auto.h"
 #include "limbus_search.h"
 
 #include <opencv2/imgproc.hpp>
@@ -9,34 +9,34 @@
 #include <algorithm>
 #include <cmath>
 #include <vector>
-#include <cstdio>
 
 namespace {
 
-constexpr double kWorkRadius = 50;     // limbus radius in the plane the pupil is searched on, pixels
-constexpr double kPupilOffset = 0.2;   // greatest distance of the pupil's centre, in limbus radii
-constexpr double kPupilLeast = 0.18;   // pupil radii, in limbus radii
+constexpr double kWorkRadius = 50;   // limbus radius in the plane the pupil is searched on, pixels
+constexpr double kPupilOffset = 0.2; // greatest distance of the pupil's centre, in limbus radii
+constexpr double kPupilLeast = 0.18; // pupil radii, in limbus radii
 constexpr double kPupilMost = 0.65;
-constexpr double kMinPupilEdge = 10;   // grey levels: a weaker step is no pupil
-constexpr int kAngles = 64;            // samples round each circle
+constexpr double kMinPupilEdge = 10; // grey levels: a weaker step is no pupil
+constexpr int kAngles = 64;          // samples round each circle
 constexpr int kCandidatesPerSeed = 3;
-constexpr size_t kBroadSeeds = 3;  // limbus candidates about each dark spot
-constexpr double kLeastLimbus = 0.15;  // of the photo's shorter side: a photo to compare shows the eye larger
-constexpr double kMinLimbusStep = 8;   // grey levels across the sharp edge
+constexpr size_t kBroadSeeds = 3;     // limbus candidates about each dark spot
+constexpr double kLeastLimbus = 0.15; // of the photo's shorter side: a photo to compare shows the eye larger
+constexpr double kMinLimbusStep = 8;  // grey levels across the sharp edge
 constexpr double kLeastPupil = 0.02;
 constexpr double kSeedEyes[] = {0.15, 0.35}; // limbus radii about a dark spot, in the shorter side
 constexpr double kMinInside = 0.7;
-constexpr double kMinIrisContrast = 4;  // grey levels the white of the eye lies above the iris     // share of a limbus's circumference inside the photo
+constexpr double kMinIrisContrast = 4; // grey levels the white of the eye lies above the iris     // share of
+                                       // a limbus's circumference inside the photo
 // A ring of reflections inside a pupil outlines a smaller dark disc: reflections lying all round
 // on and just outside a dark disc's edge mean it is no pupil. A small pupil's own ring of
 // reflections lies inside it; a single corneal reflection covers few directions.
 constexpr double kMaxGlareShare = 0.25;
 constexpr double kGlareBand[] = {1.0, 1.15, 1.3}; // radii looked at, in the disc's
-constexpr double kLateral = 40 * M_PI / 180; // the sides of the eye, from the horizontal
-constexpr double kSharpBand = 0.06;    // of the limbus radius: bands either side of its sharp edge
-constexpr double kSoftBand = 0.15;     // of the limbus radius: bands either side of a soft edge
-constexpr double kSharpReach = 0.05;   // of the limbus radius: how far the sharp edge is looked for
-constexpr double kSideDecentring = 0.1;   // of the limbus radius: a limbus's centre from its pupil's
+constexpr double kLateral = 40 * M_PI / 180;      // the sides of the eye, from the horizontal
+constexpr double kSharpBand = 0.06;               // of the limbus radius: bands either side of its sharp edge
+constexpr double kSoftBand = 0.15;                // of the limbus radius: bands either side of a soft edge
+constexpr double kSharpReach = 0.05;    // of the limbus radius: how far the sharp edge is looked for
+constexpr double kSideDecentring = 0.1; // of the limbus radius: a limbus's centre from its pupil's
 constexpr double kHeightDecentring = 0.04;
 
 // Unit directions round a circle, and on the two sides of the eye (right, then left).
@@ -110,9 +110,10 @@ double maskShare(const cv::Mat& mask, const QPointF& centre, double radius) {
 std::optional<Found> pupilInPlane(const cv::Mat& value, const cv::Mat& glare, const Circle& limbus) {
     const double s = kWorkRadius / limbus.radius;
     const double reach = limbus.radius * (kPupilMost + kPupilOffset + 0.2);
-    const cv::Rect box = cv::Rect(int(std::floor(limbus.centre.x() - reach)), int(std::floor(limbus.centre.y() - reach)),
-                                  int(2 * reach) + 2, int(2 * reach) + 2) &
-                         cv::Rect(0, 0, value.cols, value.rows);
+    const cv::Rect box =
+        cv::Rect(int(std::floor(limbus.centre.x() - reach)), int(std::floor(limbus.centre.y() - reach)),
+                 int(2 * reach) + 2, int(2 * reach) + 2) &
+        cv::Rect(0, 0, value.cols, value.rows);
     if (box.width < 4 || box.height < 4)
         return std::nullopt;
     const cv::Size size(std::max(4, int(box.width * s)), std::max(4, int(box.height * s)));
@@ -152,15 +153,17 @@ std::optional<Found> pupilInPlane(const cv::Mat& value, const cv::Mat& glare, co
                 for (int dx = -1; dx <= 1; ++dx)
                     if (dx || dy)
                         tryCentre(coarse[r].circle.centre.x() + dx, coarse[r].circle.centre.y() + dy, r, r);
-    std::sort(perRadius.begin(), perRadius.end(), [](const Found& a, const Found& b) { return a.edge > b.edge; });
+    std::sort(perRadius.begin(), perRadius.end(),
+              [](const Found& a, const Found& b) { return a.edge > b.edge; });
     for (const Found& f : perRadius) {
         if (f.edge < kMinPupilEdge)
             break;
         if (maskShare(spots, f.circle.centre, f.circle.radius) > kMaxGlareShare)
             continue;
         Found out = f;
-        out.circle = Circle{QPointF((f.circle.centre.x() + 0.5) / sx + box.x, (f.circle.centre.y() + 0.5) / sy + box.y),
-                            f.circle.radius / s};
+        out.circle = Circle{
+            QPointF((f.circle.centre.x() + 0.5) / sx + box.x, (f.circle.centre.y() + 0.5) / sy + box.y),
+            f.circle.radius / s};
         return out;
     }
     return std::nullopt;
@@ -183,8 +186,10 @@ double lateralStep(const cv::Mat& plane, const Circle& c, int band) {
         for (const QPointF& u : kDirections.sides[s]) {
             const double ux = u.x(), uy = u.y();
             for (int d = 1; d <= band; ++d) {
-                const int xo = int(c.centre.x() + (c.radius + d) * ux), yo = int(c.centre.y() + (c.radius + d) * uy);
-                const int xi = int(c.centre.x() + (c.radius - d) * ux), yi = int(c.centre.y() + (c.radius - d) * uy);
+                const int xo = int(c.centre.x() + (c.radius + d) * ux),
+                          yo = int(c.centre.y() + (c.radius + d) * uy);
+                const int xi = int(c.centre.x() + (c.radius - d) * ux),
+                          yi = int(c.centre.y() + (c.radius - d) * uy);
                 if (xo < 0 || yo < 0 || xo >= plane.cols || yo >= plane.rows || xi < 0 || yi < 0 ||
                     xi >= plane.cols || yi >= plane.rows)
                     continue;
@@ -256,7 +261,8 @@ LimbusCandidate settledOnPupil(const cv::Mat& luma, const LimbusCandidate& limbu
     const double r = limbus.circle.radius;
     const int band = std::max(2, int(std::lround(kSharpBand * r)));
     const int grid = std::max(1, int(r / 60));
-    const auto search = [&](const Circle& about, int reachX, int reachY, int reachR, int stepBy, LimbusCandidate best) {
+    const auto search = [&](const Circle& about, int reachX, int reachY, int reachR, int stepBy,
+                            LimbusCandidate best) {
         for (int dy = -reachY; dy <= reachY; dy += stepBy)
             for (int dx = -reachX; dx <= reachX; dx += stepBy)
                 for (int dr = -reachR; dr <= reachR; dr += stepBy) {
@@ -269,7 +275,8 @@ LimbusCandidate settledOnPupil(const cv::Mat& luma, const LimbusCandidate& limbu
     };
     const Circle start{pupil.centre, r};
     LimbusCandidate best{start, lateralStep(luma, start, band)};
-    best = search(start, int(kSideDecentring * r), int(kHeightDecentring * r), int(kSharpReach * 2 * r), grid, best);
+    best = search(start, int(kSideDecentring * r), int(kHeightDecentring * r), int(kSharpReach * 2 * r), grid,
+                  best);
     if (grid > 1)
         best = search(best.circle, grid, grid, grid, 1, best);
     return best;
@@ -281,7 +288,8 @@ std::optional<LimbusCandidate> limbusAboutPupil(const cv::Mat& luma, const Circl
     const double typical = 3 * pupil.radius;
     const int grid = std::max(1, int(pupil.radius / 15));
     const int reachX = int(kSideDecentring * typical), reachY = int(kHeightDecentring * typical);
-    const int least = int(1.5 * pupil.radius), most = int(std::min(5 * pupil.radius, 0.6 * std::min(luma.cols, luma.rows)));
+    const int least = int(1.5 * pupil.radius),
+              most = int(std::min(5 * pupil.radius, 0.6 * std::min(luma.cols, luma.rows)));
     std::optional<LimbusCandidate> best;
     for (int dy = -reachY; dy <= reachY; dy += grid)
         for (int dx = -reachX; dx <= reachX; dx += grid)
@@ -346,13 +354,15 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
     seeds.emplace_back(photo.width() / 2.0, photo.height() / 2.0);
     std::vector<LimbusCandidate> candidates;
     const auto add = [&](const LimbusCandidate& broad, bool sharpen = true) {
-        if (broad.circle.radius < kLeastPupil * shorter || insideShare(broad.circle, planes.luma.size()) < kMinInside)
+        if (broad.circle.radius < kLeastPupil * shorter ||
+            insideShare(broad.circle, planes.luma.size()) < kMinInside)
             return;
         const LimbusCandidate c =
             sharpen ? sharpened(planes.luma, broad)
-                    : LimbusCandidate{broad.circle,
-                                      lateralStep(planes.luma, broad.circle,
-                                                  std::max(2, int(std::lround(kSharpBand * broad.circle.radius))))};
+                    : LimbusCandidate{
+                          broad.circle,
+                          lateralStep(planes.luma, broad.circle,
+                                      std::max(2, int(std::lround(kSharpBand * broad.circle.radius))))};
         if (std::none_of(candidates.begin(), candidates.end(),
                          [&](const LimbusCandidate& k) { return sameCircle(k.circle, c.circle); }))
             candidates.push_back(c);
@@ -360,7 +370,8 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
     // The broad search about the darkest few spots and the middle; the pupil search below looks at all.
     for (size_t k = 0; k < seeds.size(); ++k)
         if (k < kBroadSeeds || k + 1 == seeds.size())
-            for (const LimbusCandidate& c : searchLimbus(planes.luma, seeds[k] / f, std::nullopt, kCandidatesPerSeed))
+            for (const LimbusCandidate& c :
+                 searchLimbus(planes.luma, seeds[k] / f, std::nullopt, kCandidatesPerSeed))
                 add(c);
     // A strong step found may be the pupil's own edge (in infrared it outdoes the soft limbus): the
     // limbus is looked for about each candidate too.
@@ -386,18 +397,13 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
     std::optional<Best> best;
     const auto consider = [&](const LimbusCandidate& limbus, const std::optional<Found>& pupil) {
         // A soft limbus (in infrared) steps up more across broader bands than across the sharp ones.
-        const double step =
-            std::max(limbus.step, lateralStep(planes.luma, limbus.circle,
-                                              std::max(2, int(std::lround(kSoftBand * limbus.circle.radius)))));
+        const double step = std::max(
+            limbus.step, lateralStep(planes.luma, limbus.circle,
+                                     std::max(2, int(std::lround(kSoftBand * limbus.circle.radius)))));
         const double score = pupil ? step * pupil->edge : step;
-        if (qEnvironmentVariableIsSet("PELVANOR_DEBUG_EYE"))
-            fprintf(stderr, "  limbus %.0f,%.0f r%.0f step %.0f pupil %.0f,%.0f r%.0f edge %.0f\n",
-                    limbus.circle.centre.x() * f, limbus.circle.centre.y() * f, limbus.circle.radius * f, limbus.step,
-                    pupil ? pupil->circle.centre.x() * f : 0, pupil ? pupil->circle.centre.y() * f : 0,
-                    pupil ? pupil->circle.radius * f : 0, pupil ? pupil->edge : 0);
         // An eye with its pupil found beats any without.
-        const bool better = !best || (pupil.has_value() != best->pupil.has_value() ? pupil.has_value()
-                                                                                     : score > best->score);
+        const bool better =
+            !best || (pupil.has_value() != best->pupil.has_value() ? pupil.has_value() : score > best->score);
         if (better)
             best = Best{limbus, pupil, score};
     };
@@ -412,9 +418,11 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
         for (const LimbusCandidate& pupil : candidates) {
             const double ratio = pupil.circle.radius / limbus.circle.radius;
             const QPointF d = pupil.circle.centre - limbus.circle.centre;
-            if (ratio < kPupilLeast || ratio > kPupilMost || !irisDarkerThanSclera(planes.luma, limbus.circle, pupil.circle) ||
+            if (ratio < kPupilLeast || ratio > kPupilMost ||
+                !irisDarkerThanSclera(planes.luma, limbus.circle, pupil.circle) ||
                 std::hypot(d.x(), d.y()) > kPupilOffset * limbus.circle.radius ||
-                maskShare(planes.glare, pupil.circle.centre - QPointF(0.5, 0.5), pupil.circle.radius) > kMaxGlareShare)
+                maskShare(planes.glare, pupil.circle.centre - QPointF(0.5, 0.5), pupil.circle.radius) >
+                    kMaxGlareShare)
                 continue;
             const double edge = pupilEdge(pupil.circle);
             if (edge >= kMinPupilEdge && (!inside || edge > inside->edge))
@@ -426,7 +434,8 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
     if (best->pupil)
         best->limbus = settledOnPupil(planes.luma, best->limbus, best->pupil->circle);
     return EyeRings{scaled(best->limbus.circle, f),
-                    best->pupil ? std::optional<Circle>(scaled(best->pupil->circle, f)) : std::nullopt, best->score};
+                    best->pupil ? std::optional<Circle>(scaled(best->pupil->circle, f)) : std::nullopt,
+                    best->score};
 }
 
 std::optional<Circle> pupilInside(const QImage& photo, const Circle& limbus) {

@@ -87,7 +87,8 @@ int scleraRow(double radius) {
 // not step up from the iris to the sclera as it does on the sides of the eye, or the iris is not
 // the iris's colour. Inside the sclera's rows, dark pixels (lashes, shadows) are dropped too.
 void maskLids(const cv::Mat& grey, cv::Mat& valid) {
-    const int inner0 = irisRow(0.5), inner1 = irisRow(0.92), outer0 = scleraRow(1.08), outer1 = scleraRow(1.28);
+    const int inner0 = irisRow(0.5), inner1 = irisRow(0.92), outer0 = scleraRow(1.08),
+              outer1 = scleraRow(1.28);
     std::vector<double> irisLevel(grey.cols, NAN), step(grey.cols, NAN);
     std::vector<float> in, out, lateralIris, lateralStep;
     for (int j = 0; j < grey.cols; ++j) {

@@ -19,8 +19,8 @@ inline constexpr int kStripColumns = 720; // half a degree each
 inline constexpr int kIrisRows = 28;
 inline constexpr int kScleraRows = 12;
 inline constexpr int kStripRows = kIrisRows + kScleraRows;
-inline constexpr double kIrisFrom = 0.08;   // of the way from the pupil's edge to the limbus: clear of the edge
-inline constexpr double kStripOuter = 1.3;  // in limbus radii
+inline constexpr double kIrisFrom = 0.08; // of the way from the pupil's edge to the limbus: clear of the edge
+inline constexpr double kStripOuter = 1.3;    // in limbus radii
 inline constexpr double kNotionalPupil = 0.4; // in limbus radii, where a photo's pupil is not known
 
 struct IrisStrip {

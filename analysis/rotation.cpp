@@ -1,7 +1,7 @@
 #include "rotation.h"
 
-#include "iris_strip.h"
 #include "eye_rings.h"
+#include "iris_strip.h"
 #include "limbus_carry.h"
 #include "strip_match.h"
 

@@ -99,15 +99,15 @@ QImage turned(const QImage& photo, double degrees) {
                       size_t(photo.bytesPerLine()));
     QImage out(photo.size(), QImage::Format_RGB32);
     cv::Mat dst(out.height(), out.width(), CV_8UC4, out.bits(), size_t(out.bytesPerLine()));
-    const cv::Mat m =
-        cv::getRotationMatrix2D(cv::Point2f(photo.width() / 2.0f - 0.5f, photo.height() / 2.0f - 0.5f), degrees, 1);
+    const cv::Mat m = cv::getRotationMatrix2D(
+        cv::Point2f(photo.width() / 2.0f - 0.5f, photo.height() / 2.0f - 0.5f), degrees, 1);
     cv::warpAffine(src, dst, m, dst.size(), cv::INTER_CUBIC, cv::BORDER_REPLICATE);
     return out;
 }
 
 struct Call {
-    int a = 0, b = 0;   // photo indices
-    double added = 0;   // degrees turned onto b first (0: the pair as captured)
+    int a = 0, b = 0; // photo indices
+    double added = 0; // degrees turned onto b first (0: the pair as captured)
     RotationResult result;
     double seconds = 0;
 };
@@ -125,13 +125,13 @@ struct Tally {
     std::vector<double> antisymmetry, closure, turnError, seconds;
 
     void print(const QString& name) const {
-        std::printf("| %-18s | %3d | %5.1f %% | %5.2f | %5.2f | %5.2f | %5.2f | %3d/%-3d | %5.2f | %5.2f | %d "
-                    "| %d/%d | %.2f |\n",
-                    qPrintable(name), pairs, pairs ? 100.0 * answered / pairs : 0.0,
-                    percentile(antisymmetry, 0.5), percentile(antisymmetry, 0.95), percentile(closure, 0.5),
-                    percentile(closure, 0.95), int(turnError.size()), turnsTried, percentile(turnError, 0.5),
-                    percentile(turnError, 0.95), turnsWrong, confidentWrong, confident,
-                    percentile(seconds, 0.5));
+        std::printf(
+            "| %-18s | %3d | %5.1f %% | %5.2f | %5.2f | %5.2f | %5.2f | %3d/%-3d | %5.2f | %5.2f | %d "
+            "| %d/%d | %.2f |\n",
+            qPrintable(name), pairs, pairs ? 100.0 * answered / pairs : 0.0, percentile(antisymmetry, 0.5),
+            percentile(antisymmetry, 0.95), percentile(closure, 0.5), percentile(closure, 0.95),
+            int(turnError.size()), turnsTried, percentile(turnError, 0.5), percentile(turnError, 0.95),
+            turnsWrong, confidentWrong, confident, percentile(seconds, 0.5));
     }
 };
 
@@ -285,7 +285,8 @@ int evaluateRealPairs(const QString& folder, const RealPairOptions& options) {
             const double e = std::abs(wrapDegrees(ab->degrees + bx->degrees - ax->degrees));
             for (Tally* t : tallies(c.a))
                 t->closure.push_back(e);
-            closureOf[{c.a, c.b}].push_back(e), closureOf[{c.b, x}].push_back(e), closureOf[{c.a, x}].push_back(e);
+            closureOf[{c.a, c.b}].push_back(e), closureOf[{c.b, x}].push_back(e),
+                closureOf[{c.a, x}].push_back(e);
         }
     }
     // Confident wrong: sure of itself, yet breaking most of its triples by more than 3 degrees.
@@ -298,7 +299,9 @@ int evaluateRealPairs(const QString& folder, const RealPairOptions& options) {
     for (const auto& [key, r] : answer) {
         const std::vector<double>& e = closureOf[key];
         const double median = percentile(e, 0.5);
-        const bool wrong = !e.empty() && 2 * std::count_if(e.begin(), e.end(), [](double v) { return v > 3; }) > int(e.size());
+        const bool wrong = !e.empty() && 2 * std::count_if(e.begin(), e.end(), [](double v) {
+                                             return v > 3;
+                                         }) > int(e.size());
         for (Band& band : bands)
             if (r->confidence >= band.from && r->confidence < band.to) {
                 ++band.answers;
@@ -329,10 +332,11 @@ int evaluateRealPairs(const QString& folder, const RealPairOptions& options) {
         t.print(name);
     all.print(QStringLiteral("all"));
     std::printf("\nConfidence against closure (each answer's median closure error over its triples)\n\n"
-                "| confidence | answers | in no triple | median | p95 | share > 1 deg |\n|---|---|---|---|---|---|\n");
+                "| confidence | answers | in no triple | median | p95 | share > 1 deg "
+                "|\n|---|---|---|---|---|---|\n");
     for (const Band& b : bands)
-        std::printf("| %.2f-%.2f | %d | %d | %.2f | %.2f | %.1f %% |\n", b.from, std::min(1.0, b.to), b.answers,
-                    b.unchecked, percentile(b.closure, 0.5), percentile(b.closure, 0.95),
+        std::printf("| %.2f-%.2f | %d | %d | %.2f | %.2f | %.1f %% |\n", b.from, std::min(1.0, b.to),
+                    b.answers, b.unchecked, percentile(b.closure, 0.5), percentile(b.closure, 0.95),
                     b.closure.empty() ? 0.0 : 100.0 * b.over1 / b.closure.size());
     return 0;
 }
