@@ -14,6 +14,7 @@
 // found drawn on it. With --scale, every photo (and its truth) is resampled by S first: the same eyes
 // at other sizes, a check that the search is not fitted to the sizes of this set.
 #include "analysis/round_outline.h"
+#include "eval_support.h"
 #include "imaging/fit.h"
 
 #include <QDir>
@@ -149,13 +150,6 @@ struct Tally {
     int whiteClicks = 0, whiteAnswers = 0; // on the white of the eye: any answer is wrong
     double seconds = 0;
 };
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return NAN;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * (v.size() - 1) + 0.5))];
-}
 
 void dump(const QString& outDir, const Row& row, QImage photo,
           const std::vector<std::pair<QPointF, std::optional<RoundOutline>>>& found) {

@@ -14,6 +14,7 @@
 // share of answers more than 2 degrees wrong, time per pair. With NAME_PART, only the pairs of photos
 // whose name holds it are measured (the others are still drawn, so each pair stays the same).
 #include "analysis/rotation.h"
+#include "eval_support.h"
 #include "real_pairs.h"
 
 #include <QBuffer>
@@ -88,13 +89,6 @@ QImage currentPhoto(const QImage& reference, const Pair& p) {
     buffer.open(QIODevice::WriteOnly);
     out.save(&buffer, "JPG", 70);
     return QImage::fromData(bytes, "JPG").convertToFormat(QImage::Format_RGB32);
-}
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return NAN;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * (v.size() - 1) + 0.5))];
 }
 
 } // namespace

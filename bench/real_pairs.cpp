@@ -3,6 +3,7 @@
 // judged by its consistency: antisymmetry, closure over triples, and a known turn added to a real
 // pair. See eval_rotation.cpp for the command line.
 #include "real_pairs.h"
+#include "eval_support.h"
 
 #include "analysis/eye_rings.h"
 #include "analysis/rotation.h"
@@ -111,13 +112,6 @@ struct Call {
     RotationResult result;
     double seconds = 0;
 };
-
-double percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return NAN;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * (v.size() - 1) + 0.5))];
-}
 
 // Figures gathered for one row of a table (a group, a source, a kind or everything).
 struct Tally {
