@@ -232,26 +232,31 @@ bool irisDarkerThanSclera(const cv::Mat& luma, const Circle& limbus, const Circl
     return sclera - iris >= kMinIrisContrast;
 }
 
+// The circle about a given one, within the reaches (pixels of centre across and down, and of
+// radius) on a grid of stepBy, whose sides step up most sharply; best is the one to beat.
+LimbusCandidate sharpestAbout(const cv::Mat& luma, const Circle& about, int reachX, int reachY, int reachR,
+                              int stepBy, int band, LimbusCandidate best) {
+    for (int dy = -reachY; dy <= reachY; dy += stepBy)
+        for (int dx = -reachX; dx <= reachX; dx += stepBy)
+            for (int dr = -reachR; dr <= reachR; dr += stepBy) {
+                const Circle t{about.centre + QPointF(dx, dy), about.radius + dr};
+                const double step = lateralStep(luma, t, band);
+                if (step > best.step)
+                    best = {t, step};
+            }
+    return best;
+}
+
 // A limbus candidate settled where its edge is sharpest: the broad search places a circle roughly,
-// and a circle laid partly over the iris's texture can outscore the true edge there.
+// and a circle laid partly over the iris's texture can outscore the true edge there. Coarse to fine:
+// a grid over the reach, then every pixel about the best of it.
 LimbusCandidate sharpened(const cv::Mat& luma, const LimbusCandidate& c) {
     const int band = std::max(2, int(std::lround(kSharpBand * c.circle.radius)));
     const int reach = std::max(2, int(std::lround(kSharpReach * c.circle.radius)));
+    const int grid = std::max(1, reach / 3);
     LimbusCandidate best{c.circle, lateralStep(luma, c.circle, band)};
-    // Coarse to fine: a grid over the reach, then every pixel about the best of it.
-    for (int stepBy = std::max(1, reach / 3), span = reach;; span = stepBy, stepBy = 1) {
-        const Circle about = best.circle;
-        for (int dy = -span; dy <= span; dy += stepBy)
-            for (int dx = -span; dx <= span; dx += stepBy)
-                for (int dr = -span; dr <= span; dr += stepBy) {
-                    const Circle t{about.centre + QPointF(dx, dy), about.radius + dr};
-                    const double step = lateralStep(luma, t, band);
-                    if (step > best.step)
-                        best = {t, step};
-                }
-        if (stepBy == 1)
-            return best;
-    }
+    best = sharpestAbout(luma, c.circle, reach, reach, reach, grid, band, best);
+    return grid > 1 ? sharpestAbout(luma, best.circle, grid, grid, grid, 1, band, best) : best;
 }
 
 // The limbus settled about its pupil: lids and lashes hide its top and bottom, so the sides alone
@@ -262,16 +267,8 @@ LimbusCandidate settledOnPupil(const cv::Mat& luma, const LimbusCandidate& limbu
     const int band = std::max(2, int(std::lround(kSharpBand * r)));
     const int grid = std::max(1, int(r / 60));
     const auto search = [&](const Circle& about, int reachX, int reachY, int reachR, int stepBy,
-                            LimbusCandidate best) {
-        for (int dy = -reachY; dy <= reachY; dy += stepBy)
-            for (int dx = -reachX; dx <= reachX; dx += stepBy)
-                for (int dr = -reachR; dr <= reachR; dr += stepBy) {
-                    const Circle t{about.centre + QPointF(dx, dy), about.radius + dr};
-                    const double step = lateralStep(luma, t, band);
-                    if (step > best.step)
-                        best = {t, step};
-                }
-        return best;
+                            const LimbusCandidate& best) {
+        return sharpestAbout(luma, about, reachX, reachY, reachR, stepBy, band, best);
     };
     const Circle start{pupil.centre, r};
     LimbusCandidate best{start, lateralStep(luma, start, band)};
