@@ -45,29 +45,6 @@ struct Row {
     Known pupil, limbus;
 };
 
-// Splits one CSV line, honouring double-quoted fields.
-QStringList csvFields(const QString& line) {
-    QStringList out;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (c == '"') {
-            if (quoted && i + 1 < line.size() && line[i + 1] == '"')
-                field += c, ++i;
-            else
-                quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            out << field;
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    out << field;
-    return out;
-}
-
 Known known(const QStringList& f, int at) {
     Known k;
     bool a = false, b = false, c = false;

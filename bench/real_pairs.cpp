@@ -35,31 +35,6 @@ struct Photo {
     QImage image;
 };
 
-// One CSV line split into fields, double quotes around fields that hold commas.
-QStringList csvFields(const QString& line) {
-    QStringList out;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < line.size() && line[i + 1] == QLatin1Char('"'))
-                field += c, ++i;
-            else if (c == QLatin1Char('"'))
-                quoted = false;
-            else
-                field += c;
-        } else if (c == QLatin1Char('"'))
-            quoted = true;
-        else if (c == QLatin1Char(','))
-            out << field, field.clear();
-        else
-            field += c;
-    }
-    out << field;
-    return out;
-}
-
 // The source is the second word of the file name: <kind>_<source>_<eye>_<n>.
 QString sourceOf(const QString& file) {
     const QStringList parts = file.split(QLatin1Char('_'));
