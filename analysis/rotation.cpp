@@ -21,7 +21,7 @@ constexpr double kMaxSpread = 0.8;     // degrees, robust spread of the sectors 
 constexpr double kMinInliers = 0.6;    // share of the sectors on the fit
 constexpr double kMeanRadius = 0.85;   // of the strip's rows, in limbus radii, about where its texture lies
 constexpr double kMinConfidence = 0.3; // a peak this unsure or sectors this scattered are no answer
-constexpr int kCentreRounds = 2;       // limbus centre corrections before the final fit
+constexpr int kCentreRounds = 4;       // limbus centre corrections before the final fit
 
 struct SectorFit {
     double turn = 0;     // degrees
