@@ -203,6 +203,62 @@ double lateralStep(const cv::Mat& plane, const Circle& c, int band) {
     return std::min(side[0], side[1]);
 }
 
+// The grey levels along the rays of the eye's two sides about one centre, at the radii base + k for
+// k from 0 to count - 1, summed along each ray: the lateral step of every circle about that centre is
+// then read without sampling the plane again. Gives what lateralStep gives for those circles.
+class SideRays {
+public:
+    SideRays(const cv::Mat& plane, const QPointF& centre, double base, int count) : count_(count) {
+        sums_.assign(size_t(2 * kAngles) * (count + 1), 0);
+        inside_.assign(size_t(2 * kAngles), {count, -1});
+        for (int s = 0; s < 2; ++s)
+            for (int a = 0; a < kAngles; ++a) {
+                const QPointF& u = kDirections.sides[s][a];
+                const size_t ray = size_t(s * kAngles + a);
+                int* sum = &sums_[ray * (count + 1)];
+                auto& [first, last] = inside_[ray];
+                for (int k = 0; k < count; ++k) {
+                    const double t = base + k;
+                    const int x = int(centre.x() + t * u.x()), y = int(centre.y() + t * u.y());
+                    const bool in = x >= 0 && y >= 0 && x < plane.cols && y < plane.rows;
+                    sum[k + 1] = sum[k] + (in ? plane.at<uchar>(y, x) : 0);
+                    if (in) // a ray leaves the plane once: the radii inside it are one run
+                        first = std::min(first, k), last = k;
+                }
+            }
+    }
+
+    // The step across radius base + k between bands of the given width: the weaker side's.
+    double step(int k, int band) const {
+        double side[2] = {0, 0};
+        for (int s = 0; s < 2; ++s) {
+            long out = 0, in = 0, n = 0;
+            for (int a = 0; a < kAngles; ++a) {
+                const size_t ray = size_t(s * kAngles + a);
+                const auto [first, last] = inside_[ray];
+                // Offsets d whose samples at k + d and k - d both lie inside the plane.
+                const int from = std::max({1, first - k, k - last}),
+                          to = std::min({band, last - k, k - first});
+                if (to < from)
+                    continue;
+                const int* sum = &sums_[ray * (count_ + 1)];
+                out += sum[k + to + 1] - sum[k + from];
+                in += sum[k - from + 1] - sum[k - to];
+                n += to - from + 1;
+            }
+            if (n < band * kAngles / 2)
+                return 0;
+            side[s] = double(out - in) / n;
+        }
+        return std::min(side[0], side[1]);
+    }
+
+private:
+    int count_;
+    std::vector<int> sums_;                   // per ray: sums of the first k samples, k = 0..count
+    std::vector<std::pair<int, int>> inside_; // per ray: first and last k inside the plane
+};
+
 // Median grey level on the sides of the eye between two radii about a centre, in a plane's pixels.
 double lateralLevel(const cv::Mat& plane, const QPointF& centre, double r0, double r1, double share = 0.5) {
     std::vector<uchar> levels;
@@ -236,14 +292,17 @@ bool irisDarkerThanSclera(const cv::Mat& luma, const Circle& limbus, const Circl
 // radius) on a grid of stepBy, whose sides step up most sharply; best is the one to beat.
 LimbusCandidate sharpestAbout(const cv::Mat& luma, const Circle& about, int reachX, int reachY, int reachR,
                               int stepBy, int band, LimbusCandidate best) {
+    const int lowest = reachR + band; // k of the radius about.radius - reachR - band
     for (int dy = -reachY; dy <= reachY; dy += stepBy)
-        for (int dx = -reachX; dx <= reachX; dx += stepBy)
+        for (int dx = -reachX; dx <= reachX; dx += stepBy) {
+            const QPointF centre = about.centre + QPointF(dx, dy);
+            const SideRays rays(luma, centre, about.radius - lowest, 2 * lowest + 1);
             for (int dr = -reachR; dr <= reachR; dr += stepBy) {
-                const Circle t{about.centre + QPointF(dx, dy), about.radius + dr};
-                const double step = lateralStep(luma, t, band);
+                const double step = rays.step(lowest + dr, band);
                 if (step > best.step)
-                    best = {t, step};
+                    best = {Circle{centre, about.radius + dr}, step};
             }
+        }
     return best;
 }
 
@@ -288,14 +347,20 @@ std::optional<LimbusCandidate> limbusAboutPupil(const cv::Mat& luma, const Circl
     const int least = int(1.5 * pupil.radius),
               most = int(std::min(5 * pupil.radius, 0.6 * std::min(luma.cols, luma.rows)));
     std::optional<LimbusCandidate> best;
+    if (most < least)
+        return best;
+    const int widest = std::max(2, int(std::lround(kSharpBand * most)));
+    const int base = least - widest; // radius of the first sample on each ray
     for (int dy = -reachY; dy <= reachY; dy += grid)
-        for (int dx = -reachX; dx <= reachX; dx += grid)
+        for (int dx = -reachX; dx <= reachX; dx += grid) {
+            const QPointF centre = pupil.centre + QPointF(dx, dy);
+            const SideRays rays(luma, centre, base, most - base + widest + 1);
             for (int r = least; r <= most; r += grid) {
-                const Circle t{pupil.centre + QPointF(dx, dy), double(r)};
-                const double step = lateralStep(luma, t, std::max(2, int(std::lround(kSharpBand * r))));
+                const double step = rays.step(r - base, std::max(2, int(std::lround(kSharpBand * r))));
                 if (!best || step > best->step)
-                    best = LimbusCandidate{t, step};
+                    best = LimbusCandidate{Circle{centre, double(r)}, step};
             }
+        }
     return best;
 }
 
@@ -365,11 +430,13 @@ std::optional<EyeRings> findEyeRings(const QImage& photo) {
             candidates.push_back(c);
     };
     // The broad search about the darkest few spots and the middle; the pupil search below looks at all.
+    std::vector<QPointF> broadSeeds;
     for (size_t k = 0; k < seeds.size(); ++k)
         if (k < kBroadSeeds || k + 1 == seeds.size())
-            for (const LimbusCandidate& c :
-                 searchLimbus(planes.luma, seeds[k] / f, std::nullopt, kCandidatesPerSeed))
-                add(c);
+            broadSeeds.push_back(seeds[k] / f);
+    for (const auto& about : searchLimbusAbout(planes.luma, broadSeeds, kCandidatesPerSeed))
+        for (const LimbusCandidate& c : about)
+            add(c);
     // A strong step found may be the pupil's own edge (in infrared it outdoes the soft limbus): the
     // limbus is looked for about each candidate too.
     // Pupils looked for about each dark spot directly, all round, at two sizes of eye.

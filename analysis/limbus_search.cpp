@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -62,8 +63,9 @@ struct Scorer {
         return n * 2 > int(angles.size()) ? sum / n : NAN;
     }
 
-    // Best radius for one centre: the radius and its step (the weaker side's).
-    std::pair<int, double> best(double cx, double cy, int rMin, int rMax, const QPointF& point) const {
+    // The radii a circle about (cx, cy) may have: it holds the point, and about a pupil it is
+    // about as concentric with it as a limbus is.
+    std::pair<int, int> radii(double cx, double cy, int rMin, int rMax, const QPointF& point) const {
         const double inside = std::hypot(point.x() - cx, point.y() - cy);
         rMin = std::max(rMin, int(std::ceil(inside / 0.95)));
         if (pupil) {
@@ -73,13 +75,23 @@ struct Scorer {
                              int(std::ceil(off / kMaxDecentring))});
             rMax = std::min(rMax, int(kMaxPupilRatio * pupil->radius));
         }
-        rMin = std::max(rMin, bandOf(rMin) + 1);
-        const int reach = bandOf(rMax);
-        std::vector<float> ml(rMax + reach + 1), mr(rMax + reach + 1);
-        for (int r = std::max(1, rMin - bandOf(rMin)); r <= rMax + reach; ++r) {
+        return {std::max(rMin, bandOf(rMin) + 1), rMax};
+    }
+
+    // Both sides' mean levels about one centre for the radii from to to, indexed by radius.
+    void profiles(double cx, double cy, int from, int to, std::vector<float>& ml,
+                  std::vector<float>& mr) const {
+        ml.assign(to + 1, 0);
+        mr.assign(to + 1, 0);
+        for (int r = std::max(1, from); r <= to; ++r) {
             ml[r] = arcMean(cx, cy, r, left);
             mr[r] = arcMean(cx, cy, r, right);
         }
+    }
+
+    // The radius between rMin and rMax whose step (the weaker side's) is largest, and that step.
+    static std::pair<int, double> strongest(const std::vector<float>& ml, const std::vector<float>& mr,
+                                            int rMin, int rMax) {
         std::pair<int, double> out{0, 0};
         for (int r = rMin; r <= rMax; ++r) {
             const double s = std::min(stepAt(ml, r), stepAt(mr, r));
@@ -88,51 +100,49 @@ struct Scorer {
         }
         return out;
     }
+
+    // Best radius for one centre: the radius and its step (the weaker side's).
+    std::pair<int, double> best(double cx, double cy, int rMin, int rMax, const QPointF& point) const {
+        std::tie(rMin, rMax) = radii(cx, cy, rMin, rMax, point);
+        std::vector<float> ml, mr;
+        profiles(cx, cy, rMin - bandOf(rMin), rMax + bandOf(rMax), ml, mr);
+        return strongest(ml, mr, rMin, rMax);
+    }
 };
 
 } // namespace
 
-std::vector<LimbusCandidate> searchLimbus(const cv::Mat& luma, const QPointF& point,
-                                          const std::optional<Circle>& pupil, int count) {
-    std::vector<LimbusCandidate> out;
+namespace {
+
+// The photo's plane blurred a little, and reduced to the coarse plane the whole search runs on.
+struct SearchPlanes {
+    cv::Mat coarse, fine; // CV_32F
+    int g = 1;            // fine pixels per coarse pixel
+};
+
+SearchPlanes searchPlanes(const cv::Mat& luma) {
+    SearchPlanes p;
     const int longer = std::max(luma.cols, luma.rows);
-    const int g = std::max(1, (longer + kCoarseSide - 1) / kCoarseSide);
-    cv::Mat coarse, fine;
-    luma.convertTo(fine, CV_32F);
-    cv::GaussianBlur(fine, fine, cv::Size(0, 0), 1.0);
-    cv::resize(fine, coarse, cv::Size(luma.cols / g, luma.rows / g), 0, 0, cv::INTER_AREA);
-    if (coarse.cols < 16 || coarse.rows < 16)
-        return out;
-    std::optional<Circle> coarsePupil;
-    if (pupil)
-        coarsePupil = Circle{pupil->centre / g, pupil->radius / g};
-    const Scorer atCoarse{coarse, coarsePupil};
-    const QPointF p = point / g;
-    const int rMin = std::max(4, std::max(coarse.cols, coarse.rows) / 30);
-    const int rMax = int(0.6 * std::max(coarse.cols, coarse.rows));
-    // Every second centre whose circles can hold the point.
-    struct Hit {
-        double x, y;
-        int r;
-        double step;
-    };
-    std::vector<Hit> hits;
-    for (int y = 1; y < coarse.rows; y += 2)
-        for (int x = 1; x < coarse.cols; x += 2) {
-            const double cx = x + 0.5, cy = y + 0.5;
-            if (std::hypot(cx - p.x(), cy - p.y()) > 0.95 * rMax)
-                continue;
-            // About a pupil, only centres near enough to its own can hold a limbus.
-            if (coarsePupil && std::hypot(cx - coarsePupil->centre.x(), cy - coarsePupil->centre.y()) >
-                                   kMaxDecentring * kMaxPupilRatio * coarsePupil->radius + 2)
-                continue;
-            const auto [r, s] = atCoarse.best(cx, cy, rMin, rMax, p);
-            if (s >= kMinStep)
-                hits.push_back({cx, cy, r, s});
-        }
+    p.g = std::max(1, (longer + kCoarseSide - 1) / kCoarseSide);
+    luma.convertTo(p.fine, CV_32F);
+    cv::GaussianBlur(p.fine, p.fine, cv::Size(0, 0), 1.0);
+    cv::resize(p.fine, p.coarse, cv::Size(luma.cols / p.g, luma.rows / p.g), 0, 0, cv::INTER_AREA);
+    return p;
+}
+
+struct Hit {
+    double x, y; // coarse pixels
+    int r;
+    double step;
+};
+
+// The strongest few hits that are not the same circle, each settled on the finer plane.
+std::vector<LimbusCandidate> settled(const SearchPlanes& planes, std::vector<Hit> hits, const QPointF& point,
+                                     const std::optional<Circle>& pupil, int count) {
     std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.step > b.step; });
-    // The strongest few that are not the same circle, each settled on the finer plane.
-    const Scorer atFine{fine, pupil};
+    const int g = planes.g;
+    const Scorer atFine{planes.fine, pupil};
+    std::vector<LimbusCandidate> out;
     for (const Hit& h : hits) {
         if (int(out.size()) >= count)
             break;
@@ -157,6 +167,82 @@ std::vector<LimbusCandidate> searchLimbus(const cv::Mat& luma, const QPointF& po
         }
         if (c.step >= kMinStep)
             out.push_back(c);
+    }
+    return out;
+}
+
+int leastRadius(const cv::Mat& coarse) {
+    return std::max(4, std::max(coarse.cols, coarse.rows) / 30);
+}
+int mostRadius(const cv::Mat& coarse) {
+    return int(0.6 * std::max(coarse.cols, coarse.rows));
+}
+
+} // namespace
+
+std::vector<LimbusCandidate> searchLimbus(const cv::Mat& luma, const QPointF& point,
+                                          const std::optional<Circle>& pupil, int count) {
+    const SearchPlanes planes = searchPlanes(luma);
+    const cv::Mat& coarse = planes.coarse;
+    const int g = planes.g;
+    if (coarse.cols < 16 || coarse.rows < 16)
+        return {};
+    std::optional<Circle> coarsePupil;
+    if (pupil)
+        coarsePupil = Circle{pupil->centre / g, pupil->radius / g};
+    const Scorer atCoarse{coarse, coarsePupil};
+    const QPointF p = point / g;
+    const int rMin = leastRadius(coarse), rMax = mostRadius(coarse);
+    // Every second centre whose circles can hold the point.
+    std::vector<Hit> hits;
+    for (int y = 1; y < coarse.rows; y += 2)
+        for (int x = 1; x < coarse.cols; x += 2) {
+            const double cx = x + 0.5, cy = y + 0.5;
+            if (std::hypot(cx - p.x(), cy - p.y()) > 0.95 * rMax)
+                continue;
+            // About a pupil, only centres near enough to its own can hold a limbus.
+            if (coarsePupil && std::hypot(cx - coarsePupil->centre.x(), cy - coarsePupil->centre.y()) >
+                                   kMaxDecentring * kMaxPupilRatio * coarsePupil->radius + 2)
+                continue;
+            const auto [r, s] = atCoarse.best(cx, cy, rMin, rMax, p);
+            if (s >= kMinStep)
+                hits.push_back({cx, cy, r, s});
+        }
+    return settled(planes, std::move(hits), point, pupil, count);
+}
+
+std::vector<std::vector<LimbusCandidate>> searchLimbusAbout(const cv::Mat& luma,
+                                                            const std::vector<QPointF>& points, int count) {
+    std::vector<std::vector<LimbusCandidate>> out(points.size());
+    const SearchPlanes planes = searchPlanes(luma);
+    const cv::Mat& coarse = planes.coarse;
+    const int g = planes.g;
+    if (coarse.cols < 16 || coarse.rows < 16)
+        return out;
+    const Scorer atCoarse{coarse, std::nullopt};
+    const int rMin = leastRadius(coarse), rMax = mostRadius(coarse), top = rMax + bandOf(rMax);
+    // Each centre's levels are read once, over every radius any point may need.
+    std::vector<std::vector<float>> left, right;
+    const int columns = coarse.cols / 2 + 1;
+    left.resize(size_t(columns) * (coarse.rows / 2 + 1));
+    right.resize(left.size());
+    for (size_t k = 0; k < points.size(); ++k) {
+        const QPointF p = points[k] / g;
+        std::vector<Hit> hits;
+        for (int y = 1; y < coarse.rows; y += 2)
+            for (int x = 1; x < coarse.cols; x += 2) {
+                const double cx = x + 0.5, cy = y + 0.5;
+                if (std::hypot(cx - p.x(), cy - p.y()) > 0.95 * rMax)
+                    continue;
+                const size_t at = size_t(y / 2) * columns + x / 2;
+                if (left[at].empty())
+                    atCoarse.profiles(cx, cy, 1, top, left[at], right[at]);
+                const auto [r0, r1] = atCoarse.radii(cx, cy, rMin, rMax, p);
+                const auto [r, s] = Scorer::strongest(left[at], right[at], r0, r1);
+                if (s >= kMinStep)
+                    hits.push_back({cx, cy, r, s});
+            }
+        out[k] = settled(planes, std::move(hits), points[k], std::nullopt, count);
     }
     return out;
 }

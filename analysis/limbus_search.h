@@ -29,3 +29,8 @@ inline constexpr double kMinPupilRatio = 1.3;
 // (in the plane's pixels), only circles about as concentric with it as a limbus is are looked at.
 std::vector<LimbusCandidate> searchLimbus(const cv::Mat& luma, const QPointF& point,
                                           const std::optional<Circle>& pupil, int count = 3);
+
+// The same search about each of several points, with no pupil known: the levels about each centre
+// are read once for all of them. The same candidates as searchLimbus for each point.
+std::vector<std::vector<LimbusCandidate>>
+searchLimbusAbout(const cv::Mat& luma, const std::vector<QPointF>& points, int count = 3);
