@@ -129,30 +129,41 @@ std::optional<Found> pupilInPlane(const cv::Mat& value, const cv::Mat& glare, co
               most = int(kPupilMost * kWorkRadius);
     const int outer = most + std::max(2, int(std::lround(most / 6.0))) + 1;
     std::vector<Found> perRadius(most + 1);
-    const auto tryCentre = [&](double cx, double cy, int from, int to) {
-        const std::vector<double> m = ringMeans(work, cx, cy, outer);
+    // Each centre's ring means are read once: the centres tried are the middle's offsets by whole
+    // pixels, and the pixels about one radius's best are often those about another's.
+    const int span = 2 * offset + 3;
+    std::vector<std::vector<double>> means(size_t(span) * span);
+    std::vector<QPoint> bestOffset(most + 1);
+    const auto tryCentre = [&](int dx, int dy, int from, int to) {
+        std::vector<double>& m = means[size_t(dy + offset + 1) * span + dx + offset + 1];
+        const double cx = centre.x() + dx, cy = centre.y() + dy;
+        if (m.empty())
+            m = ringMeans(work, cx, cy, outer);
         for (int r = std::max(least, from); r <= std::min(most, to); ++r) {
             const int b = std::max(2, int(std::lround(r / 6.0)));
             double in = 0, out = 0;
             for (int k = 1; k <= b; ++k)
                 in += m[r - k], out += m[r + k];
             const double edge = (out - in) / b;
-            if (edge > perRadius[r].edge) // NaN compares false
+            if (edge > perRadius[r].edge) { // NaN compares false
                 perRadius[r] = {Circle{QPointF(cx, cy), double(r)}, edge};
+                bestOffset[r] = QPoint(dx, dy);
+            }
         }
     };
     // Every second centre, then the pixels about each radius's best.
     for (int dy = -offset; dy <= offset; dy += 2)
         for (int dx = -offset; dx <= offset; dx += 2)
             if (dx * dx + dy * dy <= offset * offset)
-                tryCentre(centre.x() + dx, centre.y() + dy, least, most);
+                tryCentre(dx, dy, least, most);
     const std::vector<Found> coarse = perRadius;
+    const std::vector<QPoint> coarseOffset = bestOffset;
     for (int r = least; r <= most; ++r)
         if (coarse[r].edge >= kMinPupilEdge)
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dx = -1; dx <= 1; ++dx)
                     if (dx || dy)
-                        tryCentre(coarse[r].circle.centre.x() + dx, coarse[r].circle.centre.y() + dy, r, r);
+                        tryCentre(coarseOffset[r].x() + dx, coarseOffset[r].y() + dy, r, r);
     std::sort(perRadius.begin(), perRadius.end(),
               [](const Found& a, const Found& b) { return a.edge > b.edge; });
     for (const Found& f : perRadius) {

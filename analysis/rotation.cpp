@@ -22,6 +22,13 @@ constexpr double kMinInliers = 0.6;    // share of the sectors on the fit
 constexpr double kMeanRadius = 0.85;   // of the strip's rows, in limbus radii, about where its texture lies
 constexpr double kMinConfidence = 0.3; // a peak this unsure or sectors this scattered are no answer
 constexpr int kCentreRounds = 4;       // limbus centre corrections before the final fit
+constexpr double kCentreRidge = 0.5;   // pull of the centre terms towards 0, in sectors' worth
+// Height of a strip row in limbus radii: the iris's rows span the pupil's edge to the limbus in 28
+// rows, the sclera's a third of the radius in 12, both about a fortieth of the radius.
+constexpr double kRowRadii = 0.025;
+constexpr double kMinRowSpread = 0.03;  // rows: the rows' shifts are found to about this
+constexpr double kRowWeightLeast = 0.1; // bounds on the rows' weight against the angles'
+constexpr double kRowWeightMost = 4;
 
 struct SectorFit {
     double turn = 0;     // degrees
@@ -31,62 +38,81 @@ struct SectorFit {
     int inliers = 0;
 };
 
-// Solves the 3 x 3 system m x = v by elimination; m is symmetric positive definite here.
-void solve3(double m[3][3], double v[3], double x[3]) {
-    for (int c = 0; c < 3; ++c)
-        for (int r = c + 1; r < 3; ++r) {
+// Solves the n x n system m x = v by elimination; m is symmetric positive definite here.
+template <int n> void solve(double m[n][n], double v[n], double x[n]) {
+    for (int c = 0; c < n; ++c)
+        for (int r = c + 1; r < n; ++r) {
             const double f = m[r][c] / m[c][c];
-            for (int k = c; k < 3; ++k)
+            for (int k = c; k < n; ++k)
                 m[r][k] -= f * m[c][k];
             v[r] -= f * v[c];
         }
-    for (int r = 2; r >= 0; --r) {
+    for (int r = n - 1; r >= 0; --r) {
         double s = v[r];
-        for (int k = r + 1; k < 3; ++k)
+        for (int k = r + 1; k < n; ++k)
             s -= m[r][k] * x[k];
         x[r] = s / m[r][r];
     }
 }
 
+// Robust spread of residuals (the median's scaled absolute size, at least floor) and Tukey's biweight
+// for each residual at 4.685 spreads.
+double biweights(const std::vector<double>& residual, double floor, std::vector<double>& w) {
+    std::vector<double> sizes;
+    for (double r : residual)
+        sizes.push_back(std::abs(r));
+    const size_t half = sizes.size() / 2;
+    std::nth_element(sizes.begin(), sizes.begin() + half, sizes.end());
+    const double spread = std::max(floor, 1.4826 * sizes[half]);
+    for (size_t k = 0; k < residual.size(); ++k) {
+        const double u = residual[k] / (4.685 * spread);
+        w[k] = std::abs(u) < 1 ? (1 - u * u) * (1 - u * u) : 0;
+    }
+    return spread;
+}
+
 // The sectors' shifts as turn + a cos b + b sin b about the current photo's angle b: a limbus centre
-// off by e moves the angles there by (e_x sin b + e_y cos b) / radius. Reweighted with Tukey's
-// biweight so that sectors matched wrongly (a lash, a vessel that moved) lose their pull.
+// off by e moves the angles there by (e_x sin b + e_y cos b) / radius. The same centre error moves
+// the strip's rows there by -(e_x cos b - e_y sin b) / row height, on top of a shift common to all
+// sectors (the two photos' radii found a little apart): on one side of the eye alone, a turn and a
+// centre error up or down move the angles alike, and only the rows tell them apart. Reweighted with
+// Tukey's biweight so that sectors matched wrongly (a lash, a vessel that moved) lose their pull.
 SectorFit fitSectors(const std::vector<SectorShift>& shifts, double columnDegrees, double coarseTurn) {
     SectorFit fit;
     const size_t n = shifts.size();
-    std::vector<double> w(n, 1.0), residual(n, 0.0);
-    double x[3] = {coarseTurn, 0, 0};
+    const double toRadii = kMeanRadius * M_PI / 180;
+    const double rowScale = toRadii / kRowRadii; // rows per unit of the centre terms
+    std::vector<double> w(n, 1.0), wr(n, 1.0), residual(n, 0.0), rowResidual(n, 0.0);
+    double x[4] = {coarseTurn, 0, 0, 0}; // turn, cos and sin terms (degrees), common row shift
+    double rowWeight = 1; // of a row's residual against a degree's: the two spreads' ratio, squared
     for (int round = 0; round < 8; ++round) {
-        // A little ridge on the centre terms keeps them small when the sectors cover one side only.
-        double m[3][3] = {{0, 0, 0}, {0, 0.5, 0}, {0, 0, 0.5}}, v[3] = {0, 0, 0};
+        // A little ridge on the centre terms keeps them small when the sectors tell them apart poorly.
+        double m[4][4] = {{0, 0, 0, 0}, {0, kCentreRidge, 0, 0}, {0, 0, kCentreRidge, 0}, {0, 0, 0, 1e-6}};
+        double v[4] = {0, 0, 0, 0};
+        const auto add = [&](const double(&f)[4], double y, double weight) {
+            for (int r = 0; r < 4; ++r) {
+                for (int c = 0; c < 4; ++c)
+                    m[r][c] += weight * f[r] * f[c];
+                v[r] += weight * f[r] * y;
+            }
+        };
         for (size_t k = 0; k < n; ++k) {
             const double b = (shifts[k].degrees + coarseTurn) * M_PI / 180;
-            const double f[3] = {1, std::cos(b), std::sin(b)};
-            const double y = shifts[k].columns * columnDegrees;
-            for (int r = 0; r < 3; ++r) {
-                for (int c = 0; c < 3; ++c)
-                    m[r][c] += w[k] * f[r] * f[c];
-                v[r] += w[k] * f[r] * y;
-            }
+            add({1, std::cos(b), std::sin(b), 0}, shifts[k].columns * columnDegrees, w[k]);
+            add({0, rowScale * std::sin(b), -rowScale * std::cos(b), 1}, shifts[k].rows, rowWeight * wr[k]);
         }
-        solve3(m, v, x);
-        std::vector<double> sizes;
+        solve<4>(m, v, x);
         for (size_t k = 0; k < n; ++k) {
             const double b = (shifts[k].degrees + coarseTurn) * M_PI / 180;
             residual[k] =
                 shifts[k].columns * columnDegrees - (x[0] + x[1] * std::cos(b) + x[2] * std::sin(b));
-            sizes.push_back(std::abs(residual[k]));
+            rowResidual[k] = shifts[k].rows - (x[3] + rowScale * (x[1] * std::sin(b) - x[2] * std::cos(b)));
         }
-        std::nth_element(sizes.begin(), sizes.begin() + n / 2, sizes.end());
-        fit.spread = std::max(0.05, 1.4826 * sizes[n / 2]);
-        const double cut = 4.685 * fit.spread;
-        for (size_t k = 0; k < n; ++k) {
-            const double u = residual[k] / cut;
-            w[k] = std::abs(u) < 1 ? (1 - u * u) * (1 - u * u) : 0;
-        }
+        fit.spread = biweights(residual, 0.05, w);
+        const double rowSpread = biweights(rowResidual, kMinRowSpread, wr);
+        rowWeight = std::clamp(std::pow(fit.spread / rowSpread, 2), kRowWeightLeast, kRowWeightMost);
     }
     fit.turn = x[0];
-    const double toRadii = kMeanRadius * M_PI / 180;
     fit.centreError = QPointF(x[2] * toRadii, x[1] * toRadii);
     fit.inliers = int(std::count_if(w.begin(), w.end(), [](double v) { return v > 0; }));
     fit.inlierShare = double(fit.inliers) / n;
@@ -155,8 +181,11 @@ RotationResult matchRings(const QImage& reference, const QImage& current, const 
     // The iris is stretched between the pupil and the limbus only when both pupils are known, so that
     // both strips are read alike.
     const bool pupils = ref.pupil && cur.pupil;
-    const IrisStrip refStrip = unrollIris(reference, *ref.limbus, pupils ? ref.pupil : std::nullopt);
+    auto refUnrolled = std::async(std::launch::async, [&] {
+        return unrollIris(reference, *ref.limbus, pupils ? ref.pupil : std::nullopt);
+    });
     IrisStrip curStrip = unrollIris(current, *cur.limbus, pupils ? cur.pupil : std::nullopt);
+    const IrisStrip refStrip = refUnrolled.get();
     if (refStrip.visibleShare() < kMinVisible || curStrip.visibleShare() < kMinVisible)
         return refused(result, kTooLittleIris, "visible share");
     if (stopped(cancel))

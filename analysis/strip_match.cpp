@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
+#include <optional>
 
 namespace {
 
@@ -68,6 +70,14 @@ IrisStrip halved(const IrisStrip& strip) {
     return out;
 }
 
+// Runs work(from, to) over [0, n) in two halves at once, the first on a thread of its own: the two
+// strips are matched while the interface waits, and each half writes only its own results.
+template <typename Work> void inTwoHalves(int n, Work work) {
+    auto first = std::async(std::launch::async, [&] { work(0, n / 2); });
+    work(n / 2, n);
+    first.get();
+}
+
 } // namespace
 
 CircularPeak circularPeak(const IrisStrip& reference, const IrisStrip& current) {
@@ -78,12 +88,14 @@ CircularPeak circularPeak(const IrisStrip& reference, const IrisStrip& current) 
     // Each turn's best over a few radial shifts: a limbus radius found a little off in one photo
     // moves its strip's rows.
     std::vector<double> scores(cols, -1);
-    for (int k = 0; k < cols; ++k)
-        for (int di = -kCoarseRowReach; di <= kCoarseRowReach; ++di) {
-            const Sums s = correlate(ref, cur, all, k, di);
-            if (s.n >= least)
-                scores[k] = std::max(scores[k], s.correlation());
-        }
+    inTwoHalves(cols, [&](int from, int to) {
+        for (int k = from; k < to; ++k)
+            for (int di = -kCoarseRowReach; di <= kCoarseRowReach; ++di) {
+                const Sums s = correlate(ref, cur, all, k, di);
+                if (s.n >= least)
+                    scores[k] = std::max(scores[k], s.correlation());
+            }
+    });
     const int best = int(std::max_element(scores.begin(), scores.end()) - scores.begin());
     CircularPeak peak;
     peak.score = scores[best];
@@ -105,35 +117,43 @@ std::vector<SectorShift> sectorShifts(const IrisStrip& reference, const IrisStri
     std::vector<SectorShift> out;
     const int cols = reference.texture.cols, rows = reference.texture.rows, width = cols / kSectors;
     const int centre = int(std::lround(coarseColumns));
-    for (int s = 0; s < kSectors; ++s) {
-        const cv::Rect block(s * width, 0, width, rows);
-        if (cv::countNonZero(reference.valid(block)) < kMinSectorShare * block.area())
-            continue;
-        const int spanJ = 2 * reach + 1, spanI = 2 * kRowReach + 1;
-        cv::Mat scores(spanI, spanJ, CV_64F, cv::Scalar(-1));
-        for (int di = -kRowReach; di <= kRowReach; ++di)
-            for (int dj = -reach; dj <= reach; ++dj) {
-                const Sums sums = correlate(reference, current, block, centre + dj, di);
-                if (sums.n >= kMinSectorShare * block.area())
-                    scores.at<double>(di + kRowReach, dj + reach) = sums.correlation();
-            }
-        double best = 0;
-        cv::Point at;
-        cv::minMaxLoc(scores, nullptr, &best, nullptr, &at);
-        // A peak on the edge of the search is no peak: the sector matches something beyond it.
-        if (best < kMinSectorScore || at.x == 0 || at.x == spanJ - 1)
-            continue;
-        const auto score = [&](int i, int j) { return scores.at<double>(std::clamp(i, 0, spanI - 1), j); };
-        SectorShift shift;
-        shift.degrees = 360.0 * (s + 0.5) / kSectors;
-        shift.columns =
-            centre + at.x - reach + parabolaVertex(score(at.y, at.x - 1), best, score(at.y, at.x + 1));
-        shift.rows =
-            at.y - kRowReach +
-            (at.y > 0 && at.y < spanI - 1 ? parabolaVertex(score(at.y - 1, at.x), best, score(at.y + 1, at.x))
-                                          : 0);
-        shift.score = best;
-        out.push_back(shift);
-    }
+    std::vector<std::optional<SectorShift>> found(kSectors);
+    inTwoHalves(kSectors, [&](int from, int to) {
+        for (int s = from; s < to; ++s) {
+            const cv::Rect block(s * width, 0, width, rows);
+            if (cv::countNonZero(reference.valid(block)) < kMinSectorShare * block.area())
+                continue;
+            const int spanJ = 2 * reach + 1, spanI = 2 * kRowReach + 1;
+            cv::Mat scores(spanI, spanJ, CV_64F, cv::Scalar(-1));
+            for (int di = -kRowReach; di <= kRowReach; ++di)
+                for (int dj = -reach; dj <= reach; ++dj) {
+                    const Sums sums = correlate(reference, current, block, centre + dj, di);
+                    if (sums.n >= kMinSectorShare * block.area())
+                        scores.at<double>(di + kRowReach, dj + reach) = sums.correlation();
+                }
+            double best = 0;
+            cv::Point at;
+            cv::minMaxLoc(scores, nullptr, &best, nullptr, &at);
+            // A peak on the edge of the search is no peak: the sector matches something beyond it.
+            if (best < kMinSectorScore || at.x == 0 || at.x == spanJ - 1)
+                continue;
+            const auto score = [&](int i, int j) {
+                return scores.at<double>(std::clamp(i, 0, spanI - 1), j);
+            };
+            SectorShift shift;
+            shift.degrees = 360.0 * (s + 0.5) / kSectors;
+            shift.columns =
+                centre + at.x - reach + parabolaVertex(score(at.y, at.x - 1), best, score(at.y, at.x + 1));
+            shift.rows = at.y - kRowReach +
+                         (at.y > 0 && at.y < spanI - 1
+                              ? parabolaVertex(score(at.y - 1, at.x), best, score(at.y + 1, at.x))
+                              : 0);
+            shift.score = best;
+            found[s] = shift;
+        }
+    });
+    for (const auto& shift : found)
+        if (shift)
+            out.push_back(*shift);
     return out;
 }
