@@ -17,8 +17,7 @@ const char kVersion[] = PELVANOR_VERSION;
 enum Status { kOk = 0, kBadInput = 2 };
 
 const char kUsage[] =
-    "Usage: pelvanor-toric --planned DEG --lens-cyl D --lens-axis DEG [--rotation DEG] [--cornea D@DEG]\n"
-    "                      [--refraction \"S C x A\"] [--vertex MM] [--json]\n"
+    "Usage: pelvanor-toric --planned DEG --lens-cyl D --lens-axis DEG [OPTION]...\n"
     "Checks a toric lens from the axis of its marks read on a photo of the eye: its misalignment\n"
     "against the plan, the correction it still gives, the astigmatism left, and with a refraction the\n"
     "axis to turn it to for the least cylinder. The figures are a calculation aid from the values given.\n\n"
@@ -29,7 +28,8 @@ const char kUsage[] =
     "                        pelvanor-compare prints it for REFERENCE CURRENT (default 0)\n"
     "  --cornea D@DEG        the corneal astigmatism: dioptres at its steep meridian (default: the\n"
     "                        lens's cylinder at the planned axis, a lens chosen to neutralise it)\n"
-    "  --refraction \"S C x A\" the refraction after surgery, the cylinder of either sign, e.g.\n"
+    "  --refraction \"S C x A\"\n"
+    "                        the refraction after surgery, the cylinder of either sign, e.g.\n"
     "                        \"-0.50 +0.75 x 50\" or \"plano -0.75 x 140\"\n"
     "  --vertex MM           the refraction's vertex distance in millimetres (default 12)\n"
     "  --json                print one JSON object instead of text\n"

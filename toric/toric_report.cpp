@@ -38,14 +38,13 @@ QRectF pxRect(const QRectF& mm) {
     return QRectF(px(mm.x()), px(mm.y()), px(mm.width()), px(mm.height()));
 }
 
-// A photo's size fitted into a box and centred in it.
+// A photo's size fitted into a box, centred across it at its top.
 QRectF fitted(const QSize& photo, const QRectF& box) {
     if (photo.isEmpty())
         return QRectF();
     const double scale = std::min(box.width() / photo.width(), box.height() / photo.height());
-    QRectF r(0, 0, photo.width() * scale, photo.height() * scale);
-    r.moveCenter(box.center());
-    return r;
+    const double width = photo.width() * scale;
+    return QRectF(box.x() + (box.width() - width) / 2, box.y(), width, photo.height() * scale);
 }
 
 QFont sans(double mm, bool bold = false) {
@@ -94,7 +93,7 @@ ReportLayout reportLayout(const QSize& current, const QSize& reference) {
         layout.reference = fitted(reference, QRectF(kMargin, kPhotoTop, half, kPhotoHeight));
         layout.current = fitted(current, QRectF(kMargin + half + kPhotoGap, kPhotoTop, half, kPhotoHeight));
     }
-    layout.textTop = kPhotoTop + kPhotoHeight + 9;
+    layout.textTop = std::max(layout.current.bottom(), layout.reference.bottom()) + 9;
     return layout;
 }
 

@@ -69,7 +69,10 @@ QString dioptres(double value) {
     return number(value, 2) + QStringLiteral(" D");
 }
 
+// With its meridian unless it rounds to no cylinder.
 QString cylinderText(const Cylinder& c) {
+    if (rounded(c.dioptres, 2) == 0)
+        return dioptres(0);
     return tr(kCylinderAt).arg(number(c.dioptres, 2), number(std::round(c.axis), 0));
 }
 
