@@ -81,6 +81,7 @@ void TFormMain::openComparison() {
             activateWindow();
             showNotice(ui->pnlScreen, carriedLine(carried.guide, carried.referenceName, carried.rotation));
         });
+        connect(compareWindow, &CompareWindow::measureFinished, this, &TFormMain::takeComparisonIntoToric);
     }
     compareWindow->show();
     compareWindow->raise();

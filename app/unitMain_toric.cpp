@@ -58,8 +58,9 @@ void TFormMain::openToric() {
         toricWindow = new ToricWindow(this);
         toricWindow->setObjectName(QStringLiteral("ToricWindow"));
         connect(toricWindow, &ToricWindow::printRequested, this, &TFormMain::printToricReport);
+        // Later the comparison's values come in as it measures or applies, not over typed ones.
+        takeComparisonIntoToric();
     }
-    takeComparisonIntoToric();
     // The marks are read with the guide line, so it is shown.
     if (!ui->GuiaMostrar->isChecked())
         ui->GuiaMostrar->setChecked(true);
