@@ -40,25 +40,25 @@ private slots:
         QTest::addColumn<double>("residualAxis");
         QTest::addColumn<double>("turn");
         QTest::addColumn<double>("expected");
-        // A lens equal to the cornea keeps 1 - 2 sin(misalignment) of its correction and leaves
-        // 2 C sin(misalignment) at 45 degrees from the midpoint of the planned and actual axes.
-        QTest::newRow("10 deg off") << 90.0 << 2.0 << 100.0 << 0.0 << "" << 10.0 << 0.653 << 0.69 << 50.0
+        // A lens equal to the cornea keeps cos(2 misalignment) of its correction along the plan and
+        // leaves 2 C sin(misalignment) at 45 degrees from the midpoint of the planned and actual axes.
+        QTest::newRow("10 deg off") << 90.0 << 2.0 << 100.0 << 0.0 << "" << 10.0 << 0.940 << 0.69 << 50.0
                                     << kNone << kNone;
         QTest::newRow("read at 95, eye turned +5: on plan")
             << 90.0 << 2.0 << 95.0 << 5.0 << "" << 0.0 << 1.0 << 0.0 << kNone << kNone << kNone;
         QTest::newRow("across 0/180")
-            << 10.0 << 1.5 << 175.0 << 0.0 << "" << -15.0 << 0.482 << 0.78 << 47.5 << kNone << kNone;
-        QTest::newRow("30 deg off: nothing kept")
-            << 90.0 << 2.0 << 120.0 << 0.0 << "" << 30.0 << 0.0 << 2.0 << 60.0 << kNone << kNone;
-        QTest::newRow("45 deg off: worse than no lens")
-            << 90.0 << 2.0 << 45.0 << 0.0 << "" << -45.0 << -0.414 << 2.83 << 112.5 << kNone << kNone;
+            << 10.0 << 1.5 << 175.0 << 0.0 << "" << -15.0 << 0.866 << 0.78 << 47.5 << kNone << kNone;
+        QTest::newRow("30 deg off: half kept, residual as large as the lens")
+            << 90.0 << 2.0 << 120.0 << 0.0 << "" << 30.0 << 0.5 << 2.0 << 60.0 << kNone << kNone;
+        QTest::newRow("45 deg off: nothing kept")
+            << 90.0 << 2.0 << 45.0 << 0.0 << "" << -45.0 << 0.0 << 2.83 << 112.5 << kNone << kNone;
         QTest::newRow("own residual, minus cylinder") << 90.0 << 2.0 << 100.0 << 0.0 << "plano -0.69 x 140"
-                                                      << 10.0 << 0.653 << 0.69 << 50.0 << -10.0 << 0.0;
+                                                      << 10.0 << 0.940 << 0.69 << 50.0 << -10.0 << 0.0;
         QTest::newRow("own residual, plus cylinder, comma and ×")
-            << 90.0 << 2.0 << 100.0 << 0.0 << "−0,69 +0,69 × 50" << 10.0 << 0.653 << 0.69 << 50.0 << -10.0
+            << 90.0 << 2.0 << 100.0 << 0.0 << "−0,69 +0,69 × 50" << 10.0 << 0.940 << 0.69 << 50.0 << -10.0
             << 0.0;
         QTest::newRow("plano refraction: no turn")
-            << 90.0 << 2.0 << 100.0 << 0.0 << "plano" << 10.0 << 0.653 << 0.69 << 50.0 << 0.0 << 0.0;
+            << 90.0 << 2.0 << 100.0 << 0.0 << "plano" << 10.0 << 0.940 << 0.69 << 50.0 << 0.0 << 0.0;
         // 1.25 D of with-the-rule astigmatism left on a lens at 90: at the corneal plane
         // -1.25 / (1 + 0.012 * 1.25) = -1.23 D, so the lens faces 3.23 D and should stay.
         QTest::newRow("undercorrected, no turn helps")

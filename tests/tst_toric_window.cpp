@@ -92,11 +92,11 @@ private slots:
 
         guide->setValue(100);
         QVERIFY2(results->text().contains("10° en sentido antihorario"), qPrintable(results->text()));
-        QVERIFY(results->text().contains("65,3 %"));
+        QVERIFY(results->text().contains("94,0 %"));
         QVERIFY(results->text().contains("0,69 D a 50°"));
         const QString recorded = output::measurementText(w.compositeInputs());
         QVERIFY2(recorded.contains("; Toric check: planned 90 deg, lens 2.00 D"), qPrintable(recorded));
-        QVERIFY(recorded.contains("misalignment 10 deg, correction kept 65.3%, residual 0.69 D at 50 deg"));
+        QVERIFY(recorded.contains("misalignment 10 deg, correction kept 94%, residual 0.69 D at 50 deg"));
         QCOMPARE(output::guideOfMeasurement(recorded), 100);
 
         guide->setValue(80);
@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(toric->findChild<QPushButton*>("btnPrintReport")->text(), QString("Print report…"));
         QVERIFY2(results->text().contains("Misalignment"), qPrintable(results->text()));
         QVERIFY(results->text().contains("10° clockwise"));
-        QVERIFY(results->text().contains("65.3 %"));
+        QVERIFY(results->text().contains("94.0 %"));
 
         toric->close();
         QVERIFY(!output::measurementText(w.compositeInputs()).contains("Toric"));

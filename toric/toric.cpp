@@ -108,9 +108,8 @@ Result evaluate(const Inputs& in) {
     // The lens corrects along its steep meridian, across its marks.
     const auto lensAt = [&](double marks) { return Cylinder{in.lensCylinder, axisOf(marks + 90)}; };
     r.residual = addCylinders(r.cornea, lensAt(r.marksAxis));
-    const double planReduction = r.cornea.dioptres - addCylinders(r.cornea, lensAt(in.plannedAxis)).dioptres;
-    if (planReduction > kNoCylinder)
-        r.correctionKept = (r.cornea.dioptres - r.residual.dioptres) / planReduction;
+    // The lens's power still along its planned meridian: its cylinder at twice the misalignment.
+    r.correctionKept = std::cos(2 * r.misalignment * M_PI / 180);
 
     if (in.refraction) {
         r.measuredResidual = cornealPlaneCylinder(*in.refraction, in.vertexMm);

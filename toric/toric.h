@@ -53,10 +53,9 @@ constexpr double kDefaultVertexMm = 12;
 struct Result {
     double marksAxis = 0;    // the marks in the plan's frame, 0..180
     double misalignment = 0; // marksAxis - plannedAxis, -90..90
-    // The share of the plan's reduction of the corneal astigmatism that the lens still gives where
-    // it sits: (|cornea| - |residual|) / (|cornea| - |residual on plan|). 1 on plan; for a lens equal
-    // to the cornea 1 - 2 sin|misalignment| (a third lost at 10 degrees, all at 30); below 0 when
-    // the lens adds astigmatism. None when the plan itself would reduce nothing.
+    // The share of the lens's correction still along the planned meridian: cos(2 misalignment),
+    // 1 on plan, a half at 30 degrees off, none at 45. The residual below says what is left over:
+    // for a lens equal to the cornea, 30 degrees off leaves as much astigmatism as no lens.
     std::optional<double> correctionKept;
     Cylinder cornea;   // as used: given, or the default
     Cylinder residual; // cornea and lens as they sit, at the corneal plane
