@@ -191,6 +191,14 @@ void CompareWindow::showMeasuring(bool on) {
     ui->btnMeasure->setVisible(!on && !ui->viewReference->photo().isNull());
 }
 
+const QImage& CompareWindow::referencePhoto() const {
+    return ui->viewReference->photo();
+}
+
+int CompareWindow::referenceAxis() const {
+    return ui->spnAxis->value();
+}
+
 std::optional<LandmarkRotation> CompareWindow::landmarkRotation() const {
     const auto& ref = ui->viewReference->limbus();
     const auto& cur = ui->viewCurrent->limbus();

@@ -46,6 +46,10 @@ public:
     const RotationResult& measured() const { return result; }
     std::optional<LandmarkRotation> landmarkRotation() const;
     bool measuring() const { return running != nullptr; }
+    // The reference photo (null before one is opened), its file name and the axis set on it.
+    const QImage& referencePhoto() const;
+    QString referenceFileName() const { return referenceName; }
+    int referenceAxis() const;
 
 signals:
     void applied(const CarriedGuide& carried);

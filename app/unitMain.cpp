@@ -7,6 +7,7 @@
 #include "file_drop.h"
 #include "left_click.h"
 #include "platform.h"
+#include "toric_window.h"
 #include "ui_unitMain.h"
 #include "wait_cursor.h"
 
@@ -101,6 +102,7 @@ void TFormMain::FormCreate() {
     ui->imgLineas->raise();
     setupPrecisePlacement();
     setupComparison();
+    setupToric();
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
                        static_cast<QObject*>(ui->pnlTools)})
@@ -184,6 +186,8 @@ void TFormMain::adoptPhoto(QImage decoded, const QString& path,
     carriedRotation.reset();
     if (compareWindow)
         compareWindow->close();
+    if (toricWindow)
+        toricWindow->resetRotation();
     FitPhoto();
     DrawOverlay();
 }
@@ -300,11 +304,13 @@ void TFormMain::switchLanguage(const QString& language) {
     i18n::SetLanguage(language);
     for (QWidget* window :
          {static_cast<QWidget*>(this), static_cast<QWidget*>(PrintImage), static_cast<QWidget*>(formOpciones),
-          static_cast<QWidget*>(compareWindow.data())}) {
+          static_cast<QWidget*>(compareWindow.data()), static_cast<QWidget*>(toricWindow.data())}) {
         i18n::RetranslateComponent(window);
         if (window)
             fitCaptions(window);
     }
+    if (toricWindow)
+        toricWindow->refresh();
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

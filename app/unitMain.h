@@ -24,6 +24,7 @@ class QMouseEvent;
 class QUndoStack;
 class QUrl;
 class CompareWindow;
+class ToricWindow;
 struct CarriedGuide;
 struct CompositeInputs;
 namespace imaging {
@@ -100,9 +101,15 @@ public slots:
     void openComparison();
     // Centres the gauge on the limbus and sets and shows the guide line carried across, one undo step.
     void applyCarriedGuide(const CarriedGuide& carried);
+    // Opens the toric lens check beside the main window (Ctrl+T, and the photo's context menu) and
+    // shows the guide line that reads the marks; nothing without a photo.
+    void openToric();
+    // The toric check's report, one page through the print layout dialog.
+    void printToricReport();
 
 public:
     CompareWindow* comparison() const;
+    ToricWindow* toric() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -176,4 +183,9 @@ private:
     void setupComparison();
     QPointer<CompareWindow> compareWindow;
     std::optional<CarriedRotation> carriedRotation; // recorded in the saved file's measurement text
+
+    // The toric lens check (unitMain_toric.cpp); its results are recorded while it is open.
+    void setupToric();
+    void takeComparisonIntoToric();
+    QPointer<ToricWindow> toricWindow;
 };

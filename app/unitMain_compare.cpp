@@ -19,6 +19,7 @@
 namespace {
 
 const char kCompareAction[] = "Comparar con foto de referencia…";
+const char kToricAction[] = "Lente tórica…";
 constexpr int kNoticeMs = 10000;
 
 // A note along the bottom of the photo panel that hides itself after a while; one label is reused.
@@ -55,6 +56,9 @@ void TFormMain::setupComparison() {
         QAction* compare = menu.addAction(i18n::lookup(QString::fromUtf8(kCompareAction)));
         compare->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
         connect(compare, &QAction::triggered, this, &TFormMain::openComparison);
+        QAction* toric = menu.addAction(i18n::lookup(QString::fromUtf8(kToricAction)));
+        toric->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+        connect(toric, &QAction::triggered, this, &TFormMain::openToric);
         menu.exec(ui->pnlScreen->mapToGlobal(at));
     });
 }
@@ -72,10 +76,12 @@ void TFormMain::openComparison() {
         compareWindow->setAttribute(Qt::WA_DeleteOnClose);
         connect(compareWindow, &CompareWindow::applied, this, [this](const CarriedGuide& carried) {
             applyCarriedGuide(carried);
+            takeComparisonIntoToric();
             raise();
             activateWindow();
             showNotice(ui->pnlScreen, carriedLine(carried.guide, carried.referenceName, carried.rotation));
         });
+        connect(compareWindow, &CompareWindow::measureFinished, this, &TFormMain::takeComparisonIntoToric);
     }
     compareWindow->show();
     compareWindow->raise();

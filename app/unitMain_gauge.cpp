@@ -1,6 +1,7 @@
 // The main window's gauge: overlay redraws and dragging the gauge with the pointer.
 #include "unitMain.h"
 
+#include "toric_window.h"
 #include "ui_unitMain.h"
 
 #include "gauge/gauge_history.h"
@@ -45,6 +46,8 @@ void TFormMain::DrawOverlay() {
     const OverlayResult result = renderOverlay(gaugeInputs());
     showOverlay(result.image);
     ui->SectorGrados->setText(result.readout);
+    if (toricWindow)
+        toricWindow->setMarks(ui->GuiaGrados->fieldValue());
 }
 
 void TFormMain::tbRadioChange() {

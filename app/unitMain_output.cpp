@@ -3,6 +3,7 @@
 
 #include "application.h"
 #include "platform.h"
+#include "toric_window.h"
 #include "ui_unitMain.h"
 #include "wait_cursor.h"
 
@@ -11,6 +12,7 @@
 #include "output/composite.h"
 #include "output/save.h"
 #include "output/unitPrintImage.h"
+#include "toric/toric_text.h"
 
 #include <QFileInfo>
 
@@ -44,6 +46,8 @@ CompositeInputs TFormMain::compositeInputs() const {
         in.rotationDegrees = carriedRotation->rotation;
         in.rotationReference = carriedRotation->referenceName;
     }
+    if (toricWindow && toricWindow->isVisible())
+        in.toricCheck = toric::measurementPart(toricWindow->inputs(), toricWindow->result());
     in.brandLogo = BrandLogo;
     in.brandLettering = BrandLettering;
     in.translate = i18n::lookup;

@@ -30,6 +30,8 @@ struct CompositeInputs {
     // Set once the guide line was carried across from a reference photo of the same eye.
     std::optional<double> rotationDegrees;
     QString rotationReference; // that photo's file name
+    // The toric lens check's results while its window is open, for the measurement text.
+    QString toricCheck;
     QImage brandLogo;
     QImage brandLettering;
     // Catalogue look-up for the two labels; the text itself when unset.

@@ -84,6 +84,8 @@ QString measurementText(const CompositeInputs& in) {
         parts << QStringLiteral("Rotation: %1 deg against %2")
                      .arg(*in.rotationDegrees, 0, 'f', 1)
                      .arg(in.rotationReference);
+    if (!in.toricCheck.isEmpty())
+        parts << in.toricCheck;
     return parts.join(QStringLiteral("; "));
 }
 

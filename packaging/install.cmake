@@ -8,7 +8,7 @@ set(PELVANOR_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/pelvanor)
 set(PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 set(GENERATED_DIR ${CMAKE_BINARY_DIR}/packaging)
 
-install(TARGETS pelvanor pelvanor-render pelvanor-compare RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS pelvanor pelvanor-render pelvanor-compare pelvanor-toric RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A private folder: the domain "default" would collide with other programs in the shared one.
 install(FILES ${MO_FILE} DESTINATION ${PELVANOR_DATADIR}/locale/en/LC_MESSAGES)
 
@@ -26,11 +26,13 @@ find_program(HELP2MAN help2man)
 find_program(GZIP gzip REQUIRED)
 if(HELP2MAN)
     set(MAN_PAGES)
-    foreach(program pelvanor pelvanor-render pelvanor-compare)
+    foreach(program pelvanor pelvanor-render pelvanor-compare pelvanor-toric)
         if(program STREQUAL "pelvanor")
             set(summary "mark and read angles on a photograph of an eye")
         elseif(program STREQUAL "pelvanor-compare")
             set(summary "measure the rotation of an eye between two photographs")
+        elseif(program STREQUAL "pelvanor-toric")
+            set(summary "check a toric lens's axis, residual astigmatism and turn")
         else()
             set(summary "write a photograph of an eye with the angle gauge burned in")
         endif()
@@ -84,5 +86,6 @@ set(CPACK_PACKAGE_DESCRIPTION "Pelvanor lays an angle gauge over a photograph of
 from 0 to 180 around a movable centre, a guide line and a sector whose width
 is shown. The photo with the gauge burned in is saved at full resolution,
 copied to the clipboard or printed. The interface is in Spanish and English.
-pelvanor-render writes the same picture from the command line.")
+pelvanor-render writes the same picture from the command line; pelvanor-toric
+checks a toric lens from the axis of its marks read on a photo.")
 include(CPack)

@@ -8,9 +8,9 @@ ID=com.example.Pelvanor
 
 cmake --install "$BUILD" --prefix "$WORK/prefix" >/dev/null
 P="$WORK/prefix"
-for f in bin/pelvanor bin/pelvanor-render bin/pelvanor-compare share/pelvanor/locale/en/LC_MESSAGES/default.mo \
+for f in bin/pelvanor bin/pelvanor-render bin/pelvanor-compare bin/pelvanor-toric share/pelvanor/locale/en/LC_MESSAGES/default.mo \
     share/applications/$ID.desktop share/metainfo/$ID.metainfo.xml share/icons/hicolor/scalable/apps/$ID.svg \
-    share/man/man1/pelvanor.1.gz share/man/man1/pelvanor-render.1.gz share/man/man1/pelvanor-compare.1.gz \
+    share/man/man1/pelvanor.1.gz share/man/man1/pelvanor-render.1.gz share/man/man1/pelvanor-compare.1.gz share/man/man1/pelvanor-toric.1.gz \
     share/doc/pelvanor/copyright share/doc/pelvanor/changelog.Debian.gz; do
     [ -s "$P/$f" ] || fail "missing $f"
 done
@@ -27,6 +27,7 @@ appstreamcli validate --no-net "$P/share/metainfo/$ID.metainfo.xml" >"$WORK/apps
     { cat "$WORK/appstream.txt"; fail "metainfo"; }
 zcat "$P/share/man/man1/pelvanor.1.gz" | grep -q '^pelvanor \\- mark and read angles' || fail "pelvanor(1) name"
 zcat "$P/share/man/man1/pelvanor-render.1.gz" | grep -q 'sector' || fail "pelvanor-render(1) options"
+zcat "$P/share/man/man1/pelvanor-toric.1.gz" | grep -q 'counter\\-clockwise' || fail "pelvanor-toric(1) conventions"
 
 # Moved as a whole, the tree still finds its catalogue; --help and --version need no display.
 mv "$P" "$WORK/moved"
