@@ -101,6 +101,7 @@ void TFormMain::FormCreate() {
     ui->imgLineas->raise();
     setupPrecisePlacement();
     setupComparison();
+    setupZoom();
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
                        static_cast<QObject*>(ui->pnlTools)})
@@ -180,12 +181,17 @@ void TFormMain::adoptPhoto(QImage decoded, const QString& path,
     displaySource = QImage(); // made on the first refit, so a load costs one scaling only
     displaySourceDue = false;
     SourcePath = path;
+    // A new photo starts fitted.
+    view = ZoomView();
+    photoCopies.reset(Photo);
+    fittedPixmap = QPixmap();
     // A comparison belongs to the photo it was made on.
     carriedRotation.reset();
     if (compareWindow)
         compareWindow->close();
     FitPhoto();
     DrawOverlay();
+    updateZoomIndicator();
 }
 
 void TFormMain::btnImagenOpenClick() {
@@ -247,15 +253,32 @@ void TFormMain::pnlScreenResize() {
         ui->imgScreen->setGeometry(0, 0, ui->pnlScreen->width(), ui->pnlScreen->height());
         return;
     }
+    // A zoomed view keeps its scale and the photo point under the panel's centre.
+    const ZoomFrame after = currentFrame();
+    view = resizedView(view, frame, after, maxZoom(after.fitted.size(), Photo.size()));
     FitPhoto();
     DrawOverlay();
+    updateZoomIndicator();
 }
 
 void TFormMain::FitPhoto() {
     if (Photo.isNull())
         return;
-    const QRect r =
-        fitPhotoRect(ui->pnlScreen->width(), ui->pnlScreen->height(), Photo.width(), Photo.height());
+    frame = currentFrame();
+    if (!view.fitted()) {
+        showZoomedPhoto();
+        return;
+    }
+    const QRect r = frame.fitted;
+    view = fittedView(frame);
+    if (!fittedPixmap.isNull() && fittedPixmapRect == r &&
+        fittedPixmap.devicePixelRatio() == ui->imgScreen->devicePixelRatioF()) {
+        ui->imgScreen->setGeometry(r);
+        ui->imgScreen->setPixmap(fittedPixmap);
+        ui->imgScreen->repaint();
+        ui->imgLineas->setGeometry(r);
+        return;
+    }
     if (displaySourceDue && displaySource.isNull()) {
         const QSize largest = largestDisplaySize();
         if (Photo.width() > largest.width() || Photo.height() > largest.height())
@@ -269,7 +292,9 @@ void TFormMain::FitPhoto() {
                                  displaySource.height() >= device.height();
     const QImage& source = reducedSuffices ? displaySource : Photo;
     ui->imgScreen->setGeometry(r);
-    ui->imgScreen->setPixmap(QPixmap::fromImage(imaging::scaledForScreen(source, r.size(), ratio)));
+    fittedPixmap = QPixmap::fromImage(imaging::scaledForScreen(source, r.size(), ratio));
+    fittedPixmapRect = r;
+    ui->imgScreen->setPixmap(fittedPixmap);
     ui->imgScreen->repaint();
     ui->imgLineas->setGeometry(r);
 }
@@ -305,11 +330,14 @@ void TFormMain::switchLanguage(const QString& language) {
         if (window)
             fitCaptions(window);
     }
+    updateZoomIndicator();
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == ui->imgLineas || watched == ui->pnlScreen) && zoomEvent(watched, event))
+        return true;
     if (watched == ui->imgLineas)
-        return overlayPointerEvent(event) || QWidget::eventFilter(watched, event);
+        return panPointerEvent(event) || overlayPointerEvent(event) || QWidget::eventFilter(watched, event);
     if (watched == ui->pnlScreen && event->type() == QEvent::KeyPress &&
         gaugeKeyPress(static_cast<QKeyEvent*>(event)))
         return true;
