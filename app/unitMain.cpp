@@ -31,6 +31,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -192,6 +193,12 @@ void TFormMain::adoptPhoto(QImage decoded, const QString& path,
     FitPhoto();
     DrawOverlay();
     updateZoomIndicator();
+    // The copies that zooming draws from are made once the photo is shown, before the first zoom.
+    QTimer::singleShot(0, this, [this, key = Photo.cacheKey()] {
+        if (Photo.cacheKey() == key)
+            photoCopies.prepare(screenPerPhotoPixel(1.0, frame.fitted.size(), Photo.size()) *
+                                ui->imgScreen->devicePixelRatioF());
+    });
 }
 
 void TFormMain::btnImagenOpenClick() {

@@ -45,8 +45,9 @@ void TFormMain::ClearOverlay() {
 
 void TFormMain::DrawOverlay() {
     ++overlayRedraws;
-    const OverlayResult result = !Photo.isNull() && !view.fitted() ? renderOverlayView(gaugeInputs(), overlayView())
-                                                                    : renderOverlay(gaugeInputs());
+    const OverlayResult result = !Photo.isNull() && !view.fitted()
+                                     ? renderOverlayView(gaugeInputs(), overlayView())
+                                     : renderOverlay(gaugeInputs());
     showOverlay(result.image);
     ui->SectorGrados->setText(result.readout);
 }
@@ -63,8 +64,8 @@ void TFormMain::GuiaGradosChange() {
 PointerGeometry TFormMain::pointerGeometryAt(const QPoint& onOverlay) const {
     if (Photo.isNull() || view.fitted()) {
         const QSize photoLayer = ui->imgScreen->size();
-        return pointerGeometry(onOverlay.x(), onOverlay.y(), photoLayer.width(), photoLayer.height(), CentreOffsetX,
-                               CentreOffsetY, ui->tbRadio->value());
+        return pointerGeometry(onOverlay.x(), onOverlay.y(), photoLayer.width(), photoLayer.height(),
+                               CentreOffsetX, CentreOffsetY, ui->tbRadio->value());
     }
     const QPointF onPanel = QPointF(ui->imgLineas->pos() + onOverlay) + QPointF(0.5, 0.5);
     return pointerGeometryOnLayer(view.toLayer(onPanel), frame.fitted.size(), Photo.size(), CentreOffsetX,

@@ -73,8 +73,9 @@ void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
     if (layer.isEmpty())
         return;
     const QPoint at = event->position().toPoint();
-    const QPointF photoPoint = view.fitted() ? photoPointOfLayerPixel(at, layer, Photo.size())
-                                             : photoToOverlay().inverted().map(QPointF(at) + QPointF(0.5, 0.5));
+    const QPointF photoPoint = view.fitted()
+                                   ? photoPointOfLayerPixel(at, layer, Photo.size())
+                                   : photoToOverlay().inverted().map(QPointF(at) + QPointF(0.5, 0.5));
     const auto outline = findRoundOutline(Photo, photoPoint);
     if (!outline) {
         messages->message(this, i18n::lookup(QString::fromUtf8(kNoRoundOutline)));

@@ -32,7 +32,8 @@ constexpr int kNotch = 120; // angle delta of one wheel notch
 void TFormMain::setupZoom() {
     zoomIndicator = new QLabel(ui->pnlScreen);
     zoomIndicator->setObjectName(QStringLiteral("lblZoom"));
-    zoomIndicator->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 170); color: white; padding: 2px 4px;"));
+    zoomIndicator->setStyleSheet(
+        QStringLiteral("background: rgba(0, 0, 0, 170); color: white; padding: 2px 4px;"));
     zoomIndicator->setAttribute(Qt::WA_TransparentForMouseEvents);
     zoomIndicator->hide();
     ui->imgLineas->setAttribute(Qt::WA_AcceptTouchEvents, false);
@@ -138,7 +139,8 @@ bool TFormMain::zoomEvent(QObject* watched, QEvent* event) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         const int delta = wheel->angleDelta().y();
         if (delta != 0)
-            zoomBy(std::pow(kZoomStep, double(delta) / kNotch), widget->mapTo(ui->pnlScreen, wheel->position()));
+            zoomBy(std::pow(kZoomStep, double(delta) / kNotch),
+                   widget->mapTo(ui->pnlScreen, wheel->position()));
         return true;
     }
     case QEvent::NativeGesture: {
@@ -179,8 +181,8 @@ void TFormMain::showPanCursor() {
 // Pans with the middle button, or the left one while Space is held; true when the event is a pan's.
 bool TFormMain::panPointerEvent(QEvent* event) {
     const auto type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseMove &&
-        type != QEvent::MouseButtonRelease)
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+        type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
         return false;
     auto* mouse = static_cast<QMouseEvent*>(event);
     const bool panButton =

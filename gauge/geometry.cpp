@@ -90,8 +90,8 @@ PointerGeometry pointerGeometryOf(double dx, double dy, int width, int height, i
 
 PointerGeometry pointerGeometry(int x, int y, int width, int height, float offsetX, float offsetY,
                                 int centreSize) {
-    return pointerGeometryOf(x - width / 2.0 - width * double(offsetX), -y + height / 2.0 + height * double(offsetY),
-                             width, height, centreSize);
+    return pointerGeometryOf(x - width / 2.0 - width * double(offsetX),
+                             -y + height / 2.0 + height * double(offsetY), width, height, centreSize);
 }
 
 QPointF gaugeCentreOnLayer(const QSize& layer, const QSize& photo, float offsetX, float offsetY) {

@@ -212,7 +212,8 @@ std::optional<QLineF> clippedLine(const QLineF& line, const QRectF& r) {
     double t0 = 0, t1 = 1;
     const double dx = line.dx(), dy = line.dy();
     const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {line.x1() - r.left(), r.right() - line.x1(), line.y1() - r.top(), r.bottom() - line.y1()};
+    const double q[4] = {line.x1() - r.left(), r.right() - line.x1(), line.y1() - r.top(),
+                         r.bottom() - line.y1()};
     for (int i = 0; i < 4; ++i) {
         if (p[i] == 0) {
             if (q[i] < 0)
@@ -302,8 +303,8 @@ OverlayResult renderOverlayView(const GaugeInputs& in, const OverlayView& v, boo
     // Radii and number distances are the fitted layer's, so every number is the fitted view's.
     const Frame f = frameOf(in);
     const GaugeRadii& r = f.radii;
-    const QPointF centre =
-        v.view.toPanel(gaugeCentreOnLayer(in.layer, v.photo, in.offsetX, in.offsetY)) - QPointF(v.visible.topLeft());
+    const QPointF centre = v.view.toPanel(gaugeCentreOnLayer(in.layer, v.photo, in.offsetX, in.offsetY)) -
+                           QPointF(v.visible.topLeft());
     QImage image = transparentCanvas(v.visible.size());
     QPainter painter(&image);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
@@ -322,13 +323,14 @@ OverlayResult renderOverlayView(const GaugeInputs& in, const OverlayView& v, boo
         if (in.sectorShown)
             for (int a : {in.sectorStart, in.sectorEnd}) {
                 const auto [ac, as] = dir(a);
-                draw.line(centre, draw.along(ac, as, r.reach), s.sectorColor, thicknessPenWidth(s.sectorWidth));
+                draw.line(centre, draw.along(ac, as, r.reach), s.sectorColor,
+                          thicknessPenWidth(s.sectorWidth));
             }
         draw.centreMark(r.centre, s.angleColorLines);
         painter.setFont(overlayLabelFont(in.layer.width(), in.dpi));
         for (const TemplateDirection& d : templateDirections(s.angleStep)) {
-            draw.line(draw.along(d.cos, d.sin, r.centre), draw.along(d.cos, d.sin, r.reach), s.angleColorLines,
-                      d.axis ? 2 : 1);
+            draw.line(draw.along(d.cos, d.sin, r.centre), draw.along(d.cos, d.sin, r.reach),
+                      s.angleColorLines, d.axis ? 2 : 1);
             if (!d.text.isEmpty()) {
                 setTextColour(painter, s.angleColorNumbers);
                 draw.number(draw.along(d.cos, d.sin, r.number), d.text);

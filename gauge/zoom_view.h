@@ -30,7 +30,7 @@ struct ZoomFrame {
     QSize panel;
 };
 
-constexpr double kZoomStep = 1.25;           // a wheel notch, Ctrl++ and Ctrl+-
+constexpr double kZoomStep = 1.25;            // a wheel notch, Ctrl++ and Ctrl+-
 constexpr double kMostScreenPerPhotoPx = 8.0; // the closest view: 8 screen pixels per photo pixel
 
 ZoomView fittedView(const ZoomFrame& frame);

@@ -12,7 +12,7 @@ namespace imaging {
 class ScaledCopies {
 public:
     void reset(const QImage& photo);
-    const QImage& photo() const { return levels.empty() ? empty : levels.front(); }
+    const QImage& photo() const;
     // The smallest copy with at least `scale` of its pixels per photo pixel (the photo itself above
     // half scale); halved copies are made the first time they are needed, each from the one before.
     const QImage& copyFor(double scale);
@@ -20,7 +20,8 @@ public:
     void prepare(double scale);
 
 private:
-    std::vector<QImage> levels; // the photo, then each half the size of the one before
+    QImage source;
+    std::vector<QImage> levels; // the photo in a format fast to draw, then each half the one before
     QImage empty;
 };
 
