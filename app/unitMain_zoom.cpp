@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
-#include <QPainter>
 #include <QShortcut>
 #include <QWheelEvent>
 
@@ -36,7 +35,6 @@ void TFormMain::setupZoom() {
         QStringLiteral("background: rgba(0, 0, 0, 170); color: white; padding: 2px 4px;"));
     zoomIndicator->setAttribute(Qt::WA_TransparentForMouseEvents);
     zoomIndicator->hide();
-    ui->imgLineas->setAttribute(Qt::WA_AcceptTouchEvents, false);
     const auto bind = [this](QKeySequence keys, void (TFormMain::*slot)()) {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
     };
@@ -138,6 +136,8 @@ bool TFormMain::zoomEvent(QObject* watched, QEvent* event) {
     case QEvent::Wheel: {
         auto* wheel = static_cast<QWheelEvent*>(event);
         const int delta = wheel->angleDelta().y();
+        if (!Photo.isNull())
+            ui->pnlScreen->setFocus(Qt::MouseFocusReason); // Space then pans, not a focused button
         if (delta != 0)
             zoomBy(std::pow(kZoomStep, double(delta) / kNotch),
                    widget->mapTo(ui->pnlScreen, wheel->position()));
