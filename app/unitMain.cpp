@@ -32,6 +32,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -103,6 +104,7 @@ void TFormMain::FormCreate() {
     setupPrecisePlacement();
     setupComparison();
     setupToric();
+    setupZoom();
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
                        static_cast<QObject*>(ui->pnlTools)})
@@ -182,6 +184,10 @@ void TFormMain::adoptPhoto(QImage decoded, const QString& path,
     displaySource = QImage(); // made on the first refit, so a load costs one scaling only
     displaySourceDue = false;
     SourcePath = path;
+    // A new photo starts fitted.
+    view = ZoomView();
+    photoCopies.reset(Photo);
+    fittedPixmap = QPixmap();
     // A comparison belongs to the photo it was made on.
     carriedRotation.reset();
     if (compareWindow)
@@ -190,6 +196,13 @@ void TFormMain::adoptPhoto(QImage decoded, const QString& path,
         toricWindow->resetRotation();
     FitPhoto();
     DrawOverlay();
+    updateZoomIndicator();
+    // The copies that zooming draws from are made once the photo is shown, before the first zoom.
+    QTimer::singleShot(0, this, [this, key = Photo.cacheKey()] {
+        if (Photo.cacheKey() == key)
+            photoCopies.prepare(screenPerPhotoPixel(1.0, frame.fitted.size(), Photo.size()) *
+                                ui->imgScreen->devicePixelRatioF());
+    });
 }
 
 void TFormMain::btnImagenOpenClick() {
@@ -251,15 +264,32 @@ void TFormMain::pnlScreenResize() {
         ui->imgScreen->setGeometry(0, 0, ui->pnlScreen->width(), ui->pnlScreen->height());
         return;
     }
+    // A zoomed view keeps its scale and the photo point under the panel's centre.
+    const ZoomFrame after = currentFrame();
+    view = resizedView(view, frame, after, maxZoom(after.fitted.size(), Photo.size()));
     FitPhoto();
     DrawOverlay();
+    updateZoomIndicator();
 }
 
 void TFormMain::FitPhoto() {
     if (Photo.isNull())
         return;
-    const QRect r =
-        fitPhotoRect(ui->pnlScreen->width(), ui->pnlScreen->height(), Photo.width(), Photo.height());
+    frame = currentFrame();
+    if (!view.fitted()) {
+        showZoomedPhoto();
+        return;
+    }
+    const QRect r = frame.fitted;
+    view = fittedView(frame);
+    if (!fittedPixmap.isNull() && fittedPixmapRect == r &&
+        fittedPixmap.devicePixelRatio() == ui->imgScreen->devicePixelRatioF()) {
+        ui->imgScreen->setGeometry(r);
+        ui->imgScreen->setPixmap(fittedPixmap);
+        ui->imgScreen->repaint();
+        ui->imgLineas->setGeometry(r);
+        return;
+    }
     if (displaySourceDue && displaySource.isNull()) {
         const QSize largest = largestDisplaySize();
         if (Photo.width() > largest.width() || Photo.height() > largest.height())
@@ -273,7 +303,9 @@ void TFormMain::FitPhoto() {
                                  displaySource.height() >= device.height();
     const QImage& source = reducedSuffices ? displaySource : Photo;
     ui->imgScreen->setGeometry(r);
-    ui->imgScreen->setPixmap(QPixmap::fromImage(imaging::scaledForScreen(source, r.size(), ratio)));
+    fittedPixmap = QPixmap::fromImage(imaging::scaledForScreen(source, r.size(), ratio));
+    fittedPixmapRect = r;
+    ui->imgScreen->setPixmap(fittedPixmap);
     ui->imgScreen->repaint();
     ui->imgLineas->setGeometry(r);
 }
@@ -311,11 +343,14 @@ void TFormMain::switchLanguage(const QString& language) {
     }
     if (toricWindow)
         toricWindow->refresh();
+    updateZoomIndicator();
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == ui->imgLineas || watched == ui->pnlScreen) && zoomEvent(watched, event))
+        return true;
     if (watched == ui->imgLineas)
-        return overlayPointerEvent(event) || QWidget::eventFilter(watched, event);
+        return panPointerEvent(event) || overlayPointerEvent(event) || QWidget::eventFilter(watched, event);
     if (watched == ui->pnlScreen && event->type() == QEvent::KeyPress &&
         gaugeKeyPress(static_cast<QKeyEvent*>(event)))
         return true;

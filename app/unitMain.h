@@ -1,9 +1,13 @@
 #pragma once
 
 #include "gauge/gauge_history.h"
+#include "gauge/geometry.h"
 #include "gauge/overlay.h"
+#include "gauge/zoom_view.h"
+#include "imaging/photo_view.h"
 
 #include <QImage>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
@@ -74,6 +78,9 @@ public:
     CompositeInputs compositeInputs() const;
     CompositeResult RenderComposite() const;
 
+    // The photo panel's view of the fitted layer; zoom 1 is the fitted view.
+    const ZoomView& zoomView() const { return view; }
+
     // Gauge centre: offset from the photo's middle in units of its width and height.
     float CentreOffsetX = 0.0f;
     float CentreOffsetY = 0.0f;
@@ -106,6 +113,10 @@ public slots:
     void openToric();
     // The toric check's report, one page through the print layout dialog.
     void printToricReport();
+    // Zoom about the panel's centre (Ctrl++, Ctrl+-) and back to the fitted view (Ctrl+0).
+    void zoomIn();
+    void zoomOut();
+    void zoomFitted();
 
 public:
     CompareWindow* comparison() const;
@@ -174,6 +185,34 @@ private:
     QUndoStack* gaugeUndo = nullptr;
     QLabel* loupe = nullptr;
     std::optional<GaugePlacement> dragStart; // the placement when the current drag began
+
+    // Zoom and pan (unitMain_zoom.cpp). frame is where the fitted layer lies on the panel; the
+    // photo and overlay layers cover the part of the panel the zoomed layer covers.
+    void setupZoom();
+    ZoomFrame currentFrame() const;
+    QSize layerSize() const; // the fitted layer's W x H, which the gauge is drawn for
+    double mostZoom() const;
+    void setView(const ZoomView& next);
+    void zoomBy(double factor, const QPointF& panelPoint);
+    void showZoomedPhoto();
+    OverlayView overlayView() const;
+    QTransform photoToOverlay() const;
+    PointerGeometry pointerGeometryAt(const QPoint& onOverlay) const;
+    void updateZoomIndicator();
+    void showPanCursor();
+    bool zoomEvent(QObject* watched, QEvent* event);
+    bool panPointerEvent(QEvent* event);
+    ZoomView view;
+    ZoomFrame frame;
+    imaging::ScaledCopies photoCopies;
+    QLabel* zoomIndicator = nullptr;
+    bool spaceHeld = false;
+    bool panning = false;
+    QPointF panLast; // global position of the last pan move
+    // The fitted view's photo, kept while the panel's size stays, so that coming back to it
+    // shows the very same pixels.
+    QPixmap fittedPixmap;
+    QRect fittedPixmapRect;
 
     // Comparison with a reference photo (unitMain_compare.cpp).
     struct CarriedRotation {

@@ -15,7 +15,7 @@
 
 GaugeInputs TFormMain::gaugeInputs() const {
     GaugeInputs in;
-    in.layer = ui->imgScreen->size();
+    in.layer = layerSize();
     in.offsetX = CentreOffsetX;
     in.offsetY = CentreOffsetY;
     in.centreSize = ui->tbRadio->value();
@@ -38,12 +38,17 @@ void TFormMain::showOverlay(const QImage& overlay) {
 }
 
 void TFormMain::ClearOverlay() {
-    showOverlay(renderCentreMark(gaugeInputs()));
+    if (!Photo.isNull() && !view.fitted())
+        showOverlay(renderOverlayView(gaugeInputs(), overlayView(), true).image);
+    else
+        showOverlay(renderCentreMark(gaugeInputs()));
 }
 
 void TFormMain::DrawOverlay() {
     ++overlayRedraws;
-    const OverlayResult result = renderOverlay(gaugeInputs());
+    const OverlayResult result = !Photo.isNull() && !view.fitted()
+                                     ? renderOverlayView(gaugeInputs(), overlayView())
+                                     : renderOverlay(gaugeInputs());
     showOverlay(result.image);
     ui->SectorGrados->setText(result.readout);
     if (toricWindow)
@@ -56,6 +61,18 @@ void TFormMain::tbRadioChange() {
 
 void TFormMain::GuiaGradosChange() {
     DrawOverlay();
+}
+
+// The pointer at a pixel of the overlay layer; when zoomed, through the view onto the fitted layer.
+PointerGeometry TFormMain::pointerGeometryAt(const QPoint& onOverlay) const {
+    if (Photo.isNull() || view.fitted()) {
+        const QSize photoLayer = ui->imgScreen->size();
+        return pointerGeometry(onOverlay.x(), onOverlay.y(), photoLayer.width(), photoLayer.height(),
+                               CentreOffsetX, CentreOffsetY, ui->tbRadio->value());
+    }
+    const QPointF onPanel = QPointF(ui->imgLineas->pos() + onOverlay) + QPointF(0.5, 0.5);
+    return pointerGeometryOnLayer(view.toLayer(onPanel), frame.fitted.size(), Photo.size(), CentreOffsetX,
+                                  CentreOffsetY, ui->tbRadio->value());
 }
 
 bool TFormMain::overlayPointerEvent(QEvent* event) {
@@ -99,9 +116,7 @@ void TFormMain::imgLineasMouseDown(QMouseEvent* event) {
 
 void TFormMain::imgLineasMouseMove(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    const QSize photoLayer = ui->imgScreen->size();
-    const PointerGeometry p = pointerGeometry(at.x(), at.y(), photoLayer.width(), photoLayer.height(),
-                                              CentreOffsetX, CentreOffsetY, ui->tbRadio->value());
+    const PointerGeometry p = pointerGeometryAt(at);
     if (!Dragging) {
         GrabbableAngles angles;
         angles.guide = ui->GuiaGrados->fieldValue();
@@ -150,11 +165,11 @@ void TFormMain::imgLineasMouseUp(QMouseEvent*) {
     Dragging = false;
     const QRect overlay = ui->imgLineas->geometry();
     const QRect photoLayer = ui->imgScreen->geometry();
-    if (overlay.width() > 0 && overlay.height() > 0) {
-        CentreOffsetX =
-            float(double(CentreOffsetX) + double(overlay.left() - photoLayer.left()) / overlay.width());
-        CentreOffsetY =
-            float(double(CentreOffsetY) + double(overlay.top() - photoLayer.top()) / overlay.height());
+    // The layer's size on screen: the overlay's own in the fitted view, enlarged when zoomed.
+    const QSizeF span = view.fitted() ? QSizeF(overlay.size()) : QSizeF(frame.fitted.size()) * view.zoom;
+    if (span.width() > 0 && span.height() > 0) {
+        CentreOffsetX = float(double(CentreOffsetX) + (overlay.left() - photoLayer.left()) / span.width());
+        CentreOffsetY = float(double(CentreOffsetY) + (overlay.top() - photoLayer.top()) / span.height());
     }
     FitPhoto();
     DrawOverlay();

@@ -72,7 +72,10 @@ void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
     const QSize layer = ui->imgScreen->size();
     if (layer.isEmpty())
         return;
-    const QPointF photoPoint = photoPointOfLayerPixel(event->position().toPoint(), layer, Photo.size());
+    const QPoint at = event->position().toPoint();
+    const QPointF photoPoint = view.fitted()
+                                   ? photoPointOfLayerPixel(at, layer, Photo.size())
+                                   : photoToOverlay().inverted().map(QPointF(at) + QPointF(0.5, 0.5));
     const auto outline = findRoundOutline(Photo, photoPoint);
     if (!outline) {
         messages->message(this, i18n::lookup(QString::fromUtf8(kNoRoundOutline)));
@@ -86,7 +89,10 @@ void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
     // The outline stays in view until the next redraw, that is the next change of the gauge.
     QImage withOutline = shownOverlay;
     const GaugeSettings settings = gaugeInputs().settings;
-    drawFoundOutline(withOutline, Photo.size(), outline->centre, outline->radius, settings.refColor);
+    if (view.fitted())
+        drawFoundOutline(withOutline, Photo.size(), outline->centre, outline->radius, settings.refColor);
+    else
+        drawFoundOutline(withOutline, photoToOverlay(), outline->centre, outline->radius, settings.refColor);
     showOverlay(withOutline);
 }
 
@@ -112,12 +118,13 @@ bool TFormMain::gaugeKeyPress(QKeyEvent* event) {
     if (Photo.isNull() || Dragging)
         return true;
     const bool fine = event->modifiers() & Qt::ControlModifier;
-    const QSize unit = fine ? Photo.size() : ui->imgScreen->size();
+    // A screen pixel is a smaller part of the layer when zoomed.
+    const QSizeF unit = fine ? QSizeF(Photo.size()) : QSizeF(layerSize()) * view.zoom;
     if (unit.isEmpty())
         return true;
     const GaugePlacement before = gaugePlacement();
-    CentreOffsetX = float(double(CentreOffsetX) + double(dx) / unit.width());
-    CentreOffsetY = float(double(CentreOffsetY) + double(dy) / unit.height());
+    CentreOffsetX = float(double(CentreOffsetX) + dx / unit.width());
+    CentreOffsetY = float(double(CentreOffsetY) + dy / unit.height());
     DrawOverlay();
     recordGaugeChange(before);
     return true;
@@ -127,10 +134,16 @@ void TFormMain::showLoupe(const QPointF& globalPos) {
     if (Photo.isNull() || ui->imgScreen->width() <= 0)
         return;
     const QPointF onPhotoLayer = ui->imgScreen->mapFromGlobal(globalPos);
-    const double toPhoto = double(Photo.width()) / ui->imgScreen->width();
-    const QPointF photoPoint = (onPhotoLayer + QPointF(0.5, 0.5)) * toPhoto;
+    const double screenScale = screenPerPhotoPixel(view.zoom, layerSize(), Photo.size());
+    // A zoomed view already as close as the loupe would be needs none.
+    if (!view.fitted() && screenScale >= loupeMagnification(screenScale))
+        return;
+    const QPointF panelPoint = ui->pnlScreen->mapFromGlobal(globalPos) + QPointF(0.5, 0.5);
+    const QPointF photoPoint =
+        view.fitted() ? (onPhotoLayer + QPointF(0.5, 0.5)) * (double(Photo.width()) / ui->imgScreen->width())
+                      : photoToPanel(view, layerSize(), Photo.size()).inverted().map(panelPoint);
     loupe->setPixmap(
-        QPixmap::fromImage(renderLoupe(Photo, photoPoint, loupeMagnification(1.0 / toPhoto), kLoupeSize)));
+        QPixmap::fromImage(renderLoupe(Photo, photoPoint, loupeMagnification(screenScale), kLoupeSize)));
     const QPoint onPanel = ui->pnlScreen->mapFromGlobal(globalPos.toPoint());
     loupe->move(loupeCorner(ui->pnlScreen->size(), kLoupeSize, onPanel));
     loupe->raise();

@@ -72,17 +72,41 @@ std::vector<TemplateRay> templateRays(const QPoint& c, const GaugeRadii& radii, 
     return rays;
 }
 
-PointerGeometry pointerGeometry(int x, int y, int width, int height, float offsetX, float offsetY,
-                                int centreSize) {
+namespace {
+
+PointerGeometry pointerGeometryOf(double dx, double dy, int width, int height, int centreSize) {
     PointerGeometry p;
-    p.dx = float(x - width / 2.0 - width * double(offsetX));
-    p.dy = float(-y + height / 2.0 + height * double(offsetY));
+    p.dx = float(dx);
+    p.dy = float(dy);
     p.angle = float(std::atan2(double(p.dy), double(p.dx)) * 180.0 / M_PI);
     p.angle360 = p.angle < 0 ? float(double(p.angle) + 360.0) : p.angle;
     p.angle180 = p.angle < 0 ? float(double(p.angle) + 180.0) : p.angle;
     p.distance = std::sqrt(double(p.dx) * p.dx + double(p.dy) * p.dy);
     p.hitRadius = float(std::min(width, height) * double(centreSize) / 200.0);
     return p;
+}
+
+} // namespace
+
+PointerGeometry pointerGeometry(int x, int y, int width, int height, float offsetX, float offsetY,
+                                int centreSize) {
+    return pointerGeometryOf(x - width / 2.0 - width * double(offsetX),
+                             -y + height / 2.0 + height * double(offsetY), width, height, centreSize);
+}
+
+QPointF gaugeCentreOnLayer(const QSize& layer, const QSize& photo, float offsetX, float offsetY) {
+    if (photo.isEmpty())
+        return QPointF(layer.width() * (double(offsetX) + 0.5), layer.height() * (double(offsetY) + 0.5));
+    const double px = photo.width() * double(offsetX) + photo.width() / 2.0 + 0.5;
+    const double py = photo.height() * double(offsetY) + photo.height() / 2.0 + 0.5;
+    return QPointF(px * layer.width() / photo.width(), py * layer.height() / photo.height());
+}
+
+PointerGeometry pointerGeometryOnLayer(const QPointF& layerPoint, const QSize& layer, const QSize& photo,
+                                       float offsetX, float offsetY, int centreSize) {
+    const QPointF c = gaugeCentreOnLayer(layer, photo, offsetX, offsetY);
+    return pointerGeometryOf(layerPoint.x() - c.x(), c.y() - layerPoint.y(), layer.width(), layer.height(),
+                             centreSize);
 }
 
 GaugeGrab grabTargetAt(const PointerGeometry& p, const GrabbableAngles& g) {

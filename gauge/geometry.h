@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointF>
+#include <QSize>
 #include <QString>
 
 #include <vector>
@@ -71,6 +73,16 @@ struct PointerGeometry {
 };
 PointerGeometry pointerGeometry(int x, int y, int width, int height, float offsetX, float offsetY,
                                 int centreSize);
+
+// The gauge centre on a zoomed view, in continuous coordinates of the W x H fitted layer (pixel i
+// covering [i, i + 1)): the middle of the photo pixel the composite centres on, before rounding.
+// Seen closely, the fitted layer's whole-pixel centre would stand up to half a layer pixel, several
+// photo pixels, away from where the saved photo puts it.
+QPointF gaugeCentreOnLayer(const QSize& layer, const QSize& photo, float offsetX, float offsetY);
+// The pointer at a continuous layer point of a zoomed view, measured from gaugeCentreOnLayer in
+// layer pixels, so that angles, the hit radius and the grab rule are those of the fitted view.
+PointerGeometry pointerGeometryOnLayer(const QPointF& layerPoint, const QSize& layer, const QSize& photo,
+                                       float offsetX, float offsetY, int centreSize);
 
 enum GaugeGrab { GrabNone = 0, GrabCentre = 1, GrabGuide = 2, GrabSectorStart = 3, GrabSectorEnd = 4 };
 

@@ -3,10 +3,13 @@
 #include "gauge/geometry.h"
 #include "gauge/rounding.h"
 
+#include <optional>
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -201,13 +204,170 @@ OverlayResult renderOverlay(const GaugeInputs& in) {
     return result;
 }
 
+namespace {
+
+// The part of a line inside a rectangle (Liang-Barsky), so that rays reaching far beyond a zoomed
+// panel cost only the pixels shown.
+std::optional<QLineF> clippedLine(const QLineF& line, const QRectF& r) {
+    double t0 = 0, t1 = 1;
+    const double dx = line.dx(), dy = line.dy();
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {line.x1() - r.left(), r.right() - line.x1(), line.y1() - r.top(),
+                         r.bottom() - line.y1()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return std::nullopt;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return std::nullopt;
+    }
+    return QLineF(line.pointAt(t0), line.pointAt(t1));
+}
+
+QPoint pixelOfPoint(const QPointF& p) {
+    return QPoint(int(std::floor(p.x())), int(std::floor(p.y())));
+}
+
+// Draws on a canvas of a zoomed view: positions come from the fitted layer enlarged, pens and text
+// keep their screen size.
+class ViewPainter {
+public:
+    ViewPainter(QImage& canvas, QPainter& painter, const QPointF& centre, double zoom)
+        : canvas(canvas), painter(painter), centre(centre), zoom(zoom),
+          bounds(QRectF(canvas.rect()).adjusted(-8, -8, 8, 8)) {}
+
+    // The canvas point at layer distance r from the centre in the direction (cos, sin), y upward.
+    QPointF along(double cos, double sin, double r) const {
+        return centre + QPointF(r * zoom * cos, -r * zoom * sin);
+    }
+    void line(const QPointF& a, const QPointF& b, const QColor& colour, int width) {
+        const auto shown = clippedLine(QLineF(a, b), bounds);
+        if (!shown)
+            return;
+        if (width == 1) {
+            drawThinLine(canvas, pixelOfPoint(shown->p1()), pixelOfPoint(shown->p2()), pixelOf(colour));
+            return;
+        }
+        setLinePen(painter, colour, width);
+        painter.drawLine(pixelOfPoint(shown->p1()), pixelOfPoint(shown->p2()));
+    }
+    void centreMark(int radius, const QColor& colour) {
+        const double r = radius * zoom;
+        const QPointF c = centre;
+        line(c - QPointF(0, r), c + QPointF(0, r), colour, 2);
+        line(c - QPointF(r, 0), c + QPointF(r, 0), colour, 2);
+        // A circle wholly around or wholly beside the canvas leaves nothing to draw.
+        const QRectF area(canvas.rect());
+        const double nearX = std::clamp(c.x(), area.left(), area.right());
+        const double nearY = std::clamp(c.y(), area.top(), area.bottom());
+        const double farX = std::max(std::abs(c.x() - area.left()), std::abs(c.x() - area.right()));
+        const double farY = std::max(std::abs(c.y() - area.top()), std::abs(c.y() - area.bottom()));
+        if (std::hypot(nearX - c.x(), nearY - c.y()) > r + 2 || std::hypot(farX, farY) < r - 2)
+            return;
+        setLinePen(painter, colour, 2);
+        painter.setBrush(Qt::NoBrush);
+        const QPoint p = pixelOfPoint(c);
+        const int ri = int(std::lround(r));
+        painter.drawEllipse(QRect(p.x() - ri, p.y() - ri, 2 * ri, 2 * ri).adjusted(0, 0, -1, -1));
+    }
+    void number(const QPointF& at, const QString& text) {
+        if (!bounds.adjusted(-200, -100, 200, 100).contains(at))
+            return;
+        const QPoint p = pixelOfPoint(at);
+        DrawTextCentered(canvas, painter, p.x(), p.y(), text);
+    }
+
+private:
+    QImage& canvas;
+    QPainter& painter;
+    QPointF centre; // on the canvas
+    double zoom;
+    QRectF bounds;
+};
+
+} // namespace
+
+OverlayResult renderOverlayView(const GaugeInputs& in, const OverlayView& v, bool centreMarkOnly) {
+    OverlayResult result;
+    result.readout = QString::number(sectorWidth(in.sectorStart, in.sectorEnd));
+    if (in.layer.isEmpty() || v.visible.isEmpty())
+        return result;
+    const GaugeSettings& s = in.settings;
+    // Radii and number distances are the fitted layer's, so every number is the fitted view's.
+    const Frame f = frameOf(in);
+    const GaugeRadii& r = f.radii;
+    const QPointF centre = v.view.toPanel(gaugeCentreOnLayer(in.layer, v.photo, in.offsetX, in.offsetY)) -
+                           QPointF(v.visible.topLeft());
+    QImage image = transparentCanvas(v.visible.size());
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    ViewPainter draw(image, painter, centre, v.view.zoom);
+    draw.centreMark(r.centre, s.angleColorLines);
+    if (!centreMarkOnly) {
+        const auto dir = [](int deg) {
+            const double a = deg * M_PI / 180.0;
+            return std::pair<double, double>(std::cos(a), std::sin(a));
+        };
+        if (in.guideShown) {
+            const auto [gc, gs] = dir(in.guide);
+            draw.line(draw.along(gc, gs, r.reach), draw.along(-gc, -gs, r.reach), s.refColor,
+                      thicknessPenWidth(s.refWidth));
+        }
+        if (in.sectorShown)
+            for (int a : {in.sectorStart, in.sectorEnd}) {
+                const auto [ac, as] = dir(a);
+                draw.line(centre, draw.along(ac, as, r.reach), s.sectorColor,
+                          thicknessPenWidth(s.sectorWidth));
+            }
+        draw.centreMark(r.centre, s.angleColorLines);
+        painter.setFont(overlayLabelFont(in.layer.width(), in.dpi));
+        for (const TemplateDirection& d : templateDirections(s.angleStep)) {
+            draw.line(draw.along(d.cos, d.sin, r.centre), draw.along(d.cos, d.sin, r.reach),
+                      s.angleColorLines, d.axis ? 2 : 1);
+            if (!d.text.isEmpty()) {
+                setTextColour(painter, s.angleColorNumbers);
+                draw.number(draw.along(d.cos, d.sin, r.number), d.text);
+            }
+        }
+        const auto numberAt = [&](int deg, double scale, const QColor& colour) {
+            const auto [c, sn] = dir(deg);
+            setTextColour(painter, colour);
+            draw.number(draw.along(c, sn, r.number * scale), QString::number(deg));
+        };
+        if (in.guideShown)
+            numberAt(in.guide, 0.94, s.refColor);
+        if (in.sectorShown)
+            for (int a : {in.sectorStart, in.sectorEnd})
+                numberAt(a, 0.88, s.sectorColor);
+    }
+    painter.end();
+    result.image = std::move(image);
+    return result;
+}
+
 void drawFoundOutline(QImage& overlay, const QSize& photo, const QPointF& centre, double radius,
                       const QColor& colour) {
     if (overlay.isNull() || photo.isEmpty())
         return;
-    const double sx = double(overlay.width()) / photo.width(), sy = double(overlay.height()) / photo.height();
+    drawFoundOutline(overlay,
+                     QTransform::fromScale(double(overlay.width()) / photo.width(),
+                                           double(overlay.height()) / photo.height()),
+                     centre, radius, colour);
+}
+
+void drawFoundOutline(QImage& overlay, const QTransform& photoToOverlay, const QPointF& centre, double radius,
+                      const QColor& colour) {
+    if (overlay.isNull())
+        return;
     QPainter p(&overlay);
     p.setPen(QPen(QColor(colour.rgb()), 1));
     p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QPointF(centre.x() * sx, centre.y() * sy), radius * sx, radius * sy);
+    p.drawEllipse(photoToOverlay.map(centre), radius * photoToOverlay.m11(), radius * photoToOverlay.m22());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gauge/zoom_view.h"
 #include "settings/gauge_settings.h"
 
 #include <QImage>
@@ -48,7 +49,21 @@ QFont overlayLabelFont(int width, int dpi);
 // (transparent) background. The painter draws on canvas.
 void DrawTextCentered(QImage& canvas, QPainter& painter, int x, int y, const QString& text);
 
+// The gauge over a zoomed view of the fitted layer in.layer: where the fitted overlay would be
+// enlarged, this one is drawn at screen size (line widths, numbers) at the enlarged positions, on
+// the part of the panel the layer covers. The centre lies on gaugeCentreOnLayer. With
+// centreMarkOnly, the centre mark alone (what moves while the centre is dragged).
+struct OverlayView {
+    ZoomView view;
+    QRect visible; // panel pixels drawn: the canvas is visible.size()
+    QSize photo;
+};
+OverlayResult renderOverlayView(const GaugeInputs& in, const OverlayView& v, bool centreMarkOnly = false);
+
 // Draws a round outline found on the photo (centre and radius in photo pixels) onto a screen
 // overlay of the photo, one pixel wide, so that what the centre locked on can be seen.
 void drawFoundOutline(QImage& overlay, const QSize& photo, const QPointF& centre, double radius,
+                      const QColor& colour);
+// The same through a mapping from photo pixels to overlay pixels, for a zoomed view.
+void drawFoundOutline(QImage& overlay, const QTransform& photoToOverlay, const QPointF& centre, double radius,
                       const QColor& colour);
