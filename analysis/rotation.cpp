@@ -13,7 +13,7 @@
 namespace {
 
 constexpr double kMinVisible = 0.25;   // share of the angles at which both strips see the eye
-constexpr double kMinPeakScore = 0.12; // correlation of the whole rings at the coarse peak
+constexpr double kMinPeakScore = 0.15; // correlation of the whole rings at the coarse peak
 constexpr double kMaxRunnerUp = 0.8;   // of the peak: another turn matching nearly as well
 constexpr int kMinSectors = 4;
 constexpr int kFullSectors = 8;        // sectors on the fit (of 24) for full confidence: a third of the ring
@@ -31,9 +31,10 @@ constexpr double kRowWeightLeast = 0.1; // bounds on the rows' weight against th
 constexpr double kRowWeightMost = 4;
 
 struct SectorFit {
-    double turn = 0;     // degrees
-    QPointF centreError; // of the current limbus centre, in its radii
-    double spread = 0;   // degrees
+    double turn = 0;      // degrees
+    QPointF centreError;  // of the current limbus centre, in its radii
+    double spread = 0;    // degrees
+    double turnError = 0; // degrees, the turn's standard error
     double inlierShare = 0;
     int inliers = 0;
 };
@@ -85,10 +86,16 @@ SectorFit fitSectors(const std::vector<SectorShift>& shifts, double columnDegree
     std::vector<double> w(n, 1.0), wr(n, 1.0), residual(n, 0.0), rowResidual(n, 0.0);
     double x[4] = {coarseTurn, 0, 0, 0}; // turn, cos and sin terms (degrees), common row shift
     double rowWeight = 1; // of a row's residual against a degree's: the two spreads' ratio, squared
-    for (int round = 0; round < 8; ++round) {
-        // A little ridge on the centre terms keeps them small when the sectors tell them apart poorly.
-        double m[4][4] = {{0, 0, 0, 0}, {0, kCentreRidge, 0, 0}, {0, 0, kCentreRidge, 0}, {0, 0, 0, 1e-6}};
-        double v[4] = {0, 0, 0, 0};
+    double m[4][4], v[4];
+    // The weighted least-squares system; a little ridge on the centre terms keeps them small when the
+    // sectors tell them apart poorly.
+    const auto normalEquations = [&] {
+        const double ridge[4] = {0, kCentreRidge, kCentreRidge, 1e-6};
+        for (int r = 0; r < 4; ++r) {
+            v[r] = 0;
+            for (int c = 0; c < 4; ++c)
+                m[r][c] = r == c ? ridge[r] : 0;
+        }
         const auto add = [&](const double(&f)[4], double y, double weight) {
             for (int r = 0; r < 4; ++r) {
                 for (int c = 0; c < 4; ++c)
@@ -101,6 +108,9 @@ SectorFit fitSectors(const std::vector<SectorShift>& shifts, double columnDegree
             add({1, std::cos(b), std::sin(b), 0}, shifts[k].columns * columnDegrees, w[k]);
             add({0, rowScale * std::sin(b), -rowScale * std::cos(b), 1}, shifts[k].rows, rowWeight * wr[k]);
         }
+    };
+    for (int round = 0; round < 8; ++round) {
+        normalEquations();
         solve<4>(m, v, x);
         for (size_t k = 0; k < n; ++k) {
             const double b = (shifts[k].degrees + coarseTurn) * M_PI / 180;
@@ -112,6 +122,12 @@ SectorFit fitSectors(const std::vector<SectorShift>& shifts, double columnDegree
         const double rowSpread = biweights(rowResidual, kMinRowSpread, wr);
         rowWeight = std::clamp(std::pow(fit.spread / rowSpread, 2), kRowWeightLeast, kRowWeightMost);
     }
+    // The turn's standard error: the spread through the first diagonal entry of the system's inverse,
+    // large where few sectors, or sectors on one side with scattered rows, leave it poorly fixed.
+    normalEquations();
+    double unit[4] = {1, 0, 0, 0}, column[4];
+    solve<4>(m, unit, column);
+    fit.turnError = fit.spread * std::sqrt(std::max(0.0, column[0]));
     fit.turn = x[0];
     fit.centreError = QPointF(x[2] * toRadii, x[1] * toRadii);
     fit.inliers = int(std::count_if(w.begin(), w.end(), [](double v) { return v > 0; }));
@@ -222,6 +238,7 @@ RotationResult matchRings(const QImage& reference, const QImage& current, const 
     }
     result.sectors = fit.inliers;
     result.spread = fit.spread;
+    result.turnError = fit.turnError;
     // A carried limbus is shown where the fit put it; one found in the photo stays as found.
     if (cur.carried)
         result.currentLimbus = cur.limbus;

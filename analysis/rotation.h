@@ -30,6 +30,7 @@ struct RotationResult {
     // What the confidence was made of, for the evaluation programs: the whole rings' correlation at
     // the best turn and at the best turn well apart from it, and the sectors' spread about the fit.
     double peakScore = 0, runnerUp = 0, spread = 0;
+    double turnError = 0; // the turn's standard error from the sectors' fit, degrees
 };
 
 // Limbi given are used as they stand (the user placed them); the others are looked for. When cancel

@@ -180,8 +180,9 @@ int evaluateRealPairs(const QString& folder, const RealPairOptions& options) {
             std::printf("%-22s %-22s %+4.0f -> ", qPrintable(photos[c.a].file), qPrintable(photos[c.b].file),
                         c.added);
             if (r.measured)
-                std::printf("%7.2f conf %.2f sectors %2d peak %.2f runner-up %.2f spread %.2f", r.degrees,
-                            r.confidence, r.sectors, r.peakScore, r.runnerUp, r.spread);
+                std::printf("%7.2f conf %.2f sectors %2d peak %.2f runner-up %.2f spread %.2f se %.3f",
+                            r.degrees, r.confidence, r.sectors, r.peakScore, r.runnerUp, r.spread,
+                            r.turnError);
             else
                 std::printf("refused: %s (%s)", r.refusal, r.check ? r.check : "?");
             const auto ring = [](const std::optional<Circle>& o) {
