@@ -41,11 +41,12 @@ Sums correlate(const IrisStrip& ref, const IrisStrip& cur, const cv::Rect& block
         const uchar* rv = ref.valid.ptr<uchar>(i);
         const float* ca = cur.texture.ptr<float>(ci);
         const uchar* cv_ = cur.valid.ptr<uchar>(ci);
-        for (int j = block.x; j < block.x + block.width; ++j) {
-            const int cj = ((j + dj) % cols + cols) % cols;
-            if (!rv[j % cols] || !cv_[cj])
+        // The current strip's column follows the reference's, wrapping round once past the last.
+        int cj = ((block.x + dj) % cols + cols) % cols;
+        for (int j = block.x; j < block.x + block.width; ++j, cj = cj + 1 == cols ? 0 : cj + 1) {
+            if (!rv[j] || !cv_[cj])
                 continue;
-            const double a = ra[j % cols], b = ca[cj];
+            const double a = ra[j], b = ca[cj];
             s.ab += a * b, s.aa += a * a, s.bb += b * b, s.a += a, s.b += b, ++s.n;
         }
     }
