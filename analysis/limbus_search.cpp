@@ -171,6 +171,23 @@ std::vector<LimbusCandidate> settled(const SearchPlanes& planes, std::vector<Hit
     return out;
 }
 
+// Every second centre of the coarse plane whose circles can hold the point p, with the radius and
+// step that best(cx, cy) finds there; a step of 0 is no hit.
+template <typename Best>
+std::vector<Hit> coarseHits(const cv::Mat& coarse, const QPointF& p, int rMax, Best best) {
+    std::vector<Hit> hits;
+    for (int y = 1; y < coarse.rows; y += 2)
+        for (int x = 1; x < coarse.cols; x += 2) {
+            const double cx = x + 0.5, cy = y + 0.5;
+            if (std::hypot(cx - p.x(), cy - p.y()) > 0.95 * rMax)
+                continue;
+            const auto [r, s] = best(x, y, cx, cy);
+            if (s >= kMinStep)
+                hits.push_back({cx, cy, r, s});
+        }
+    return hits;
+}
+
 int leastRadius(const cv::Mat& coarse) {
     return std::max(4, std::max(coarse.cols, coarse.rows) / 30);
 }
@@ -193,21 +210,14 @@ std::vector<LimbusCandidate> searchLimbus(const cv::Mat& luma, const QPointF& po
     const Scorer atCoarse{coarse, coarsePupil};
     const QPointF p = point / g;
     const int rMin = leastRadius(coarse), rMax = mostRadius(coarse);
-    // Every second centre whose circles can hold the point.
-    std::vector<Hit> hits;
-    for (int y = 1; y < coarse.rows; y += 2)
-        for (int x = 1; x < coarse.cols; x += 2) {
-            const double cx = x + 0.5, cy = y + 0.5;
-            if (std::hypot(cx - p.x(), cy - p.y()) > 0.95 * rMax)
-                continue;
-            // About a pupil, only centres near enough to its own can hold a limbus.
-            if (coarsePupil && std::hypot(cx - coarsePupil->centre.x(), cy - coarsePupil->centre.y()) >
-                                   kMaxDecentring * kMaxPupilRatio * coarsePupil->radius + 2)
-                continue;
-            const auto [r, s] = atCoarse.best(cx, cy, rMin, rMax, p);
-            if (s >= kMinStep)
-                hits.push_back({cx, cy, r, s});
-        }
+    // About a pupil, only centres near enough to its own can hold a limbus.
+    const auto best = [&](int, int, double cx, double cy) {
+        if (coarsePupil && std::hypot(cx - coarsePupil->centre.x(), cy - coarsePupil->centre.y()) >
+                               kMaxDecentring * kMaxPupilRatio * coarsePupil->radius + 2)
+            return std::pair<int, double>{0, 0};
+        return atCoarse.best(cx, cy, rMin, rMax, p);
+    };
+    std::vector<Hit> hits = coarseHits(coarse, p, rMax, best);
     return settled(planes, std::move(hits), point, pupil, count);
 }
 
@@ -228,20 +238,14 @@ std::vector<std::vector<LimbusCandidate>> searchLimbusAbout(const cv::Mat& luma,
     right.resize(left.size());
     for (size_t k = 0; k < points.size(); ++k) {
         const QPointF p = points[k] / g;
-        std::vector<Hit> hits;
-        for (int y = 1; y < coarse.rows; y += 2)
-            for (int x = 1; x < coarse.cols; x += 2) {
-                const double cx = x + 0.5, cy = y + 0.5;
-                if (std::hypot(cx - p.x(), cy - p.y()) > 0.95 * rMax)
-                    continue;
-                const size_t at = size_t(y / 2) * columns + x / 2;
-                if (left[at].empty())
-                    atCoarse.profiles(cx, cy, 1, top, left[at], right[at]);
-                const auto [r0, r1] = atCoarse.radii(cx, cy, rMin, rMax, p);
-                const auto [r, s] = Scorer::strongest(left[at], right[at], r0, r1);
-                if (s >= kMinStep)
-                    hits.push_back({cx, cy, r, s});
-            }
+        const auto best = [&](int x, int y, double cx, double cy) {
+            const size_t at = size_t(y / 2) * columns + x / 2;
+            if (left[at].empty())
+                atCoarse.profiles(cx, cy, 1, top, left[at], right[at]);
+            const auto [r0, r1] = atCoarse.radii(cx, cy, rMin, rMax, p);
+            return Scorer::strongest(left[at], right[at], r0, r1);
+        };
+        std::vector<Hit> hits = coarseHits(coarse, p, rMax, best);
         out[k] = settled(planes, std::move(hits), points[k], std::nullopt, count);
     }
     return out;

@@ -27,3 +27,18 @@ inline void prepareHeadless() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietMessages);
 }
+
+// --help and --version, answered alike by every program: true when the argument was one of them
+// (and its text printed), so that the program exits there with success.
+inline bool answeredStandardOption(const QString& argument, const char* usage, const char* program,
+                                   const char* version) {
+    if (argument == QLatin1String("--help")) {
+        printTo(stdout, QString::fromUtf8(usage));
+        return true;
+    }
+    if (argument == QLatin1String("--version")) {
+        printTo(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(program), QLatin1String(version)));
+        return true;
+    }
+    return false;
+}

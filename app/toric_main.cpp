@@ -78,14 +78,8 @@ int main(int argc, char** argv) {
     bool json = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == QLatin1String("--help")) {
-            printTo(stdout, QString::fromUtf8(kUsage));
+        if (answeredStandardOption(a, kUsage, kProgram, kVersion))
             return kOk;
-        }
-        if (a == QLatin1String("--version")) {
-            printTo(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(kProgram), QLatin1String(kVersion)));
-            return kOk;
-        }
         if (a == QLatin1String("--json")) {
             json = true;
         } else if (valued.contains(a)) {
