@@ -2,8 +2,11 @@
 
 #include "ui_toric_window.h"
 
+#include "i18n/catalogue.h"
 #include "i18n/translate.h"
 #include "toric/toric_text.h"
+
+#include <QLocale>
 
 namespace {
 
@@ -67,6 +70,16 @@ toric::Inputs ToricWindow::inputs() const {
 }
 
 void ToricWindow::refresh() {
+    // Decimals typed and shown as the interface's language writes them: 1,50 in Spanish.
+    QLocale locale(i18n::currentLanguage().startsWith(QLatin1String("en")) ? QLocale::English
+                                                                           : QLocale::Spanish);
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    for (QDoubleSpinBox* s :
+         {ui->spnLensCyl, ui->spnCorneaCyl, ui->spnSphere, ui->spnCylinder, ui->spnVertex, ui->spnRotation})
+        if (s->locale() != locale) {
+            s->setLocale(locale);
+            s->setValue(s->value()); // shown again in the new form
+        }
     const bool ownCornea = ui->chkCornea->isChecked();
     if (!ownCornea) {
         const QSignalBlocker a(ui->spnCorneaCyl), b(ui->spnCorneaAxis);
