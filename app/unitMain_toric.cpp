@@ -117,7 +117,8 @@ void TFormMain::printToricReport() {
         messages->error(this, withFullStop(QStringLiteral("Not enough memory for the report")));
         return;
     }
-    PrintImage->setSourcePath(SourcePath);
+    // Its own name, so that the report and the photo printed to PDF do not take each other's file.
+    PrintImage->setSourcePath(SourcePath, QStringLiteral("_torica"));
     PrintImage->SetImage(page);
     PrintImage->exec();
 }

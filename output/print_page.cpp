@@ -36,11 +36,11 @@ QString writePdfPage(QIODevice* device, const QPageLayout& layout, int resolutio
     return QString();
 }
 
-QString proposedPdfName(const QString& sourcePath, const QString& lastName) {
+QString proposedPdfName(const QString& sourcePath, const QString& lastName, const QString& suffix) {
     if (sourcePath.isEmpty())
         return lastName;
     const QFileInfo source(sourcePath);
-    return QDir(source.absolutePath()).filePath(source.completeBaseName() + QStringLiteral("_ang.pdf"));
+    return QDir(source.absolutePath()).filePath(source.completeBaseName() + suffix + QStringLiteral(".pdf"));
 }
 
 QImage previewSource(const QImage& composite) {

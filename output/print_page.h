@@ -14,9 +14,10 @@ namespace output {
 // Returns the reason when the page cannot be written, else an empty string.
 QString writePdfPage(QIODevice* device, const QPageLayout& layout, int resolution, const PrintJob& job);
 
-// The name proposed for a PDF file: beside the photo, its name with "_ang.pdf"; after a paste (no
-// source path) the name last chosen.
-QString proposedPdfName(const QString& sourcePath, const QString& lastName);
+// The name proposed for a PDF file: beside the photo, its name with the suffix and ".pdf"; after a
+// paste (no source path) the name last chosen.
+QString proposedPdfName(const QString& sourcePath, const QString& lastName,
+                        const QString& suffix = QStringLiteral("_ang"));
 
 // The reduced copy of the composite the preview is drawn from: long side about 1000 pixels.
 QImage previewSource(const QImage& composite);

@@ -243,7 +243,7 @@ bool TPrintImage::PrintComposite() {
     PrintJob job;
     if (backend->currentPrinter().isEmpty()) {
         const QString filter = pdfDestinationText() + QStringLiteral(" (*.pdf)");
-        lastPdfName = output::proposedPdfName(sourcePath, lastPdfName);
+        lastPdfName = output::proposedPdfName(sourcePath, lastPdfName, pdfSuffix);
         int filterIndex = 1;
         job.pdfPath = fileChooser->saveFile(this, filter, filterIndex, lastPdfName, QStringLiteral("pdf"));
         if (job.pdfPath.isEmpty())

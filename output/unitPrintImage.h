@@ -26,7 +26,12 @@ public:
     void setPrinterBackend(PrinterBackend* backend);
     void setFileChooser(FileChooser* chooser) { fileChooser = chooser; }
     // The photo's path, for the name a PDF file is proposed under; empty after a paste.
-    void setSourcePath(const QString& path) { sourcePath = path; }
+    // The photo printed comes from this file; a PDF is proposed as its name with the suffix added,
+    // "_ang" for the photo and its gauge.
+    void setSourcePath(const QString& path, const QString& suffix = QStringLiteral("_ang")) {
+        sourcePath = path;
+        pdfSuffix = suffix;
+    }
 
     // Borrows the composite until the dialog closes and lays it out on the current printer's page.
     void SetImage(const QImage& composite);
@@ -67,7 +72,7 @@ private:
     std::unique_ptr<Ui::TPrintImage> ui;
     PrinterBackend* backend;
     FileChooser* fileChooser;
-    QString sourcePath;
+    QString sourcePath, pdfSuffix = QStringLiteral("_ang");
     QString lastPdfName;
 
     QImage Composite;   // borrowed from SetImage until the dialog closes

@@ -322,6 +322,11 @@ private slots:
         QVERIFY(printers.jobs.isEmpty());
         QCOMPARE(chooser.lastProposedName, QStringLiteral("/fotos/ojo1_ang.pdf"));
         QCOMPARE(chooser.lastFilter, QStringLiteral("Archivo PDF (*.pdf)"));
+        // A report of the same photo is proposed a name of its own.
+        dialog->setSourcePath("/fotos/ojo1.jpeg", "_torica");
+        dialog->SetImage(composite());
+        runModal([this] { click("btnImprimir"); });
+        QCOMPARE(chooser.lastProposedName, QStringLiteral("/fotos/ojo1_torica.pdf"));
 
         chooser.nextSave = "/tmp/elegido.pdf";
         dialog->setSourcePath(QString()); // after a paste the last name is proposed
@@ -329,7 +334,7 @@ private slots:
         QCOMPARE(runModal([this] { click("btnImprimir"); }), int(QDialog::Accepted));
         QCOMPARE(printers.jobs.size(), 1);
         QCOMPARE(printers.jobs.constFirst().pdfPath, QStringLiteral("/tmp/elegido.pdf"));
-        QCOMPARE(chooser.lastProposedName, QStringLiteral("/fotos/ojo1_ang.pdf"));
+        QCOMPARE(chooser.lastProposedName, QStringLiteral("/fotos/ojo1_torica.pdf"));
     }
 
     // A failing print closes the dialog all the same and reaches the application's error box.
