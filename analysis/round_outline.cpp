@@ -160,7 +160,9 @@ double steppingShare(const PhotoGray& full, const Circle& c, int sign) {
         if (full.sample(in.x(), in.y(), vin) && full.sample(out.x(), out.y(), vout))
             steps.push_back(sign * (vout - vin));
     }
-    if (steps.size() < kDirections / 3) // mostly off the photo: nothing to tell
+    // Mostly off the photo: nothing to tell. A bright field may fill the frame, leaving only its corners
+    // to see beyond it; whether those are dark is asked apart.
+    if (steps.size() < size_t(sign < 0 ? kDirections / 9 : kDirections / 3))
         return 0;
     std::vector<double> sorted = steps;
     std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
@@ -305,6 +307,67 @@ bool framedInBlack(const cv::Mat& value, const Circle& field) {
     if (in.empty() || out.size() < 12)
         return true; // nothing shows beyond the field: the photo is cropped to it
     return medianOf(out) < kFieldFrame * medianOf(in);
+}
+
+// The start circle for a bright field: its rim where the field gives way to the dark about it, along
+// rays from the region's centre, fitted with a circle. Rays that reach the photo's border while still
+// on the field are left out, so that a field cut off by the frame (at top and bottom, or on all four
+// sides) is not taken for the smaller disc of the same area.
+std::optional<Circle> fieldRim(const cv::Mat& value, const Circle& region) {
+    constexpr int kRays = 180;
+    std::vector<uchar> inner;
+    for (int i = 0; i < kRays; ++i) {
+        const double a = 2 * M_PI * i / kRays;
+        const QPointF q = region.centre + 0.5 * region.radius * QPointF(std::cos(a), std::sin(a));
+        if (q.x() >= 0 && q.y() >= 0 && q.x() < value.cols && q.y() < value.rows)
+            inner.push_back(value.at<uchar>(int(q.y()), int(q.x())));
+    }
+    if (inner.size() < kRays / 2)
+        return std::nullopt;
+    const double dark = kFieldFrame * medianOf(inner);
+    std::vector<QPointF> rim;
+    for (int i = 0; i < kRays; ++i) {
+        const QPointF u(std::cos(2 * M_PI * i / kRays), std::sin(2 * M_PI * i / kRays));
+        for (double r = 0.5 * region.radius; r < 2 * region.radius; r += 1) {
+            const QPointF q = region.centre + r * u;
+            if (q.x() < 0 || q.y() < 0 || q.x() >= value.cols || q.y() >= value.rows)
+                break;
+            const QPointF next = q + u;
+            if (value.at<uchar>(int(q.y()), int(q.x())) < dark && next.x() >= 0 && next.y() >= 0 &&
+                next.x() < value.cols && next.y() < value.rows &&
+                value.at<uchar>(int(next.y()), int(next.x())) < dark) {
+                rim.push_back(q);
+                break;
+            }
+        }
+    }
+    if (rim.size() < kRays / 6)
+        return std::nullopt;
+    const RobustCircle fit = fitCircleRobust(rim, region);
+    if (!(fit.circle.radius > 0))
+        return std::nullopt;
+    return fit.circle;
+}
+
+// Whether the point lies on a spot as dark as what frames a bright field: a pupil not found inside
+// a camera's round aperture, say, which is no point of the field.
+bool onDarkSpot(const cv::Mat& value, const QPointF& point, const Circle& field) {
+    const double reach = std::max(1.0, 0.03 * field.radius);
+    std::vector<uchar> spot, in;
+    for (int y = int(point.y() - reach); y <= int(point.y() + reach); ++y)
+        for (int x = int(point.x() - reach); x <= int(point.x() + reach); ++x)
+            if (x >= 0 && y >= 0 && x < value.cols && y < value.rows &&
+                inside(QPointF(x + 0.5, y + 0.5), point, reach))
+                spot.push_back(value.at<uchar>(y, x));
+    for (int i = 0; i < 180; ++i) {
+        const double a = 2 * M_PI * i / 180;
+        for (double share : {0.3, 0.5, 0.7}) {
+            const QPointF q = field.centre + field.radius * share * QPointF(std::cos(a), std::sin(a));
+            if (q.x() >= 0 && q.y() >= 0 && q.x() < value.cols && q.y() < value.rows)
+                in.push_back(value.at<uchar>(int(q.y()), int(q.x())));
+        }
+    }
+    return !spot.empty() && !in.empty() && medianOf(spot) < kFieldFrame * medianOf(in);
 }
 
 // Whether two outlines are one: centres and radii within a twentieth of the radius.
@@ -609,14 +672,24 @@ std::optional<RoundOutline> findRoundOutline(const QImage& photo, const QPointF&
                    : std::optional<RoundOutline>(limbus->outline);
     if (pupil)
         return std::nullopt;
-    // A large bright round field, as on fundus photos, framed by the camera's black mask: the white
-    // of an eye and the skin about it are no such field.
+    // A large bright round field, as on fundus photos, framed by the camera's black mask where the
+    // frame leaves room for it: the white of an eye and the skin about it are no such field. A point
+    // on a dark spot in it, or in the pupil zone of a limbus inside it, is in a pupil not found inside a
+    // camera's round aperture: no field is answered for it.
     const double planeArea = double(planes.value.cols) * planes.value.rows;
-    for (const RegionEllipse& r : roundRegionsAround(planes.value, p, true))
-        if (r.area >= kMinFieldShare * planeArea)
-            if (const auto outline = fits.fit(circleOf(r, f), -1, point))
-                return framedInBlack(planes.value, Circle{outline->centre / f, outline->radius / f})
-                           ? outline
-                           : std::nullopt;
+    for (const RegionEllipse& r : roundRegionsAround(planes.value, p, true)) {
+        if (r.area < kMinFieldShare * planeArea)
+            continue;
+        Circle start = circleOf(r, 1);
+        if (r.touchesBorder)
+            start = fieldRim(planes.value, start).value_or(start);
+        if (const auto outline = fits.fit(Circle{start.centre * f, start.radius * f}, -1, point)) {
+            const Circle field{outline->centre / f, outline->radius / f};
+            return framedInBlack(planes.value, field) && !onDarkSpot(planes.value, p, field) &&
+                           !holdsPupilZone(*outline)
+                       ? outline
+                       : std::nullopt;
+        }
+    }
     return std::nullopt;
 }

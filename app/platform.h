@@ -11,7 +11,8 @@ public:
     virtual ~FileChooser() = default;
     // The chosen path, or an empty string when the user cancels. filter uses Qt's ";;" form.
     virtual QString openFile(QWidget* parent, const QString& filter) = 0;
-    // proposedName is the file name shown first; defaultSuffix is added when the user types none.
+    // proposedName is the file name shown first. A name typed without extension gets that of the file
+    // type chosen when it names one, else defaultSuffix.
     // filterIndex (from 1) is the filter shown first and, when a name is chosen, the one the user
     // left selected.
     virtual QString saveFile(QWidget* parent, const QString& filter, int& filterIndex,

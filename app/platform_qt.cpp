@@ -2,6 +2,8 @@
 
 #include "app_title.h"
 
+#include "imaging/file_types.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -30,7 +32,14 @@ public:
         dialog.setNameFilters(filters);
         if (filterIndex >= 1 && filterIndex <= filters.size())
             dialog.selectNameFilter(filters.at(filterIndex - 1));
-        dialog.setDefaultSuffix(defaultSuffix);
+        // A name typed without extension takes that of the file type chosen, else the default.
+        const auto suffixFor = [&defaultSuffix](const QString& nameFilter) {
+            const QString single = singleExtensionOf(nameFilter);
+            return single.isEmpty() ? defaultSuffix : single;
+        };
+        dialog.setDefaultSuffix(suffixFor(dialog.selectedNameFilter()));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, suffixFor](const QString& f) { dialog.setDefaultSuffix(suffixFor(f)); });
         dialog.setOption(QFileDialog::DontConfirmOverwrite, false); // never replace a file unasked
         const QString chosen = run(dialog, proposedName);
         if (!chosen.isEmpty() && filters.contains(dialog.selectedNameFilter()))

@@ -20,6 +20,7 @@ namespace {
 
 const char kCompareAction[] = "Comparar con foto de referencia…";
 const char kToricAction[] = "Lente tórica…";
+const char kNoPhotoToCompare[] = "Abra primero una foto para compararla con una foto de referencia.";
 constexpr int kNoticeMs = 10000;
 
 // A note along the bottom of the photo panel that hides itself after a while; one label is reused.
@@ -68,8 +69,10 @@ CompareWindow* TFormMain::comparison() const {
 }
 
 void TFormMain::openComparison() {
-    if (Photo.isNull())
+    if (Photo.isNull()) {
+        messages->message(this, i18n::lookup(QString::fromUtf8(kNoPhotoToCompare)));
         return;
+    }
     if (!compareWindow) {
         compareWindow = new CompareWindow(Photo, ui->GuiaGrados->fieldValue(), *fileChooser, *messages, this);
         compareWindow->setObjectName(QStringLiteral("CompareWindow"));

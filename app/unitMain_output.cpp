@@ -20,7 +20,7 @@ namespace {
 
 const char kExtensionError[] = "Error, no entiendo esa extension";
 const char kSaveError[] = "Error al guardar la imagen";
-// The save dialog adds ".jpg" to a name typed without extension.
+// The save dialog adds ".jpg" to a name typed without extension while "Todo" is the type chosen.
 const char kDefaultSuffix[] = "jpg";
 
 } // namespace

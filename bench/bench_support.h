@@ -49,6 +49,14 @@ template <typename F> double secondsPerCall(F&& f, int n) {
     return rounds[3];
 }
 
+// The median of a list of figures (the upper middle one of an even count); 0 when empty.
+inline double median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
 // Runs a program in a process of its own and returns its peak resident size in kilobytes, or -1
 // when it did not exit with status 0.
 inline long peakKbOfRun(const std::vector<QByteArray>& args) {
@@ -73,10 +81,14 @@ inline long peakKbOfRun(const std::vector<QByteArray>& args) {
 // (target: peak_MB <= limit_MB, ratio <= 1).
 inline void reportPeakMemory(benchmark::State& state, const std::vector<QByteArray>& args, double limitMb) {
     long peakKb = 0;
+    if (access(args.front().constData(), X_OK) != 0) {
+        state.SkipWithError(("the measured program is missing: " + args.front()).constData());
+        return;
+    }
     for (auto _ : state) {
         const long kb = peakKbOfRun(args);
         if (kb < 0) {
-            state.SkipWithError("the measured program failed");
+            state.SkipWithError(("the measured program failed: " + args.front()).constData());
             return;
         }
         peakKb = std::max(peakKb, kb);

@@ -19,6 +19,7 @@
 #include <QImageReader>
 #include <QTemporaryFile>
 
+#include <cctype>
 #include <cstdlib>
 #include <mutex>
 #include <new>
@@ -45,15 +46,6 @@ bool initialise() {
 namespace {
 
 constexpr int kPreamble = 128;
-
-// The photographic classes a photo can come from.
-const char* const kPhotoClasses[] = {
-    UID_OphthalmicPhotography8BitImageStorage,
-    UID_VLPhotographicImageStorage,
-    UID_SecondaryCaptureImageStorage,
-    UID_MultiframeGrayscaleByteSecondaryCaptureImageStorage,
-    UID_MultiframeTrueColorSecondaryCaptureImageStorage,
-};
 
 // Transfer syntaxes DCMTK decodes here. JPEG 2000 is missing: Debian's DCMTK has no decoder for it.
 const E_TransferSyntax kReadable[] = {
@@ -102,6 +94,44 @@ const DcmTagKey kPatientStudyTags[] = {
     DCM_Occupation,
     DCM_AdditionalPatientHistory,
 };
+
+// A class in words, from DCMTK's name for it ("CTImageStorage" -> "CT Image Storage"); the UID
+// itself when DCMTK does not know it.
+QString classInWords(const OFString& uid) {
+    const char* name = dcmFindNameOfUID(uid.c_str(), nullptr);
+    if (!name)
+        return uid.empty() ? QStringLiteral("no class") : dicom::text(uid);
+    QString words;
+    for (const char* c = name; *c; ++c) {
+        if (c != name && std::isupper(uchar(*c)) && (std::islower(uchar(c[-1])) || std::islower(uchar(c[1]))))
+            words += QLatin1Char(' ');
+        words += QLatin1Char(*c);
+    }
+    return words;
+}
+
+// The transfer syntax by name, also for those this DCMTK does not know.
+QString transferSyntaxName(const OFString& uid) {
+    static const struct {
+        const char* uid;
+        const char* name;
+    } later[] = {
+        {"1.2.840.10008.1.2.4.201", "High-Throughput JPEG 2000 (Lossless Only)"},
+        {"1.2.840.10008.1.2.4.202", "High-Throughput JPEG 2000 with RPCL Options (Lossless Only)"},
+        {"1.2.840.10008.1.2.4.203", "High-Throughput JPEG 2000"},
+    };
+    for (const auto& row : later)
+        if (uid == row.uid)
+            return QString::fromLatin1(row.name);
+    const DcmXfer xfer(uid.c_str());
+    return xfer.getXfer() != EXS_Unknown ? QString::fromLatin1(xfer.getXferName()) : dicom::text(uid);
+}
+
+Decoded notDecodable(const QString& transferSyntax) {
+    return decodeFailure(DecodeFailure::Undecodable,
+                         QStringLiteral("pixel data compressed as %1 cannot be decoded").arg(transferSyntax),
+                         QStringLiteral("No se puede descodificar la compresión «%1».").arg(transferSyntax));
+}
 
 Decoded refused(const QString& error, const QString& detailForUser) {
     return decodeFailure(DecodeFailure::Undecodable, error, detailForUser);
@@ -214,7 +244,11 @@ QString firstFrameInto(DcmDataset& ds, E_TransferSyntax xfer, bool stored, uchar
         OFString model;
         if (!pixels || pixels->getUncompressedFrameSize(&ds, frameBytes).bad() || frameBytes > bytes)
             return QStringLiteral("the frame size does not match the image");
-        const OFCondition status = pixels->getUncompressedFrame(&ds, 0, start, buffer, frameBytes, model);
+        // DCMTK asks for a buffer of even size, also for a frame of an odd number of bytes.
+        const Uint32 bufferBytes = frameBytes + (frameBytes & 1);
+        if (bufferBytes > bytes)
+            return QStringLiteral("the frame size does not match the image");
+        const OFCondition status = pixels->getUncompressedFrame(&ds, 0, start, buffer, bufferBytes, model);
         return status.good() ? QString() : QString::fromUtf8(status.text());
     }
     DicomImage image(&ds, xfer, CIF_UsePartialAccessToPixelData | CIF_NeverAccessEmbeddedOverlays, 0, 1);
@@ -255,10 +289,15 @@ Decoded decodeParsed(DcmFileFormat& file) {
     DcmDataset& ds = *file.getDataset();
     OFString sopClass;
     ds.findAndGetOFString(DCM_SOPClassUID, sopClass);
-    if (!listedString(std::begin(kPhotoClasses), std::end(kPhotoClasses), sopClass))
-        return refused(
-            QStringLiteral("the DICOM object (class %1) is no photo").arg(dicom::text(sopClass)),
-            QStringLiteral("El objeto DICOM (clase %1) no es una fotografía.").arg(dicom::text(sopClass)));
+    // Any class is read when its pixels are 8-bit RGB, YBR or monochrome; refusals name the class.
+    const QString kind = classInWords(sopClass);
+    // A compression DCMTK cannot decode is the reason, whatever the samples are said to be.
+    const DcmXfer xfer(ds.getOriginalXfer());
+    if (xfer.isEncapsulated() && !listed(kReadable, xfer.getXfer()))
+        return notDecodable(QString::fromLatin1(xfer.getXferName()));
+    if (!ds.tagExists(DCM_PixelData))
+        return refused(QStringLiteral("the DICOM object (%1) holds no image").arg(kind),
+                       QStringLiteral("El objeto DICOM (%1) no contiene ninguna imagen.").arg(kind));
 
     Uint16 rows = 0, columns = 0, samples = 0, allocated = 0, stored = 0;
     if (ds.findAndGetUint16(DCM_Rows, rows).bad() || ds.findAndGetUint16(DCM_Columns, columns).bad() ||
@@ -266,25 +305,27 @@ Decoded decodeParsed(DcmFileFormat& file) {
         ds.findAndGetUint16(DCM_BitsAllocated, allocated).bad() || rows == 0 || columns == 0)
         return refused(QStringLiteral("the DICOM file does not give the image's size and samples"),
                        QStringLiteral("El archivo DICOM no indica el tamaño ni las muestras de la imagen."));
-    ds.findAndGetUint16(DCM_BitsStored, stored);
-    if (allocated != 8 || stored != 8)
-        return refused(
-            QStringLiteral("%1-bit samples: only 8-bit photos are read").arg(qMax(allocated, stored)),
-            QStringLiteral("Muestras de %1 bits: solo se leen fotografías de 8 bits.")
-                .arg(qMax(allocated, stored)));
+    if (ds.findAndGetUint16(DCM_BitsStored, stored).bad())
+        stored = allocated;
+    // Fewer bits stored in 8 are rendered by DCMTK, which scales them to 8 bits.
+    if (allocated != 8 || stored < 1 || stored > 8)
+        return refused(QStringLiteral("%1-bit samples (%2): only 8-bit photos are read")
+                           .arg(qMax(allocated, stored))
+                           .arg(kind),
+                       QStringLiteral("Muestras de %1 bits (%2): solo se leen fotografías de 8 bits.")
+                           .arg(qMax(allocated, stored))
+                           .arg(kind));
     OFString photometric;
     ds.findAndGetOFString(DCM_PhotometricInterpretation, photometric);
     const bool colour = photometric.compare(0, 10, "MONOCHROME") != 0;
     if (!listedString(std::begin(kPhotometrics), std::end(kPhotometrics), photometric) ||
         samples != (colour ? 3 : 1))
-        return refused(QStringLiteral("unsupported colour model %1").arg(dicom::text(photometric)),
-                       QStringLiteral("Modelo de color no admitido: %1.").arg(dicom::text(photometric)));
-
-    const DcmXfer xfer(ds.getOriginalXfer());
-    if (!listed(kReadable, xfer.getXfer()))
         return refused(
-            QStringLiteral("pixel data compressed as %1 cannot be decoded").arg(xfer.getXferName()),
-            QStringLiteral("No se puede descodificar la compresión «%1».").arg(xfer.getXferName()));
+            QStringLiteral("unsupported colour model %1 (%2)").arg(dicom::text(photometric), kind),
+            QStringLiteral("Modelo de color no admitido: %1 (%2).").arg(dicom::text(photometric), kind));
+    if (!listed(kReadable, xfer.getXfer()))
+        return notDecodable(QString::fromLatin1(xfer.getXferName()));
+
     // Qt's limit too, which a caller may have lowered below the program's.
     const qint64 limitMB = QImageReader::allocationLimit();
     if (!withinAllocationLimit(QSize(columns, rows)) ||
@@ -316,7 +357,7 @@ Decoded decodeParsed(DcmFileFormat& file) {
     OFString characterSet;
     ds.findAndGetOFStringArray(DCM_SpecificCharacterSet, characterSet);
     const bool utf8 = ds.convertToUTF8().good(); // else the names stay as they are
-    const bool asStored = storedAsShown(ds, xfer, photometric);
+    const bool asStored = stored == 8 && storedAsShown(ds, xfer, photometric);
     Decoded result = renderFirstFrame(ds, xfer.getXfer(), QSize(columns, rows), colour, asStored, inverted);
     if (result.ok()) {
         auto source = sourceOf(file, xfer, frames);
@@ -327,15 +368,34 @@ Decoded decodeParsed(DcmFileFormat& file) {
     return result;
 }
 
-template <typename Parse> Decoded decodeWith(Parse parse) {
+// A file DCMTK cannot parse may still name a transfer syntax it does not know in its meta header:
+// that is the reason to give then.
+QString unknownTransferSyntax(const OFFilename& path) {
+    DcmMetaInfo meta;
+    OFString uid;
+    if (meta.loadFile(path).bad() || meta.findAndGetOFString(DCM_TransferSyntaxUID, uid).bad() ||
+        uid.empty() || DcmXfer(uid.c_str()).getXfer() != EXS_Unknown)
+        return QString();
+    return transferSyntaxName(uid);
+}
+
+Decoded decodeLoaded(const QString& path, E_FileReadMode mode) {
     if (!dicom::initialise())
         return refused(QStringLiteral("DCMTK's data dictionary is missing"),
                        QStringLiteral("Falta el diccionario de datos de DCMTK."));
     try {
         DcmFileFormat file;
-        const OFCondition parsed = parse(file);
-        if (parsed.bad())
-            return unreadable(parsed);
+        const OFFilename name(QFile::encodeName(path).constData());
+        // Large values, the pixel data above all, stay in the file until DCMTK needs them.
+        const OFCondition parsed = file.loadFile(name, EXS_Unknown, EGL_noChange, DCM_MaxReadLength, mode);
+        if (parsed.bad() && mode == ERM_dataset)
+            return refused(QStringLiteral("no DICOM image"), QString());
+        if (parsed.bad()) {
+            const QString syntax = mode == ERM_fileOnly ? unknownTransferSyntax(name) : QString();
+            return syntax.isEmpty() ? unreadable(parsed) : notDecodable(syntax);
+        }
+        if (mode == ERM_dataset && !file.getDataset()->tagExists(DCM_PixelData))
+            return refused(QStringLiteral("no DICOM image"), QString());
         return decodeParsed(file);
     } catch (const std::bad_alloc&) {
         return decodeFailure(DecodeFailure::OutOfMemory, QStringLiteral("Not enough memory for the image"));
@@ -367,22 +427,31 @@ bool looksLikeDicom(QIODevice& device) {
     return looksLikeDicom(device.peek(kPreamble + 4));
 }
 
-Decoded decodeDicomFile(const QString& path) {
-    return decodeWith([&](DcmFileFormat& file) {
-        // Large values, the pixel data above all, stay in the file until DCMTK needs them.
-        return file.loadFile(OFFilename(QFile::encodeName(path).constData()), EXS_Unknown, EGL_noChange,
-                             DCM_MaxReadLength, ERM_fileOnly);
-    });
+bool looksLikeBareDataset(const QByteArray& head) {
+    if (head.size() < 8)
+        return false;
+    // The first tag of an old file without meta header: a group up to 0008, little or big endian.
+    const auto byte = [&](int i) { return uint(uchar(head[i])); };
+    const uint little = byte(0) | byte(1) << 8, big = byte(0) << 8 | byte(1);
+    return (little <= 8 && little % 2 == 0) || (big <= 8 && big % 2 == 0);
 }
 
-Decoded decodeDicomBytes(const QByteArray& bytes) {
+Decoded decodeDicomFile(const QString& path) {
+    return decodeLoaded(path, ERM_fileOnly);
+}
+
+Decoded decodeBareDicomFile(const QString& path) {
+    return decodeLoaded(path, ERM_dataset);
+}
+
+Decoded decodeDicomBytes(const QByteArray& bytes, bool bare) {
     // Read from memory, DCMTK allocates a value at its declared length before it checks that the
     // bytes are there, so a few damaged bytes could claim gigabytes; read from a file, it skips large
     // values and finds the short file first. So the bytes go through a temporary file.
     QTemporaryFile file;
     if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
         return decodeFailure(DecodeFailure::Unreadable, file.errorString());
-    return decodeDicomFile(file.fileName());
+    return bare ? decodeBareDicomFile(file.fileName()) : decodeDicomFile(file.fileName());
 }
 
 } // namespace imaging

@@ -9,9 +9,9 @@
 class DcmItem;
 class QIODevice;
 
-// DICOM photos in and out through DCMTK. Reading maps a DICOM file (preamble and meta header) of
-// the photographic classes to a 32-bit photo plus what the window and a later save need from its
-// header; writing makes a Secondary Capture image of the composite.
+// DICOM photos in and out through DCMTK. Reading maps a DICOM file (with preamble and meta header,
+// or an older bare data set) whose pixels are 8-bit RGB, YBR or monochrome to a 32-bit photo plus what the
+// window and a later save need from its header; writing makes a Secondary Capture image of the composite.
 namespace imaging {
 
 struct Decoded;
@@ -38,9 +38,15 @@ struct DicomSource {
 bool looksLikeDicom(QIODevice& device);
 bool looksLikeDicom(const QByteArray& head);
 
-// Decodes the first frame of a DICOM photo. The path must name a regular file.
+// True when the bytes could begin a bare DICOM data set, as older files without preamble and meta
+// header do; only worth trying where no image decoder knows the bytes.
+bool looksLikeBareDataset(const QByteArray& head);
+
+// Decodes the first frame of a DICOM image. The path must name a regular file. A bare data set that
+// holds no image is refused with the error "no DICOM image", for the caller to give its own reason.
 Decoded decodeDicomFile(const QString& path);
-Decoded decodeDicomBytes(const QByteArray& bytes);
+Decoded decodeBareDicomFile(const QString& path);
+Decoded decodeDicomBytes(const QByteArray& bytes, bool bare = false);
 
 // What goes into a saved DICOM file besides the pixels.
 struct DicomMetadata {

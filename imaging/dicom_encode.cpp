@@ -8,7 +8,9 @@
 
 #include <QDateTime>
 #include <QIODevice>
+#include <QUuid>
 
+#include <algorithm>
 #include <new>
 
 namespace imaging {
@@ -21,14 +23,102 @@ const char kSoftware[] = "Pelvanor";
 // Type 2 attributes of the Patient, General Study, General Series and General Image modules: present,
 // empty when nothing is known.
 const DcmTagKey kTypeTwo[] = {
-    DCM_PatientName,     DCM_PatientID,    DCM_PatientBirthDate,       DCM_PatientSex,
-    DCM_StudyDate,       DCM_StudyTime,    DCM_ReferringPhysicianName, DCM_StudyID,
-    DCM_AccessionNumber, DCM_SeriesNumber, DCM_PatientOrientation,
+    DCM_PatientName,     DCM_PatientID,          DCM_PatientBirthDate,       DCM_PatientSex,
+    DCM_StudyDate,       DCM_StudyTime,          DCM_ReferringPhysicianName, DCM_StudyID,
+    DCM_AccessionNumber, DCM_PatientOrientation,
 };
 
-QByteArray newUid(const char* root) {
-    char uid[100];
-    return QByteArray(dcmGenerateUniqueIdentifier(uid, root));
+// A UID under 2.25 from a random UUID, the way to make UIDs without a registered root.
+QByteArray newUid() {
+    const QByteArray hex = QUuid::createUuid().toRfc4122().toHex();
+    unsigned __int128 value = 0;
+    for (const char c : hex)
+        value = value * 16 + unsigned(c <= '9' ? c - '0' : c - 'a' + 10);
+    QByteArray digits;
+    do {
+        digits.prepend(char('0' + int(value % 10)));
+        value /= 10;
+    } while (value != 0);
+    return "2.25." + digits;
+}
+
+// Digits in components without leading zeros, at most 64 characters.
+bool validUid(const OFString& uid) {
+    if (uid.empty() || uid.size() > 64)
+        return false;
+    for (const QByteArray& part : QByteArray(uid.c_str()).split('.'))
+        if (part.isEmpty() || (part.size() > 1 && part[0] == '0') ||
+            !std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return false;
+    return true;
+}
+
+// A copied value as this file may carry it: dates and times in the old dotted and colon forms are
+// repaired; false when the value is invalid for its VR and is to be left out. Only values whose form
+// the VR fixes are checked; names and texts pass as they are, in whatever character set they came.
+bool validOrRepaired(DcmElement& element) {
+    OFString value;
+    element.getOFStringArray(value);
+    if (value.empty())
+        return true;
+    switch (element.ident()) {
+    case EVR_UI:
+        return validUid(value);
+    case EVR_DA:
+    case EVR_TM: {
+        const char separator = element.ident() == EVR_DA ? '.' : ':';
+        if (value.find(separator) != OFString_npos) {
+            OFString repaired;
+            for (const char c : value)
+                if (c != separator)
+                    repaired += c;
+            element.putOFStringArray(repaired);
+            element.getOFStringArray(value);
+        }
+        // Validators take a year before 1900 for a broken value ("0095" for 1995), as it mostly is.
+        return element.checkValue().good() && (element.ident() == EVR_TM || value.compare(0, 4, "1900") >= 0);
+    }
+    case EVR_DT:
+    case EVR_AS:
+    case EVR_CS:
+    case EVR_DS:
+    case EVR_IS:
+        return element.checkValue().good();
+    default:
+        return true;
+    }
+}
+
+// A copy of the copied attribute fit to write, or null. In a sequence an item with an empty or invalid
+// UID refers to nothing and is left out, and a sequence left with no item is left out.
+DcmElement* validCopy(const DcmElement& original) {
+    auto* copy = OFstatic_cast(DcmElement*, original.clone());
+    if (auto* sequence = OFdynamic_cast(DcmSequenceOfItems*, copy)) {
+        for (unsigned long i = sequence->card(); i-- > 0;) {
+            DcmItem* item = sequence->getItem(i);
+            bool keep = true;
+            for (unsigned long k = item->card(); k-- > 0 && keep;) {
+                DcmElement* element = item->getElement(k);
+                OFString uid;
+                if (element->ident() == EVR_UI && (element->getOFStringArray(uid).bad() || uid.empty()))
+                    keep = false;
+                else if (DcmElement* valid = validCopy(*element))
+                    item->insert(valid, true);
+                else if (element->ident() == EVR_UI || element->ident() == EVR_SQ)
+                    keep = false;
+                else
+                    delete item->remove(element);
+            }
+            if (!keep)
+                delete sequence->remove(i);
+        }
+        if (sequence->card() > 0)
+            return copy;
+    } else if (validOrRepaired(*copy)) {
+        return copy;
+    }
+    delete copy;
+    return nullptr;
 }
 
 class Writer {
@@ -55,23 +145,27 @@ void putIdentity(DcmDataset& ds, Writer& w, const DicomMetadata& m) {
     const bool asCopied = m.source && !m.source->characterSet.isEmpty();
     w.put(DCM_SpecificCharacterSet, asCopied ? m.source->characterSet : QByteArray("ISO_IR 192"));
     w.put(DCM_SOPClassUID, UID_SecondaryCaptureImageStorage);
-    w.put(DCM_SOPInstanceUID, newUid(SITE_INSTANCE_UID_ROOT));
+    w.put(DCM_SOPInstanceUID, newUid());
     w.put(DCM_InstanceCreationDate, date);
     w.put(DCM_InstanceCreationTime, time);
     if (m.source && m.source->patientStudy) {
         DcmItem& copied = *m.source->patientStudy;
+        // Values invalid for their VR are left out (a new study UID replaces an invalid one), so that
+        // the file is valid whatever the source held.
         for (unsigned long i = 0; i < copied.card(); ++i)
-            w.check(ds.insert(OFstatic_cast(DcmElement*, copied.getElement(i)->clone()), true));
+            if (DcmElement* valid = validCopy(*copied.getElement(i)))
+                w.check(ds.insert(valid, true));
     }
     OFString study;
     if (ds.findAndGetOFString(DCM_StudyInstanceUID, study).bad() || study.empty())
-        w.put(DCM_StudyInstanceUID, newUid(SITE_STUDY_UID_ROOT));
+        w.put(DCM_StudyInstanceUID, newUid());
     for (const DcmTagKey& tag : kTypeTwo)
         if (!ds.tagExists(tag))
             w.check(ds.insertEmptyElement(tag));
     const QByteArray modality = m.source ? m.source->modality : QByteArray();
     w.put(DCM_Modality, modality.isEmpty() ? QByteArray("OT") : modality);
-    w.put(DCM_SeriesInstanceUID, newUid(SITE_SERIES_UID_ROOT));
+    w.put(DCM_SeriesInstanceUID, newUid());
+    w.put(DCM_SeriesNumber, "1"); // each save makes a series of its own with this one image
     w.put(DCM_Laterality, m.leftEye ? "L" : "R");
     w.put(DCM_ConversionType, "WSD");
     w.put(DCM_SecondaryCaptureDeviceManufacturer, kSoftware);
@@ -97,6 +191,9 @@ void putDerivation(DcmDataset& ds, Writer& w, const DicomMetadata& m) {
         return;
     if (m.source->lossy)
         w.put(DCM_LossyImageCompression, "01");
+    // A source without a valid class and instance UID cannot be referred to.
+    if (!validUid(m.source->sopClassUid.constData()) || !validUid(m.source->sopInstanceUid.constData()))
+        return;
     DcmItem* reference = nullptr;
     w.check(ds.findOrCreateSequenceItem(DCM_SourceImageSequence, reference, -2));
     if (!reference)

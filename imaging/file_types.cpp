@@ -1,5 +1,6 @@
 #include "imaging/file_types.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 QString toQtNameFilters(const QString& fileTypeList) {
@@ -11,4 +12,10 @@ QString toQtNameFilters(const QString& fileTypeList) {
         filters << parts.at(i).trimmed() + QStringLiteral(" (") + patterns + QLatin1Char(')');
     }
     return filters.join(QStringLiteral(";;"));
+}
+
+QString singleExtensionOf(const QString& nameFilter) {
+    static const QRegularExpression single(QStringLiteral("\\(\\*\\.([^ *?.()]+)\\)$"));
+    const QRegularExpressionMatch match = single.match(nameFilter.trimmed());
+    return match.hasMatch() ? match.captured(1) : QString();
 }

@@ -10,3 +10,7 @@ inline const char kFileTypeList[] =
 
 // Turns a "description|a;b|..." list into Qt's "description (a b);;..." filter string.
 QString toQtNameFilters(const QString& fileTypeList);
+
+// The extension of a Qt name filter that names exactly one pattern "*.ext" ("PNG (*.png)" -> "png");
+// empty for a filter of several patterns.
+QString singleExtensionOf(const QString& nameFilter);

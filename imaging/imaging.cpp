@@ -98,8 +98,13 @@ Decoded decodeFile(const QString& path) {
                       refusalReasonEs(source.kind));
     if (looksLikeDicom(*source.file))
         return decodeDicomFile(path);
+    const bool bare = looksLikeBareDataset(source.file->peek(8));
     QImageReader reader(source.file.get());
-    return decodeWith(reader);
+    Decoded decoded = decodeWith(reader);
+    if (decoded.ok() || !bare || reader.error() != QImageReader::UnsupportedFormatError)
+        return decoded;
+    Decoded dicom = decodeBareDicomFile(path);
+    return dicom.error == QLatin1String("no DICOM image") ? decoded : dicom;
 }
 
 Decoded decodeBytes(const QByteArray& bytes) {
@@ -109,7 +114,12 @@ Decoded decodeBytes(const QByteArray& bytes) {
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    return decodeWith(reader);
+    Decoded decoded = decodeWith(reader);
+    if (decoded.ok() || !looksLikeBareDataset(bytes) ||
+        reader.error() != QImageReader::UnsupportedFormatError)
+        return decoded;
+    Decoded dicom = decodeDicomBytes(bytes, true);
+    return dicom.error == QLatin1String("no DICOM image") ? decoded : dicom;
 }
 
 QImage::Format photoFormat(bool hasAlpha) {

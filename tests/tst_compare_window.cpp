@@ -138,6 +138,23 @@ private slots:
         i18n::SetLanguage(QStringLiteral("es"));
     }
 
+    // Ctrl+R with no photo says what to do first, in the interface's language.
+    void compareWithoutPhotoSaysSo() {
+        TFormMain w;
+        RecordingSink sink;
+        w.setMessageSink(&sink);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
+        i18n::SetLanguage(QStringLiteral("en"));
+        QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
+        i18n::SetLanguage(QStringLiteral("es"));
+        QCOMPARE(sink.messages,
+                 QStringList({"Abra primero una foto para compararla con una foto de referencia.",
+                              "Open a photo first to compare it with a reference photo."}));
+        QVERIFY(!w.comparison());
+    }
+
     // A right click on the photo offers the comparison in a menu.
     void contextMenuOpensComparison() {
         TFormMain w;

@@ -7,6 +7,7 @@
 #include "imaging/dicom.h"
 #include "imaging/imaging.h"
 #include "output/composite.h"
+#include "output/save.h"
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcuid.h>
@@ -65,6 +66,9 @@ private slots:
         QImage(eyeBmp(dir)).convertToFormat(QImage::Format_Grayscale8).save(dir + "/gray.pgm");
         QFile::copy(testData("eye_600x400.jpg"), dir + "/eye.jpg");
         writeFile(dir, "deep.pgm", "P5\n8 8\n65535\n" + QByteArray(128, '\x10'));
+        // Frames of an odd number of bytes.
+        QImage(eyeBmp(dir)).copy(200, 100, 101, 99).save(dir + "/odd.bmp");
+        QImage(dir + "/odd.bmp").convertToFormat(QImage::Format_Grayscale8).save(dir + "/odd.pgm");
     }
 
     // Files without the .dcm extension: recognised by content.
@@ -105,9 +109,21 @@ private slots:
             {"MONOCHROME2", {pgm}, "gray.pgm", 0, ""},
             {"MONOCHROME2 JPEG-LS", {pgm, "dcmcjpls {in} {out}"}, "gray.pgm", 0, ""},
             {"MONOCHROME1", {pgm, mono1}, "inverted", 0, ""},
-            {"16-bit", {"gdcmimg {dir}/deep.pgm {out}"}, "!16-bit", 0, ""},
+            {"16-bit",
+             {"gdcmimg {dir}/deep.pgm {out}"},
+             "!16-bit samples (Secondary Capture Image Storage)",
+             0,
+             ""},
             {"JPEG 2000", {sc, "gdcmconv --j2k {in} {out}"}, "!JPEG 2000", 0, ""},
-            {"CT class", {sc, ct}, "!no photo", 0, ""},
+            {"CT class, 8-bit RGB", {sc, ct}, "eye.bmp", 0, ""},
+            {"odd-sized RGB", {"img2dcm -i BMP {dir}/odd.bmp {out}"}, "odd.bmp", 0, ""},
+            {"odd-sized MONOCHROME2", {"gdcmimg {dir}/odd.pgm {out}"}, "odd.pgm", 0, ""},
+            {"bare data set", {sc, "dcmconv -F {in} {out}"}, "eye.bmp", 0, ""},
+            {"JPEG 2000 YBR_RCT",
+             {sc, "gdcmconv --j2k {in} {out}", "dcmodify -nb -m PhotometricInterpretation=YBR_RCT {in}"},
+             "!JPEG 2000",
+             0,
+             ""},
             {"pixels short", {sc, "dcmodify -nb -m Rows=401 {in}"}, "!shorter", 0, ""},
         };
         for (const auto& r : rows)
@@ -184,8 +200,35 @@ private slots:
         runTool("dciodvfy", {out}, &report);
         QVERIFY2(report.contains("SCImage") && !report.contains("Error"), report.constData());
         QVERIFY(dump(out).contains("PN (no value available)") &&
-                value(dump(out), "StudyInstanceUID").startsWith("1.2."));
+                value(dump(out), "StudyInstanceUID").startsWith("2.25."));
         QVERIFY(value(dump(out), "Laterality") == "L" && !dump(out).contains("SourceImageSequence"));
+    }
+
+    // A source without SOP Instance UID and with values invalid for their VR: the saved file leaves out
+    // the reference and the invalid values, repairs old-style dates and times, and stays valid.
+    void saveFromFlawedSource() {
+        const QString source =
+            make("flawed", {"img2dcm -i BMP {dir}/eye.bmp {out}",
+                            "dcmodify -nb -ea SOPInstanceUID -m StudyDate=0095.07.24 -m StudyTime=09:39:00 "
+                            "-m StudyInstanceUID=072495.0449 -i PatientBirthDate=1950.01.02 "
+                            "-i ReferencedStudySequence[0].ReferencedSOPClassUID= "
+                            "-i ReferencedStudySequence[0].ReferencedSOPInstanceUID= {in}"});
+        const imaging::Decoded decoded = imaging::decodeFile(source);
+        QVERIFY2(decoded.ok(), qPrintable(decoded.error));
+        const QString out = dir + "/from_flawed.dcm";
+        const auto written = output::writeImageFile(decoded.image, out, output::kDicomMimeType, "m",
+                                                    {"m", false, decoded.dicom});
+        QVERIFY2(written.ok, qPrintable(written.error));
+        QByteArray report;
+        runTool("dciodvfy", {out}, &report);
+        QVERIFY2(report.contains("SCImage") && !report.contains("Error"), report.constData());
+        const QByteArray saved = dump(out);
+        QCOMPARE(value(saved, "StudyDate"), "");
+        QCOMPARE(value(saved, "PatientBirthDate"), "19500102");
+        QCOMPARE(value(saved, "StudyTime"), "093900");
+        QCOMPARE(value(saved, "SeriesNumber"), "1");
+        QVERIFY(value(saved, "StudyInstanceUID").startsWith("2.25."));
+        QVERIFY(!saved.contains("SourceImageSequence") && !saved.contains("ReferencedStudySequence"));
     }
 };
 

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -470,6 +471,24 @@ private slots:
         });
         QCOMPARE(real.saveFile(form.get(), filter, filterIndex, "ojo1_ang", "jpg"), dir + "/ojo1_ang.png");
         QCOMPARE(filterIndex, 3);
+
+        // A name typed without extension takes the chosen type's, also when the user switches type in
+        // the dialog; "Todo" names no single type and gives the default.
+        for (const auto& [start, keys, expected] :
+             {std::tuple{3, 0, "sin_ext.png"}, std::tuple{3, -1, "sin_ext.jpg"},
+              std::tuple{1, 0, "sin_ext.jpg"}, std::tuple{1, 2, "sin_ext.png"}}) {
+            QTimer::singleShot(0, this, [keys = keys] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+                for (int k = 0; k < std::abs(keys); ++k)
+                    QTest::keyClick(types, keys > 0 ? Qt::Key_Down : Qt::Key_Up);
+                dialog->findChild<QLineEdit*>("fileNameEdit")->setText("sin_ext");
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+            filterIndex = start;
+            QCOMPARE(real.saveFile(form.get(), filter, filterIndex, "x", "jpg"), dir + "/" + expected);
+        }
     }
 
     // An error while a window is made is reported like a handler's, and what follows still runs.

@@ -133,6 +133,21 @@ void TestRoundOutline::fundus() {
     for (const QPointF& click :
          {QPointF(800, 600), QPointF(400, 500), QPointF(900, 1000), QPointF(1200, 300)})
         expectCentre(photo, click, QPointF(810.5, 597.25), 640, "fundus field");
+    // A field cut off by the frame on all four sides, black only in the corners, and one cut off well
+    // into it at top and bottom, black only at the sides: centre and radius both.
+    const struct {
+        QSize size;
+        double radius;
+    } cut[] = {{QSize(1411, 1411), 712}, {QSize(1600, 1000), 725}};
+    for (const auto& [size, radius] : cut) {
+        const QPointF centre(size.width() / 2.0, size.height() / 2.0);
+        const QImage field = makeSyntheticFundus(size, centre, radius, 8);
+        for (const QPointF& offset : {QPointF(0, 0), QPointF(-300, -200), QPointF(250, 300)}) {
+            expectCentre(field, centre + offset, centre, radius, "field cut off by the frame");
+            const auto found = findRoundOutline(field, centre + offset);
+            QVERIFY(found && std::abs(found->radius - radius) < 0.01 * radius);
+        }
+    }
 }
 
 void TestRoundOutline::nothingRound_data() {
@@ -160,6 +175,13 @@ void TestRoundOutline::nothingRound_data() {
     painter.drawEllipse(QPointF(600, 400), 330, 330);
     painter.end();
     QTest::newRow("bright disc on skin") << degrade(disc, 1, 85);
+    disc.fill(QColor(150, 115, 95));
+    painter.begin(&disc);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(235, 230, 225));
+    painter.drawEllipse(QPointF(600, 400), 460, 460);
+    painter.end();
+    QTest::newRow("bright disc on skin, cut off by the frame") << degrade(disc, 1, 85);
 }
 
 void TestRoundOutline::nothingRound() {
