@@ -20,21 +20,19 @@ constexpr double kIrisTolerance = 0.8; // of that step: how far the iris's grey 
 constexpr double kAngleBlur = 6;     // columns
 constexpr double kRadiusBlur = 0.7;  // rows
 constexpr double kContrastFloor = 2; // grey levels: flat areas are not amplified beyond this
+// Reach of the plane beyond the strip's outer edge, in limbus radii: the limbus centre may be
+// corrected by this much and the strip read again from the same plane.
+constexpr double kPlaneMargin = 0.15;
 
-// The photo about the limbus reduced to the plane's scale: grey level and a mask of reflections.
-struct Plane {
-    cv::Mat grey, glare;
-    QPointF origin; // photo position of the plane's top-left corner
-    double factor = 1;
-};
+} // namespace
 
-Plane planeAbout(const QImage& photo, const Circle& limbus) {
-    Plane plane;
+IrisPlane irisPlaneAbout(const QImage& photo, const Circle& limbus) {
+    IrisPlane plane;
     const QImage rgb = photo.format() == QImage::Format_RGB32 || photo.format() == QImage::Format_ARGB32 ||
                                photo.format() == QImage::Format_ARGB32_Premultiplied
                            ? photo
                            : photo.convertToFormat(QImage::Format_RGB32);
-    const double reach = (kStripOuter + 0.1) * limbus.radius;
+    const double reach = (kStripOuter + 0.1 + kPlaneMargin) * limbus.radius;
     const cv::Rect box =
         cv::Rect(int(std::floor(limbus.centre.x() - reach)), int(std::floor(limbus.centre.y() - reach)),
                  int(2 * reach) + 2, int(2 * reach) + 2) &
@@ -45,11 +43,18 @@ Plane planeAbout(const QImage& photo, const Circle& limbus) {
                        size_t(rgb.bytesPerLine()));
     plane.factor = std::max(1.0, limbus.radius / kPlaneRadius);
     plane.origin = QPointF(box.x, box.y);
-    cv::Mat small;
     const cv::Size size(std::max(1, int(box.width / plane.factor)),
                         std::max(1, int(box.height / plane.factor)));
-    cv::resize(full(box), small, size, 0, 0, cv::INTER_AREA);
-    plane.factor = double(box.width) / size.width;
+    // Averaged over whole blocks of pixels first, which is quick on a large photo, then by what is
+    // left of the factor.
+    const int block = std::max(1, std::min(box.width / size.width, box.height / size.height));
+    const cv::Rect blocks(box.x, box.y, box.width / block * block, box.height / block * block);
+    cv::Mat small = full(blocks);
+    if (block > 1)
+        cv::resize(small, small, cv::Size(blocks.width / block, blocks.height / block), 0, 0, cv::INTER_AREA);
+    if (small.size() != size)
+        cv::resize(small, small, size, 0, 0, cv::INTER_AREA);
+    plane.factor = double(blocks.width) / size.width;
     cv::cvtColor(small, plane.grey, cv::COLOR_BGRA2GRAY);
     cv::Mat channels[4], value, tophat;
     cv::split(small, channels);
@@ -61,6 +66,8 @@ Plane planeAbout(const QImage& photo, const Circle& limbus) {
     cv::dilate(plane.glare, plane.glare, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5)));
     return plane;
 }
+
+namespace {
 
 double medianOf(std::vector<float> v) {
     if (v.empty())
@@ -154,13 +161,16 @@ double IrisStrip::visibleShare() const {
 }
 
 IrisStrip unrollIris(const QImage& photo, const Circle& limbus, const std::optional<Circle>& pupil) {
+    if (photo.isNull() || !(limbus.radius > 1))
+        return unrollIris(IrisPlane{}, limbus, pupil);
+    return unrollIris(irisPlaneAbout(photo, limbus), limbus, pupil);
+}
+
+IrisStrip unrollIris(const IrisPlane& plane, const Circle& limbus, const std::optional<Circle>& pupil) {
     IrisStrip strip;
     strip.texture = cv::Mat::zeros(kStripRows, kStripColumns, CV_32F);
     strip.valid = cv::Mat::zeros(kStripRows, kStripColumns, CV_8U);
-    if (photo.isNull() || !(limbus.radius > 1))
-        return strip;
-    const Plane plane = planeAbout(photo, limbus);
-    if (plane.grey.empty())
+    if (plane.grey.empty() || !(limbus.radius > 1))
         return strip;
     cv::Mat mapX(kStripRows, kStripColumns, CV_32F), mapY(kStripRows, kStripColumns, CV_32F);
     // The pupil gives the inner edge's size only: about the limbus's centre the strip turns rigidly with

@@ -32,6 +32,18 @@ struct IrisStrip {
     double visibleShare() const;
 };
 
+// The photo about a limbus reduced to the scale its strip is read at (a limbus radius of about 160
+// pixels), in grey with a mask of reflections, reaching a little beyond the strip so that the strip
+// can be read again about a corrected centre without reducing the photo again.
+struct IrisPlane {
+    cv::Mat grey, glare;
+    QPointF origin; // photo position of the plane's top-left corner
+    double factor = 1;
+};
+IrisPlane irisPlaneAbout(const QImage& photo, const Circle& limbus);
+
 // The strip about a limbus and pupil given in photo pixels (pixel i covering [i, i + 1)); without a
 // pupil, one of kNotionalPupil limbus radii about the limbus's centre stands in.
 IrisStrip unrollIris(const QImage& photo, const Circle& limbus, const std::optional<Circle>& pupil);
+// The same, read from a plane made about this limbus or one near it of the same size.
+IrisStrip unrollIris(const IrisPlane& plane, const Circle& limbus, const std::optional<Circle>& pupil);

@@ -200,7 +200,9 @@ RotationResult matchRings(const QImage& reference, const QImage& current, const 
     auto refUnrolled = std::async(std::launch::async, [&] {
         return unrollIris(reference, *ref.limbus, pupils ? ref.pupil : std::nullopt);
     });
-    IrisStrip curStrip = unrollIris(current, *cur.limbus, pupils ? cur.pupil : std::nullopt);
+    // The current photo is reduced once; the strip is read from it again as its centre is corrected.
+    const IrisPlane curPlane = irisPlaneAbout(current, *cur.limbus);
+    IrisStrip curStrip = unrollIris(curPlane, *cur.limbus, pupils ? cur.pupil : std::nullopt);
     const IrisStrip refStrip = refUnrolled.get();
     if (refStrip.visibleShare() < kMinVisible || curStrip.visibleShare() < kMinVisible)
         return refused(result, kTooLittleIris, "visible share");
@@ -234,7 +236,7 @@ RotationResult matchRings(const QImage& reference, const QImage& current, const 
         cur.limbus->centre -= error;
         if (cur.pupil)
             cur.pupil->centre -= error;
-        curStrip = unrollIris(current, *cur.limbus, pupils ? cur.pupil : std::nullopt);
+        curStrip = unrollIris(curPlane, *cur.limbus, pupils ? cur.pupil : std::nullopt);
     }
     result.sectors = fit.inliers;
     result.spread = fit.spread;

@@ -1,5 +1,5 @@
 // Cost of measuring the rotation between two 24-megapixel photos of an eye, reported as a ratio to
-// decoding one of them from JPEG, measured in the same run (target: at most 10).
+// decoding one of them from JPEG, measured in the same run (target: at most 5).
 #include "analysis/rotation.h"
 #include "imaging/imaging.h"
 #include "synthetic_eye.h"
