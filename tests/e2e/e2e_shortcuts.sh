@@ -54,12 +54,17 @@ shown 0 255 0 || fail "the photo changed"
 # Ctrl+O and Ctrl+S: their dialogs, typed into.
 xdotool key ctrl+o
 OPEN=$(dialog "Abrir|Open") || fail "Ctrl+O did not open the file dialog"
+# Typed only once the dialog holds the keyboard: on a loaded machine it shows before it takes it.
+xdotool windowfocus --sync "$OPEN"
+sleep 0.5
 xdotool type --delay 20 "$WORK/blue.png"
 xdotool key Return
 wait_until 10 shown 0 0 255 || fail "the photo chosen after Ctrl+O was not opened"
 xdotool windowfocus --sync "$WID" # no window manager gives the focus back after a dialog
 xdotool key ctrl+s
-dialog "Guardar como|Save As" >/dev/null || fail "Ctrl+S did not open the save dialog"
+SAVE=$(dialog "Guardar como|Save As") || fail "Ctrl+S did not open the save dialog"
+xdotool windowfocus --sync "$SAVE"
+sleep 0.5
 xdotool key ctrl+a
 xdotool type --delay 20 "$WORK/saved.png"
 xdotool key Return
