@@ -1,7 +1,9 @@
 // Rotation between two photos of an eye: the sign and the half turn on generated eyes, refusals,
 // the landmark arithmetic round 0/360 degrees, and pelvanor-compare run as a user would.
+#include "analysis/eye_planes.h"
 #include "analysis/eye_rings.h"
 #include "analysis/landmarks.h"
+#include "analysis/limbus_search.h"
 #include "analysis/rotation.h"
 #include "output/save.h"
 #include "synthetic_eye.h"
@@ -133,6 +135,28 @@ private slots:
         QVERIFY(rings);
         QVERIFY(near(rings->limbus, eye.limbusCentre, eye.limbusRadius, 0.05 * eye.limbusRadius));
         QVERIFY(near(rings->pupil, eye.pupilCentre, eye.pupilRadius, 0.1 * eye.pupilRadius + 2));
+    }
+
+    // The search about several points at once, which reads each centre's levels once for all of
+    // them, finds for each point what the search about that point alone finds.
+    void limbusSearchAboutSeveralPoints() {
+        const SyntheticEye eye = eyeWithSeed(5);
+        const EyePlanes planes = makeEyePlanes(eye.photo);
+        const double f = planes.factor;
+        const std::vector<QPointF> points{eye.pupilCentre / f, (eye.limbusCentre + QPointF(60, 20)) / f,
+                                          QPointF(40, 40)};
+        const auto together = searchLimbusAbout(planes.luma, points);
+        QCOMPARE(together.size(), points.size());
+        QVERIFY(!together[0].empty());
+        for (size_t k = 0; k < points.size(); ++k) {
+            const auto alone = searchLimbus(planes.luma, points[k], std::nullopt);
+            QCOMPARE(together[k].size(), alone.size());
+            for (size_t c = 0; c < alone.size(); ++c) {
+                QCOMPARE(together[k][c].circle.centre, alone[c].circle.centre);
+                QCOMPARE(together[k][c].circle.radius, alone[c].circle.radius);
+                QCOMPARE(together[k][c].step, alone[c].step);
+            }
+        }
     }
 
     void cancelled() {
