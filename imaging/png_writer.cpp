@@ -6,6 +6,7 @@
 #include <QtEndian>
 
 #include <libdeflate.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -26,6 +27,16 @@ namespace {
 constexpr qint64 kMinPixelsForThreads = 1000000;
 constexpr size_t kIdatChunkBytes = size_t(1) << 20;
 constexpr int kFilters = 5; // None, Sub, Up, Average, Paeth
+// Each group of rows is filtered the way a trial on its first rows chose.
+constexpr int kGroupRows = 64;
+constexpr int kTrialRows = 4;
+// The zlib stream's header: deflate with a 32 KB window, and the level's class as libdeflate gives it.
+constexpr int kLevelClass = kPngDeflateLevel < 2   ? 0
+                            : kPngDeflateLevel < 6 ? 1
+                            : kPngDeflateLevel < 8 ? 2
+                                                   : 3;
+constexpr uint8_t kZlibHeader[2] = {0x78,
+                                    uint8_t((kLevelClass << 6) + 31 - (0x7800 + (kLevelClass << 6)) % 31)};
 
 using Bytes = std::unique_ptr<uint8_t[]>;
 
@@ -121,20 +132,85 @@ void filterRow(const uint8_t* raw, const uint8_t* prev, size_t n, size_t bpp, ui
     std::memcpy(out + 1, scratch + size_t(chosen) * n, n);
 }
 
-// Filters rows [top, bottom) into their places in out (n + 1 bytes a row).
+using Compressor = std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)>;
+
+Compressor compressor(int level) {
+    return Compressor(libdeflate_alloc_compressor(level), libdeflate_free_compressor);
+}
+
+// Deflated size of n bytes; 0 when it did not fit in out.
+size_t deflatedSize(libdeflate_compressor* c, const uint8_t* data, size_t n, std::vector<uint8_t>& out) {
+    return libdeflate_deflate_compress(c, data, n, out.data(), out.size());
+}
+
+// Filters rows [top, bottom) into their places in out (n + 1 bytes a row). The smallest filtered
+// sum misjudges smooth photos, where rows filtered Up repeat the rows above and deflate better. So
+// the first rows of each group are filtered both ways and trial-deflated, and the group follows the
+// way that came out smaller.
 void filterBand(const QImage& image, bool alpha, int top, int bottom, uint8_t* out) {
     const size_t bpp = alpha ? 4 : 3;
-    const size_t n = size_t(image.width()) * bpp;
-    std::vector<uint8_t> rows(2 * n, 0), scratch(kFilters * n);
+    const size_t n = size_t(image.width()) * bpp, stride = n + 1;
+    std::vector<uint8_t> rows(2 * n, 0), scratch(kFilters * n), upRows(kTrialRows * stride);
+    const Compressor trial = compressor(1);
+    if (!trial)
+        throw std::bad_alloc();
+    std::vector<uint8_t> trialOut(libdeflate_deflate_compress_bound(trial.get(), upRows.size()));
     uint8_t* prev = rows.data(); // the row above the first is zeros
     uint8_t* raw = rows.data() + n;
     if (top > 0)
         toSamples(reinterpret_cast<const QRgb*>(image.constScanLine(top - 1)), image.width(), alpha, prev);
+    bool up = false;
     for (int y = top; y < bottom; ++y) {
         toSamples(reinterpret_cast<const QRgb*>(image.constScanLine(y)), image.width(), alpha, raw);
-        filterRow(raw, prev, n, bpp, scratch.data(), out + size_t(y) * (n + 1));
+        uint8_t* row = out + size_t(y) * stride;
+        const int inGroup = (y - top) % kGroupRows;
+        if (inGroup < kTrialRows) {
+            filterRow(raw, prev, n, bpp, scratch.data(), row);
+            uint8_t* upRow = upRows.data() + size_t(inGroup) * stride;
+            upRow[0] = 2;
+            upFilter(raw, prev, n, upRow + 1);
+            if (inGroup + 1 == kTrialRows || y + 1 == bottom) {
+                uint8_t* first = row - size_t(inGroup) * stride;
+                const size_t bytes = size_t(inGroup + 1) * stride;
+                const size_t adaptive = deflatedSize(trial.get(), first, bytes, trialOut);
+                up = deflatedSize(trial.get(), upRows.data(), bytes, trialOut) < adaptive;
+                if (up)
+                    std::memcpy(first, upRows.data(), bytes);
+            }
+        } else if (up) {
+            row[0] = 2;
+            upFilter(raw, prev, n, row + 1);
+        } else {
+            filterRow(raw, prev, n, bpp, scratch.data(), row);
+        }
         std::swap(prev, raw);
     }
+}
+
+// Runs work(0) .. work(parts - 1), each on a thread of its own where one is to be had; false when any
+// of them ran out of memory.
+template <typename Work> bool inParallel(int parts, const Work& work) {
+    std::atomic<bool> failed{false};
+    const auto part = [&](int i) {
+        try {
+            if (!work(i))
+                failed = true;
+        } catch (const std::bad_alloc&) {
+            failed = true;
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int i = 1; i < parts; ++i) {
+        try {
+            workers.emplace_back(part, i);
+        } catch (const std::system_error&) {
+            part(i); // no thread to be had: do it here
+        }
+    }
+    part(0);
+    for (std::thread& t : workers)
+        t.join();
+    return !failed;
 }
 
 // Filters every row, in horizontal bands on up to `threads` threads; false when memory ran out.
@@ -142,27 +218,89 @@ bool filterImage(const QImage& image, bool alpha, int threads, uint8_t* out) {
     const int height = image.height();
     const int bands = std::max(1, std::min(threads, height));
     const int rowsPerBand = (height + bands - 1) / bands;
-    std::atomic<bool> failed{false};
-    const auto band = [&](int top) {
-        try {
-            filterBand(image, alpha, top, std::min(height, top + rowsPerBand), out);
-        } catch (const std::bad_alloc&) {
-            failed = true;
-        }
-    };
-    std::vector<std::thread> workers;
-    for (int top = rowsPerBand; top < height; top += rowsPerBand) {
-        try {
-            workers.emplace_back(band, top);
-        } catch (const std::system_error&) {
-            band(top); // no thread to be had: filter it here
-        }
-    }
-    band(0);
-    for (std::thread& t : workers)
-        t.join();
-    return !failed;
+    return inParallel((height + rowsPerBand - 1) / rowsPerBand, [&](int i) {
+        filterBand(image, alpha, i * rowsPerBand, std::min(height, (i + 1) * rowsPerBand), out);
+        return true;
+    });
 }
+
+// A run of the zlib stream, deflated on a thread of its own.
+struct Piece {
+    Bytes data;
+    size_t size = 0;
+    size_t length = 0;  // uncompressed
+    uint32_t adler = 1; // of the uncompressed bytes
+};
+
+// libdeflate ends what it writes with a block marked final, which must not be so when another piece
+// follows. zlib's inflate, stopping at every block boundary, tells where the last block's header
+// lies and how many bits of the last byte are unused: the final mark is cleared and an empty stored
+// block ends the piece on a byte boundary, as a sync flush does. There must be room for 5 more bytes.
+// False when the piece is not a whole raw deflate stream, which libdeflate never writes.
+bool continueAfter(Piece& piece) {
+    z_stream z{};
+    if (inflateInit2(&z, -15) != Z_OK)
+        return false;
+    std::vector<uint8_t> sink(size_t(1) << 16);
+    z.next_in = piece.data.get();
+    z.avail_in = uInt(piece.size);
+    size_t header = 0; // bit offset of the header of the block being decoded
+    bool reachedEnd = false;
+    // A call that stops on a boundary may have consumed and written nothing; two such in a row mean
+    // the input ran out.
+    for (int idle = 0; idle < 2 && !reachedEnd;) {
+        z.next_out = sink.data();
+        z.avail_out = uInt(sink.size());
+        const int ret = inflate(&z, Z_BLOCK);
+        if (ret != Z_OK && ret != Z_BUF_ERROR)
+            break;
+        const bool atBoundary = (z.data_type & 128) != 0, last = (z.data_type & 64) != 0;
+        reachedEnd = atBoundary && last;
+        if (atBoundary && !last)
+            header = size_t(z.next_in - piece.data.get()) * 8 - size_t(z.data_type & 7);
+        idle = ret == Z_BUF_ERROR ? idle + 1 : 0;
+    }
+    const int unusedBits = z.data_type & 7;
+    const bool whole = reachedEnd && z.avail_in == 0;
+    inflateEnd(&z);
+    if (!whole)
+        return false;
+    piece.data[header / 8] &= uint8_t(~(1u << (header % 8)));
+    piece.data[piece.size - 1] &= uint8_t(0xff >> unusedBits);
+    if (unusedBits < 3) // no room left in the last byte for the stored block's 3 header bits
+        piece.data[piece.size++] = 0;
+    const uint8_t emptyStored[4] = {0x00, 0x00, 0xff, 0xff};
+    std::memcpy(piece.data.get() + piece.size, emptyStored, 4);
+    piece.size += 4;
+    return true;
+}
+
+// Deflates n bytes in `parts` pieces on as many threads, to be joined into one zlib stream; empty
+// when memory ran out. Each piece starts afresh, without the previous piece's last 32 KB to refer
+// to, which costs next to nothing on pieces of megabytes.
+std::vector<Piece> deflatePieces(const uint8_t* data, size_t n, int parts) {
+    const size_t per = (n + size_t(parts) - 1) / size_t(parts);
+    std::vector<Piece> pieces(size_t((n + per - 1) / per));
+    const bool ok = inParallel(int(pieces.size()), [&](int i) {
+        const size_t at = size_t(i) * per, length = std::min(per, n - at);
+        const Compressor c = compressor(kPngDeflateLevel);
+        Piece& piece = pieces[size_t(i)];
+        const size_t bound = c ? libdeflate_deflate_compress_bound(c.get(), length) + 5 : 0;
+        piece.data = c ? allocate(bound) : nullptr;
+        if (!piece.data)
+            return false;
+        piece.size = libdeflate_deflate_compress(c.get(), data + at, length, piece.data.get(), bound);
+        piece.length = length;
+        piece.adler = libdeflate_adler32(1, data + at, length);
+        return piece.size > 0 && (size_t(i) + 1 == pieces.size() || continueAfter(piece));
+    });
+    return ok ? std::move(pieces) : std::vector<Piece>();
+}
+
+struct Span {
+    const uint8_t* data;
+    size_t size;
+};
 
 class ChunkWriter {
 public:
@@ -174,17 +312,32 @@ public:
     }
 
     void chunk(const char* type, const void* data, size_t size) {
-        uint8_t head[8];
-        qToBigEndian<quint32>(quint32(size), head);
-        std::memcpy(head + 4, type, 4);
-        uint32_t crc = libdeflate_crc32(0, head + 4, 4);
-        if (size > 0) // given no buffer, libdeflate returns the initial value
-            crc = libdeflate_crc32(crc, data, size);
-        uint8_t tail[4];
-        qToBigEndian<quint32>(crc, tail);
-        raw(head, 8);
+        const uint32_t crc = begin(type, size);
         raw(data, size);
-        raw(tail, 4);
+        end(size > 0 ? libdeflate_crc32(crc, data, size) : crc); // given no buffer, libdeflate restarts
+    }
+
+    // The bytes of the spans one after the other, as chunks of up to `most` bytes each.
+    void chunks(const char* type, const std::vector<Span>& spans, size_t most) {
+        size_t left = 0;
+        for (const Span& s : spans)
+            left += s.size;
+        size_t span = 0, at = 0;
+        while (left > 0) {
+            const size_t size = std::min(most, left);
+            uint32_t crc = begin(type, size);
+            for (size_t todo = size; todo > 0;) {
+                const size_t n = std::min(todo, spans[span].size - at);
+                crc = libdeflate_crc32(crc, spans[span].data + at, n);
+                raw(spans[span].data + at, n);
+                todo -= n;
+                at += n;
+                if (at == spans[span].size)
+                    ++span, at = 0;
+            }
+            end(crc);
+            left -= size;
+        }
     }
     void chunk(const char* type, const QByteArray& data) {
         chunk(type, data.constData(), size_t(data.size()));
@@ -193,6 +346,20 @@ public:
     bool ok = true;
 
 private:
+    // Writes a chunk's length and type; returns the CRC of the type, to be continued over the data.
+    uint32_t begin(const char* type, size_t size) {
+        uint8_t head[8];
+        qToBigEndian<quint32>(quint32(size), head);
+        std::memcpy(head + 4, type, 4);
+        raw(head, 8);
+        return libdeflate_crc32(0, type, 4);
+    }
+    void end(uint32_t crc) {
+        uint8_t tail[4];
+        qToBigEndian<quint32>(crc, tail);
+        raw(tail, 4);
+    }
+
     QIODevice& device;
 };
 
@@ -212,8 +379,7 @@ QByteArray header(const QImage& image, bool alpha) {
 
 // Small data compressed whole (the colour profile); empty when memory runs out.
 QByteArray zlibCompressed(const QByteArray& data) {
-    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> c(
-        libdeflate_alloc_compressor(kPngDeflateLevel), libdeflate_free_compressor);
+    const Compressor c = compressor(kPngDeflateLevel);
     if (!c)
         return QByteArray();
     QByteArray out(qsizetype(libdeflate_zlib_compress_bound(c.get(), size_t(data.size()))),
@@ -285,9 +451,10 @@ PngWriteResult writePng(QImage image, QIODevice& device, int threads) {
         return outOfMemory();
 
     const size_t rowBytes = size_t(image.width()) * (alpha ? 4 : 3) + 1;
-    size_t filteredSize = rowBytes * size_t(image.height());
+    const size_t filteredSize = rowBytes * size_t(image.height());
+    threads = chooseThreads(threads, image);
     Bytes filtered = allocate(filteredSize);
-    if (!filtered || !filterImage(image, alpha, chooseThreads(threads, image), filtered.get()))
+    if (!filtered || !filterImage(image, alpha, threads, filtered.get()))
         return outOfMemory();
 
     // Everything but the pixels is written first, then the pixels are let go before compressing.
@@ -297,23 +464,25 @@ PngWriteResult writePng(QImage image, QIODevice& device, int threads) {
     writeMetadata(w, image);
     image = QImage();
 
-    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
-        libdeflate_alloc_compressor(kPngDeflateLevel), libdeflate_free_compressor);
-    if (!compressor)
-        return outOfMemory();
-    const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filteredSize);
-    Bytes compressed = allocate(bound);
-    if (!compressed)
-        return outOfMemory();
-    const size_t size =
-        libdeflate_zlib_compress(compressor.get(), filtered.get(), filteredSize, compressed.get(), bound);
+    const std::vector<Piece> pieces = deflatePieces(filtered.get(), filteredSize, threads);
     filtered.reset();
-    for (size_t at = 0; at < size; at += kIdatChunkBytes)
-        w.chunk("IDAT", compressed.get() + at, std::min(kIdatChunkBytes, size - at));
+    if (pieces.empty())
+        return outOfMemory();
+    uint32_t adler = pieces.front().adler;
+    std::vector<Span> stream{{kZlibHeader, 2}};
+    for (const Piece& p : pieces) {
+        if (&p != &pieces.front())
+            adler = uint32_t(adler32_combine(adler, p.adler, z_off_t(p.length)));
+        stream.push_back({p.data.get(), p.size});
+    }
+    uint8_t trailer[4];
+    qToBigEndian<quint32>(adler, trailer);
+    stream.push_back({trailer, 4});
+    w.chunks("IDAT", stream, kIdatChunkBytes);
     w.chunk("IEND", nullptr, 0);
 
     PngWriteResult r;
-    r.ok = w.ok && size > 0;
+    r.ok = w.ok;
     return r;
 }
 
