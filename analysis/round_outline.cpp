@@ -264,17 +264,23 @@ double medianOf(std::vector<uchar>& v) {
     return double(v[v.size() / 2]);
 }
 
+// The levels of the pixels whose centres lie within reach of a point.
+std::vector<uchar> levelsWithin(const cv::Mat& value, const QPointF& point, double reach) {
+    std::vector<uchar> out;
+    for (int y = int(point.y() - reach); y <= int(point.y() + reach); ++y)
+        for (int x = int(point.x() - reach); x <= int(point.x() + reach); ++x)
+            if (x >= 0 && y >= 0 && x < value.cols && y < value.rows &&
+                inside(QPointF(x + 0.5, y + 0.5), point, reach))
+                out.push_back(value.at<uchar>(y, x));
+    return out;
+}
+
 // Whether the point lies in a dark core of the outline, a pupil not found, rather than on what
 // fills the outline: an outline found around such a point would be the limbus answered for a click
 // in the pupil. Both levels are medians, the outline's over a ring on its sides, away from the lids.
 bool inDarkCore(const cv::Mat& value, const QPointF& point, const Circle& outline) {
     const double reach = std::max(1.0, 0.06 * outline.radius);
-    std::vector<uchar> core, ring;
-    for (int y = int(point.y() - reach); y <= int(point.y() + reach); ++y)
-        for (int x = int(point.x() - reach); x <= int(point.x() + reach); ++x)
-            if (x >= 0 && y >= 0 && x < value.cols && y < value.rows &&
-                inside(QPointF(x + 0.5, y + 0.5), point, reach))
-                core.push_back(value.at<uchar>(y, x));
+    std::vector<uchar> core = levelsWithin(value, point, reach), ring;
     for (int i = 0; i < 72; ++i) {
         const double a = 2 * M_PI * i / 72;
         if (!isLateral(a))
@@ -353,12 +359,7 @@ std::optional<Circle> fieldRim(const cv::Mat& value, const Circle& region) {
 // a camera's round aperture, say, which is no point of the field.
 bool onDarkSpot(const cv::Mat& value, const QPointF& point, const Circle& field) {
     const double reach = std::max(1.0, 0.03 * field.radius);
-    std::vector<uchar> spot, in;
-    for (int y = int(point.y() - reach); y <= int(point.y() + reach); ++y)
-        for (int x = int(point.x() - reach); x <= int(point.x() + reach); ++x)
-            if (x >= 0 && y >= 0 && x < value.cols && y < value.rows &&
-                inside(QPointF(x + 0.5, y + 0.5), point, reach))
-                spot.push_back(value.at<uchar>(y, x));
+    std::vector<uchar> spot = levelsWithin(value, point, reach), in;
     for (int i = 0; i < 180; ++i) {
         const double a = 2 * M_PI * i / 180;
         for (double share : {0.3, 0.5, 0.7}) {
