@@ -8,9 +8,6 @@
 // The smallest round outline around a point of a photo: the pupil's edge for a point inside the
 // pupil, the limbus for a point on the iris, the edge of a fundus photo's round field.
 
-// Shown when the search finds nothing round around the point.
-inline constexpr const char kNoRoundOutline[] = "No se encontró ningún contorno redondo alrededor del punto";
-
 struct RoundOutline {
     QPointF centre;       // of the ellipse fitted to the edge (a limbus: the circle), in photo pixels
                           // (pixel i covers [i, i + 1))

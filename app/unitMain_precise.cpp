@@ -18,6 +18,8 @@
 
 namespace {
 constexpr int kHistoryLimit = 100;
+// Shown when the search finds nothing round around the point.
+const char kNoRoundOutline[] = "No se encontró ningún contorno redondo alrededor del punto";
 const QSize kLoupeSize(160, 160);
 } // namespace
 

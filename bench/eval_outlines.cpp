@@ -161,10 +161,13 @@ void dump(const QString& outDir, const Row& row, QImage photo,
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!takeTuningOptions(argc, argv))
+        return 2;
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: %s FOLDER [--dump OUTDIR] [--scale S]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FOLDER [--dump OUTDIR] [--scale S] [--set FIELD=VALUE]...\n",
+                     argv[0]);
         return 2;
     }
     const QString folder = args[1];

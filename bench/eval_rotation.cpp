@@ -96,9 +96,12 @@ QImage currentPhoto(const QImage& reference, const Pair& p) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!takeTuningOptions(argc, argv))
+        return 2;
     QGuiApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FOLDER [PAIRS_PER_PHOTO [NAME_PART]]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FOLDER [PAIRS_PER_PHOTO [NAME_PART]] [--set FIELD=VALUE]...\n",
+                     argv[0]);
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);

@@ -1,11 +1,17 @@
 #pragma once
 // Helpers shared by the evaluation programs.
 
+#include "analysis/tuning.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 // The value below which a share p of the values lie (nearest rank); NaN for none.
@@ -37,4 +43,34 @@ inline QStringList csvFields(const QString& line) {
     }
     out << field;
     return out;
+}
+
+// Takes every "--set group.field=value" out of the arguments and applies it to the analysis's
+// tuning; false, with the reason on stderr, for a name or value it cannot take. "--set list" prints
+// every field with its value.
+inline bool takeTuningOptions(int& argc, char** argv) {
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--set") != 0 || i + 1 >= argc) {
+            argv[kept++] = argv[i];
+            continue;
+        }
+        const std::string setting = argv[++i];
+        if (setting == "list") {
+            for (const std::string& line : tuningValues())
+                std::printf("%s\n", line.c_str());
+            continue;
+        }
+        const size_t eq = setting.find('=');
+        char* end = nullptr;
+        const double value = eq == std::string::npos ? 0 : std::strtod(setting.c_str() + eq + 1, &end);
+        if (eq == std::string::npos || end == setting.c_str() + eq + 1 || *end ||
+            !setTuning(setting.substr(0, eq), value)) {
+            std::fprintf(stderr, "cannot set %s (--set list prints the fields)\n", setting.c_str());
+            return false;
+        }
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+    return true;
 }
