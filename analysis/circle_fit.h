@@ -2,6 +2,8 @@
 
 #include <QPointF>
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -11,6 +13,13 @@ struct Circle {
     QPointF centre;
     double radius = 0;
 };
+
+// Whether two circles are one outline: radii, and centres, within a share of the larger radius.
+inline bool sameCircle(const Circle& a, const Circle& b, double share) {
+    const double r = std::max(a.radius, b.radius);
+    return std::abs(a.radius - b.radius) <= share * r &&
+           std::hypot(a.centre.x() - b.centre.x(), a.centre.y() - b.centre.y()) < share * r;
+}
 
 struct RobustCircle {
     Circle circle;
