@@ -32,6 +32,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -80,7 +81,14 @@ TFormMain::TFormMain(QWidget* parent)
     runCreationStep([this] { FormCreate(); });
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    // A double-click's search still running reads only its own copy of the photo; it is waited for so
+    // that no thread outlives the window.
+    for (QThread* worker : std::as_const(outlineWorkers)) {
+        worker->wait();
+        delete worker;
+    }
+}
 
 void TFormMain::FormCreate() {
     BrandLogo = decodeResource(QStringLiteral(":/pictures/MARCALOGO"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/round_outline.h"
 #include "gauge/gauge_history.h"
 #include "gauge/geometry.h"
 #include "gauge/overlay.h"
@@ -7,6 +8,7 @@
 #include "imaging/photo_view.h"
 
 #include <QImage>
+#include <QList>
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
@@ -25,6 +27,7 @@ class TformOpciones;
 class QKeyEvent;
 class QLabel;
 class QMouseEvent;
+class QThread;
 class QUndoStack;
 class QUrl;
 class CompareWindow;
@@ -72,6 +75,8 @@ public:
     // Pointer and key changes of the gauge, for Ctrl+Z and Ctrl+Shift+Z.
     QUndoStack* gaugeHistory() const { return gaugeUndo; }
     bool dragging() const { return Dragging; }
+    // Whether a double-click's search for a round outline is still running.
+    bool findingOutline() const { return !outlineWorkers.isEmpty(); }
 
     // The composite of the current state at the photo's resolution, and the values it is made
     // from. Callers check that a photo is loaded.
@@ -176,6 +181,7 @@ private:
     // the gauge's undo history and the loupe shown while dragging.
     void setupPrecisePlacement();
     void imgLineasDoubleClick(QMouseEvent* event);
+    void centreOnOutline(const std::optional<RoundOutline>& outline);
     bool gaugeKeyPress(QKeyEvent* event);
     GaugePlacement gaugePlacement() const;
     void applyGaugePlacement(const GaugePlacement& placement);
@@ -185,6 +191,8 @@ private:
     QUndoStack* gaugeUndo = nullptr;
     QLabel* loupe = nullptr;
     std::optional<GaugePlacement> dragStart; // the placement when the current drag began
+    QList<QThread*> outlineWorkers;          // double-click searches still running
+    int outlineSearches = 0;                 // double-click searches started
 
     // Zoom and pan (unitMain_zoom.cpp). frame is where the fitted layer lies on the panel; the
     // photo and overlay layers cover the part of the panel the zoomed layer covers.

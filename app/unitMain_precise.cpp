@@ -12,9 +12,13 @@
 #include "i18n/catalogue.h"
 #include "imaging/fit.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QShortcut>
+#include <QThread>
 #include <QUndoStack>
+
+#include <memory>
 
 namespace {
 constexpr int kHistoryLimit = 100;
@@ -68,6 +72,9 @@ void TFormMain::recordGaugeChange(const GaugePlacement& before) {
                                                [this](const GaugePlacement& p) { applyGaugePlacement(p); }));
 }
 
+// The search reads the photo at full resolution, which on a large photo takes longer than a frame: it
+// runs on a worker thread with a busy cursor. Its answer is used only while it still fits what is on
+// screen: the same photo, the gauge not moved meanwhile, and no newer double-click.
 void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
     if (Photo.isNull())
         return;
@@ -78,7 +85,27 @@ void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
     const QPointF photoPoint = view.fitted()
                                    ? photoPointOfLayerPixel(at, layer, Photo.size())
                                    : photoToOverlay().inverted().map(QPointF(at) + QPointF(0.5, 0.5));
-    const auto outline = findRoundOutline(Photo, photoPoint);
+    const QImage photo = Photo; // shares the pixels; a new photo detaches from it
+    auto outline = std::make_shared<std::optional<RoundOutline>>();
+    QThread* worker =
+        QThread::create([photo, photoPoint, outline] { *outline = findRoundOutline(photo, photoPoint); });
+    outlineWorkers.append(worker);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    connect(worker, &QThread::finished, this,
+            [this, worker, outline, key = photo.cacheKey(), before = gaugePlacement(),
+             search = ++outlineSearches] {
+                QApplication::restoreOverrideCursor();
+                const bool newest = search == outlineSearches;
+                outlineWorkers.removeOne(worker);
+                worker->deleteLater();
+                if (newest && !Photo.isNull() && Photo.cacheKey() == key && gaugePlacement() == before &&
+                    !Dragging)
+                    centreOnOutline(*outline);
+            });
+    worker->start();
+}
+
+void TFormMain::centreOnOutline(const std::optional<RoundOutline>& outline) {
     if (!outline) {
         messages->message(this, i18n::lookup(QString::fromUtf8(kNoRoundOutline)));
         return;

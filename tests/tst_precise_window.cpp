@@ -39,7 +39,11 @@ private:
     QPoint centre() const {
         return gaugeCentre(photoLayer()->width(), photoLayer()->height(), w->CentreOffsetX, w->CentreOffsetY);
     }
-    void doubleClick(const QPoint& at) { QTest::mouseDClick(layer(), Qt::LeftButton, {}, at); }
+    // The search runs on a worker thread: wait for its answer.
+    void doubleClick(const QPoint& at) {
+        QTest::mouseDClick(layer(), Qt::LeftButton, {}, at);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->findingOutline(), 60000);
+    }
 
     std::unique_ptr<TFormMain> w;
     RecordingSink sink;
