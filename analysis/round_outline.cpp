@@ -5,6 +5,7 @@
 #include "eye_planes.h"
 #include "limbus_search.h"
 #include "ray_edges.h"
+#include "tuning.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -380,8 +381,8 @@ bool sameOutline(const RoundOutline& a, const RoundOutline& b) {
 // Whether a limbus lies about its pupil as limbi do: wider, and nearly concentric.
 bool holdsPupil(const RoundOutline& limbus, const Circle& pupil) {
     const QPointF off = limbus.centre - pupil.centre;
-    return limbus.radius >= kMinPupilRatio * pupil.radius &&
-           std::hypot(off.x(), off.y()) <= kMaxDecentring * limbus.radius;
+    return limbus.radius >= tuning().limbus.minPupilRatio * pupil.radius &&
+           std::hypot(off.x(), off.y()) <= tuning().limbus.maxDecentring * limbus.radius;
 }
 
 Circle circleOf(const RegionEllipse& r, int factor) {
