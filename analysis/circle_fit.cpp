@@ -163,7 +163,7 @@ std::optional<Ellipse> ellipseFromConic(const double (&k)[6], const QPointF& ori
 
 // Halir and Flusser's numerically stable form of the direct ellipse fit, on centred and scaled points.
 std::optional<Ellipse> fitEllipse(const std::vector<QPointF>& points) {
-    if (points.size() < 6)
+    if (points.size() < kLeastEllipsePoints)
         return std::nullopt;
     QPointF mean(0, 0);
     for (const QPointF& p : points)

@@ -22,6 +22,24 @@ std::vector<float> derivative(const std::vector<float>& p, int h) {
     return d;
 }
 
+// The grey levels along the ray from centre in direction (c, s), from distance from on, one a pixel;
+// false when the ray leaves the photo or, with a glare level, crosses a sample at or above it.
+bool readProfile(const PhotoGray& photo, const QPointF& centre, double c, double s, double from,
+                 float glareLevel, std::vector<float>& profile) {
+    bool inside = true;
+    for (int k = 0; k < int(profile.size()) && inside; ++k) {
+        const double r = from + k;
+        // Three samples across the ray quiet the noise without blurring along it.
+        float v0 = 0, v1 = 0, v2 = 0;
+        const double x = centre.x() + r * c, y = centre.y() + r * s;
+        inside = photo.sample(x, y, v0) && photo.sample(x - s, y + c, v1) && photo.sample(x + s, y - c, v2);
+        profile[k] = (v0 + v1 + v2) / 3;
+        if (glareLevel > 0 && v0 >= glareLevel)
+            inside = false;
+    }
+    return inside;
+}
+
 } // namespace
 
 bool isLateral(double angle) {
@@ -55,19 +73,7 @@ std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& cir
         if (lateralOnly && !isLateral(a))
             continue;
         const double c = std::cos(a), s = std::sin(a);
-        bool inside = true;
-        for (int k = 0; k < samples && inside; ++k) {
-            const double r = from + k;
-            // Three samples across the ray quiet the noise without blurring along it.
-            float v0 = 0, v1 = 0, v2 = 0;
-            const double x = circle.centre.x() + r * c, y = circle.centre.y() + r * s;
-            inside =
-                photo.sample(x, y, v0) && photo.sample(x - s, y + c, v1) && photo.sample(x + s, y - c, v2);
-            profile[k] = (v0 + v1 + v2) / 3;
-            if (glareLevel > 0 && v0 >= glareLevel)
-                inside = false;
-        }
-        if (!inside)
+        if (!readProfile(photo, circle.centre, c, s, from, glareLevel, profile))
             continue;
         if (raysRead)
             ++*raysRead;

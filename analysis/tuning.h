@@ -88,6 +88,7 @@ struct OutlineTuning {
     int frameDirections = 180;  // directions in which the field and its frame are read
     double frameShares[6] = {0.6, 0.7, 0.8, 1.1, 1.15, 1.2}; // radii read: below 1 the field, above the frame
     int leastFrameSamples = 12;   // samples beyond the field: fewer, and the photo is cropped to it
+    int rimRays = 180;            // rays from a bright region's centre on which its rim is sought
     double rimFrom = 0.5;         // region radii: the field's level is read and its rim sought from here
     double rimReach = 2;          // region radii: the rim is sought up to here
     int leastRimDivisor = 6;      // the rim must be found on 1/6 of the rays
@@ -107,7 +108,7 @@ struct OutlineTuning {
     double innerTo = 1.15;           // to here, past the outline's edge
     double outerEdgeFrom = 0.9;      // outline radii: from here out lies the outline's own edge
     double innerLeast = 0.15;        // outline radii: the least radius of an inner disc
-    double innerStep = 0.1;          // an inner outline steps at least this share of the outer one's step
+    double innerStepShare = 0.1;     // an inner outline steps at least this share of the outer one's step
                                      // (a pupil in a dark iris against the iris-to-white step)
     double discFrom = 0.3;           // disc radii: the disc's level is read from here
     double discTo = 0.8;             // to here
