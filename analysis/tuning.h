@@ -10,12 +10,11 @@
 // Double-click centring: the pupil search, the limbus choice and the checks an outline must pass.
 struct OutlineTuning {
     // Dark and bright round regions, flooded from the point in order of grey level (dark_region).
-    int stableLevels = 6;       // grey levels over which a region must grow little to count as settled
-    double maxGrowth = 1.2;     // area factor: at most this much growth over those levels
-    double jumpGrowth = 1.05;   // area factor: growth at a single level that counts as spilling over
-    double distinctArea = 1.05; // area factor: regions looked at differ at least this much
-    double minRegionOverlap =
-        0.82; // share of region and ellipse that coincide: round enough to be an outline
+    int stableLevels = 6;            // grey levels over which a region must grow little to count as settled
+    double maxGrowth = 1.2;          // area factor: at most this much growth over those levels
+    double jumpGrowth = 1.05;        // area factor: growth at a single level that counts as spilling over
+    double distinctArea = 1.05;      // area factor: regions looked at differ at least this much
+    double minRegionOverlap = 0.82;  // share of region and ellipse that coincide: round enough
     double minRegionRoundness = 0.5; // minor / major axis of a region: flatter ones are lids or lashes
     double minRadiusShare = 0.012;   // of the longer side: smaller dark spots are iris texture
     int minRegionPixels = 12;        // pixels: smaller regions give no stable ellipse
