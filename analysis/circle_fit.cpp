@@ -1,5 +1,8 @@
 #include "circle_fit.h"
 
+#include "numerics.h"
+#include "tuning.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -39,14 +42,6 @@ std::optional<Vec3> solve3(const Mat3& m, const Vec3& v) {
     return x;
 }
 
-double median(std::vector<double> v) {
-    if (v.empty())
-        return 0;
-    const auto mid = v.begin() + v.size() / 2;
-    std::nth_element(v.begin(), mid, v.end());
-    return *mid;
-}
-
 // Real roots of x^3 + a x^2 + b x + c.
 std::vector<double> cubicRoots(double a, double b, double c) {
     const double q = (a * a - 3 * b) / 9;
@@ -65,6 +60,7 @@ std::vector<double> cubicRoots(double a, double b, double c) {
 } // namespace
 
 RobustCircle fitCircleRobust(const std::vector<QPointF>& points, const Circle& start, int iterations) {
+    const OutlineTuning& t = tuning().outline;
     RobustCircle out{start, 0, std::vector<bool>(points.size(), false)};
     double cx = start.centre.x(), cy = start.centre.y(), r = start.radius;
     std::vector<double> res(points.size());
@@ -74,8 +70,8 @@ RobustCircle fitCircleRobust(const std::vector<QPointF>& points, const Circle& s
             res[i] = std::hypot(points[i].x() - cx, points[i].y() - cy) - r;
         std::vector<double> absRes(res.size());
         std::transform(res.begin(), res.end(), absRes.begin(), [](double v) { return std::abs(v); });
-        scale = std::max(1.4826 * median(absRes), 0.25);
-        const double cut = 4.685 * scale;
+        scale = std::max(kMadToSigma * medianOf(absRes), t.minFitSpread);
+        const double cut = kBiweightCut * scale;
         Mat3 n{};
         Vec3 g{};
         for (size_t i = 0; i < points.size(); ++i) {
@@ -97,13 +93,14 @@ RobustCircle fitCircleRobust(const std::vector<QPointF>& points, const Circle& s
         cx += (*step)[0];
         cy += (*step)[1];
         r += (*step)[2];
-        if (std::abs((*step)[0]) + std::abs((*step)[1]) + std::abs((*step)[2]) < 1e-4)
+        if (std::abs((*step)[0]) + std::abs((*step)[1]) + std::abs((*step)[2]) < t.fitSettledPixels)
             break;
     }
     out.circle = Circle{QPointF(cx, cy), r};
     out.scale = scale;
     for (size_t i = 0; i < points.size(); ++i)
-        out.inliers[i] = std::abs(std::hypot(points[i].x() - cx, points[i].y() - cy) - r) <= 2.5 * scale;
+        out.inliers[i] =
+            std::abs(std::hypot(points[i].x() - cx, points[i].y() - cy) - r) <= t.inlierSpreads * scale;
     return out;
 }
 
@@ -166,7 +163,7 @@ std::optional<Ellipse> ellipseFromConic(const double (&k)[6], const QPointF& ori
 
 // Halir and Flusser's numerically stable form of the direct ellipse fit, on centred and scaled points.
 std::optional<Ellipse> fitEllipse(const std::vector<QPointF>& points) {
-    if (points.size() < 6)
+    if (points.size() < kLeastEllipsePoints)
         return std::nullopt;
     QPointF mean(0, 0);
     for (const QPointF& p : points)

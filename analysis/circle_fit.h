@@ -44,6 +44,9 @@ struct Ellipse {
     double scale = 1;
 };
 
+// The fewest points an ellipse is fitted to: five determine a conic, a sixth gives the fit a check.
+inline constexpr size_t kLeastEllipsePoints = 6;
+
 // Direct least-squares ellipse (constrained so that the conic is an ellipse); none when the points
 // do not determine one.
 std::optional<Ellipse> fitEllipse(const std::vector<QPointF>& points);

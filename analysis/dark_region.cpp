@@ -1,21 +1,13 @@
 #include "dark_region.h"
 
+#include "tuning.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
 
 namespace {
-
-constexpr int kStableLevels = 6;          // the region must grow little over this many grey levels
-constexpr double kMaxGrowth = 1.2;        // ... by at most this factor
-constexpr double kJump = 1.05;            // growth at a single level that counts as spilling over
-constexpr double kDistinct = 1.05;        // regions looked at differ at least this much in area
-constexpr double kMinOverlap = 0.82;      // share of region and ellipse that coincide
-constexpr double kMinRoundness = 0.5;     // minor / major axis
-constexpr double kMinRadiusShare = 0.012; // of the plane's longer side: smaller dark spots are texture
-constexpr double kMaxAreaShare = 0.5;     // of the plane, for a dark region
-constexpr double kMaxFieldShare = 0.9;    // and for a bright one
 
 // Pixels in the order a flood from the seed reaches them when it always takes the lowest level on
 // its border next, with the flood's level (highest level taken so far) at each.
@@ -104,6 +96,7 @@ double overlapOf(const std::vector<int>& order, int count, int w, const RegionEl
 } // namespace
 
 std::vector<RegionEllipse> roundRegionsAround(const cv::Mat& source, const QPointF& point, bool bright) {
+    const OutlineTuning& t = tuning().outline;
     std::vector<RegionEllipse> out;
     const int w = source.cols, h = source.rows;
     const int x = int(std::floor(point.x())), y = int(std::floor(point.y()));
@@ -113,10 +106,10 @@ std::vector<RegionEllipse> roundRegionsAround(const cv::Mat& source, const QPoin
     if (!plane.isContinuous())
         plane = plane.clone();
     // A dark region (pupil, iris) fills at most half the photo; a bright field may fill nearly all.
-    const size_t limit = size_t((bright ? kMaxFieldShare : kMaxAreaShare) * w * h);
+    const size_t limit = size_t((bright ? t.maxFieldAreaShare : t.maxDarkAreaShare) * w * h);
     const Flood f = floodFrom(plane, y * w + x, limit);
-    const double minRadius = kMinRadiusShare * std::max(w, h);
-    const int minArea = std::max(12, int(M_PI * minRadius * minRadius));
+    const double minRadius = t.minRadiusShare * std::max(w, h);
+    const int minArea = std::max(t.minRegionPixels, int(M_PI * minRadius * minRadius));
     // area[l]: pixels flooded up to level l.
     std::array<int, 257> area{};
     for (uint8_t l : f.level)
@@ -131,7 +124,7 @@ std::vector<RegionEllipse> roundRegionsAround(const cv::Mat& source, const QPoin
     // stable level of each run of stable levels.
     const int first = f.level.empty() ? 0 : f.level.front();
     const auto growth = [&](int level) {
-        return double(area[std::min(top, level + kStableLevels) + 1]) / area[level + 1];
+        return double(area[std::min(top, level + t.stableLevels) + 1]) / area[level + 1];
     };
     Moments moments;
     int lastArea = 0;
@@ -141,17 +134,18 @@ std::vector<RegionEllipse> roundRegionsAround(const cv::Mat& source, const QPoin
             const int px = f.order[i] % w, py = f.order[i] / w;
             moments.add(px, py, px == 0 || py == 0 || px == w - 1 || py == h - 1);
         }
-        if (a < minArea || a < kDistinct * lastArea)
+        if (a < minArea || a < t.distinctArea * lastArea)
             continue;
-        const bool settled = a <= kMaxGrowth * area[std::max(first, l - kStableLevels) + 1];
-        const bool spills = l == top ? floodedAll : area[l + 2] > kJump * a || growth(l) > kMaxGrowth;
-        const bool steadiest = l > first && l < top && growth(l) <= kMaxGrowth &&
+        const bool settled = a <= t.maxGrowth * area[std::max(first, l - t.stableLevels) + 1];
+        const bool spills = l == top ? floodedAll : area[l + 2] > t.jumpGrowth * a || growth(l) > t.maxGrowth;
+        const bool steadiest = l > first && l < top && growth(l) <= t.maxGrowth &&
                                growth(l) <= growth(l - 1) && growth(l) < growth(l + 1);
         if (!(settled && spills) && !steadiest)
             continue;
         lastArea = a;
         const auto e = ellipseOf(moments);
-        if (e && e->minor >= kMinRoundness * e->major && overlapOf(f.order, a, w, *e) >= kMinOverlap)
+        if (e && e->minor >= t.minRegionRoundness * e->major &&
+            overlapOf(f.order, a, w, *e) >= t.minRegionOverlap)
             out.push_back(*e);
     }
     return out;

@@ -1,5 +1,7 @@
 #include "gray_sampler.h"
 
+#include "numerics.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,17 +9,6 @@ namespace {
 
 inline int greyOf(QRgb p) {
     return (77 * qRed(p) + 150 * qGreen(p) + 29 * qBlue(p)) >> 8;
-}
-
-QImage as32Bit(const QImage& photo) {
-    switch (photo.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        return photo;
-    default:
-        return photo.convertToFormat(QImage::Format_RGB32);
-    }
 }
 
 // Bilinear interpolation of a grid read through at(ix, iy); positions use pixel centres at +0.5.

@@ -1,5 +1,7 @@
 #include "limbus_search.h"
 
+#include "tuning.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -8,16 +10,12 @@
 
 namespace {
 
-constexpr int kCoarseSide = 160; // longer side of the plane the whole search runs on
-constexpr int kAnglesPerSide = 16;
-constexpr double kBandShare = 0.18; // of the radius: the width of the bands each side of a step
-constexpr double kMinStep = 6;      // grey levels
-
 // Unit directions on one side of the eye.
 std::vector<QPointF> sideDirections(bool right) {
+    const int quarter = tuning().limbus.anglesPerQuarter;
     std::vector<QPointF> out;
-    for (int i = 0; i < 4 * kAnglesPerSide; ++i) {
-        const double angle = 2 * M_PI * (i + 0.5) / (4 * kAnglesPerSide);
+    for (int i = 0; i < 4 * quarter; ++i) {
+        const double angle = 2 * M_PI * (i + 0.5) / (4 * quarter);
         if (isLateral(angle) && (std::cos(angle) > 0) == right)
             out.emplace_back(std::cos(angle), std::sin(angle));
     }
@@ -28,7 +26,8 @@ std::vector<QPointF> sideDirections(bool right) {
 // a tenth of the radius wide, so that the broad step from iris to sclera outweighs the fine rings
 // of the iris's texture.
 inline int bandOf(int r) {
-    return std::max(2, int(std::lround(kBandShare * r)));
+    const LimbusTuning& t = tuning().limbus;
+    return std::max(t.minBand, int(std::lround(t.bandShare * r)));
 }
 inline double stepAt(const std::vector<float>& m, int r) {
     const int b = bandOf(r);
@@ -37,8 +36,6 @@ inline double stepAt(const std::vector<float>& m, int r) {
         out += m[r + k], in += m[r - k];
     return (out - in) / b;
 }
-
-constexpr double kMaxPupilRatio = 7; // the widest limbus about a pupil, in pupil radii
 
 struct Scorer {
     const cv::Mat& plane;        // CV_32F
@@ -66,14 +63,15 @@ struct Scorer {
     // The radii a circle about (cx, cy) may have: it holds the point, and about a pupil it is
     // about as concentric with it as a limbus is.
     std::pair<int, int> radii(double cx, double cy, int rMin, int rMax, const QPointF& point) const {
+        const LimbusTuning& t = tuning().limbus;
         const double inside = std::hypot(point.x() - cx, point.y() - cy);
-        rMin = std::max(rMin, int(std::ceil(inside / 0.95)));
+        rMin = std::max(rMin, int(std::ceil(inside / t.holdShare)));
         if (pupil) {
             const double off = std::hypot(pupil->centre.x() - cx, pupil->centre.y() - cy);
-            rMin = std::max({rMin, int(std::ceil(kMinPupilRatio * pupil->radius)),
-                             int(std::ceil((off + pupil->radius) / 0.95)),
-                             int(std::ceil(off / kMaxDecentring))});
-            rMax = std::min(rMax, int(kMaxPupilRatio * pupil->radius));
+            rMin = std::max({rMin, int(std::ceil(t.minPupilRatio * pupil->radius)),
+                             int(std::ceil((off + pupil->radius) / t.holdShare)),
+                             int(std::ceil(off / t.maxDecentring))});
+            rMax = std::min(rMax, int(t.maxPupilRatio * pupil->radius));
         }
         return {std::max(rMin, bandOf(rMin) + 1), rMax};
     }
@@ -121,11 +119,12 @@ struct SearchPlanes {
 };
 
 SearchPlanes searchPlanes(const cv::Mat& luma) {
+    const LimbusTuning& t = tuning().limbus;
     SearchPlanes p;
     const int longer = std::max(luma.cols, luma.rows);
-    p.g = std::max(1, (longer + kCoarseSide - 1) / kCoarseSide);
+    p.g = std::max(1, (longer + t.coarseSide - 1) / t.coarseSide);
     luma.convertTo(p.fine, CV_32F);
-    cv::GaussianBlur(p.fine, p.fine, cv::Size(0, 0), 1.0);
+    cv::GaussianBlur(p.fine, p.fine, cv::Size(0, 0), t.fineBlur);
     cv::resize(p.fine, p.coarse, cv::Size(luma.cols / p.g, luma.rows / p.g), 0, 0, cv::INTER_AREA);
     return p;
 }
@@ -140,6 +139,7 @@ struct Hit {
 std::vector<LimbusCandidate> settled(const SearchPlanes& planes, std::vector<Hit> hits, const QPointF& point,
                                      const std::optional<Circle>& pupil, int count) {
     std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.step > b.step; });
+    const LimbusTuning& t = tuning().limbus;
     const int g = planes.g;
     const Scorer atFine{planes.fine, pupil};
     std::vector<LimbusCandidate> out;
@@ -147,25 +147,28 @@ std::vector<LimbusCandidate> settled(const SearchPlanes& planes, std::vector<Hit
         if (int(out.size()) >= count)
             break;
         const bool known = std::any_of(out.begin(), out.end(), [&](const LimbusCandidate& c) {
-            return std::hypot(c.circle.centre.x() / g - h.x, c.circle.centre.y() / g - h.y) < 0.15 * h.r &&
-                   std::abs(c.circle.radius / g - h.r) < 0.15 * h.r;
+            return std::hypot(c.circle.centre.x() / g - h.x, c.circle.centre.y() / g - h.y) <
+                       t.sameHitShare * h.r &&
+                   std::abs(c.circle.radius / g - h.r) < t.sameHitShare * h.r;
         });
         if (known)
             continue;
         LimbusCandidate c{Circle{QPointF(h.x * g, h.y * g), double(h.r * g)}, 0};
         for (int round = 0; round < 2; ++round) {
-            const int reach = round == 0 ? 2 * g : 1;
+            const int reach = round == 0 ? t.settleReach * g : t.settleFineReach;
             const QPointF at = c.circle.centre;
             for (int dy = -reach; dy <= reach; ++dy)
                 for (int dx = -reach; dx <= reach; ++dx) {
                     const double cx = at.x() + dx, cy = at.y() + dy;
                     const int r0 = int(c.circle.radius);
-                    const auto [r, s] = atFine.best(cx, cy, std::max(2, r0 - 2 * g), r0 + 2 * g, point);
+                    const auto [r, s] =
+                        atFine.best(cx, cy, std::max(t.leastFineRadius, r0 - t.settleRadiusReach * g),
+                                    r0 + t.settleRadiusReach * g, point);
                     if (s > c.step)
                         c = LimbusCandidate{Circle{QPointF(cx, cy), double(r)}, s};
                 }
         }
-        if (c.step >= kMinStep)
+        if (c.step >= t.minStep)
             out.push_back(c);
     }
     return out;
@@ -175,24 +178,26 @@ std::vector<LimbusCandidate> settled(const SearchPlanes& planes, std::vector<Hit
 // step that best(cx, cy) finds there; a step of 0 is no hit.
 template <typename Best>
 std::vector<Hit> coarseHits(const cv::Mat& coarse, const QPointF& p, int rMax, Best best) {
+    const LimbusTuning& t = tuning().limbus;
     std::vector<Hit> hits;
-    for (int y = 1; y < coarse.rows; y += 2)
-        for (int x = 1; x < coarse.cols; x += 2) {
+    for (int y = 1; y < coarse.rows; y += t.centreStride)
+        for (int x = 1; x < coarse.cols; x += t.centreStride) {
             const double cx = x + 0.5, cy = y + 0.5;
-            if (std::hypot(cx - p.x(), cy - p.y()) > 0.95 * rMax)
+            if (std::hypot(cx - p.x(), cy - p.y()) > t.holdShare * rMax)
                 continue;
             const auto [r, s] = best(x, y, cx, cy);
-            if (s >= kMinStep)
+            if (s >= t.minStep)
                 hits.push_back({cx, cy, r, s});
         }
     return hits;
 }
 
 int leastRadius(const cv::Mat& coarse) {
-    return std::max(4, std::max(coarse.cols, coarse.rows) / 30);
+    const LimbusTuning& t = tuning().limbus;
+    return std::max(t.leastRadius, std::max(coarse.cols, coarse.rows) / t.leastRadiusDivisor);
 }
 int mostRadius(const cv::Mat& coarse) {
-    return int(0.6 * std::max(coarse.cols, coarse.rows));
+    return int(tuning().limbus.mostRadiusShare * std::max(coarse.cols, coarse.rows));
 }
 
 } // namespace
@@ -202,7 +207,8 @@ std::vector<LimbusCandidate> searchLimbus(const cv::Mat& luma, const QPointF& po
     const SearchPlanes planes = searchPlanes(luma);
     const cv::Mat& coarse = planes.coarse;
     const int g = planes.g;
-    if (coarse.cols < 16 || coarse.rows < 16)
+    const LimbusTuning& t = tuning().limbus;
+    if (coarse.cols < t.leastCoarseSide || coarse.rows < t.leastCoarseSide)
         return {};
     std::optional<Circle> coarsePupil;
     if (pupil)
@@ -213,7 +219,7 @@ std::vector<LimbusCandidate> searchLimbus(const cv::Mat& luma, const QPointF& po
     // About a pupil, only centres near enough to its own can hold a limbus.
     const auto best = [&](int, int, double cx, double cy) {
         if (coarsePupil && std::hypot(cx - coarsePupil->centre.x(), cy - coarsePupil->centre.y()) >
-                               kMaxDecentring * kMaxPupilRatio * coarsePupil->radius + 2)
+                               t.maxDecentring * t.maxPupilRatio * coarsePupil->radius + t.decentringSlack)
             return std::pair<int, double>{0, 0};
         return atCoarse.best(cx, cy, rMin, rMax, p);
     };
@@ -227,19 +233,20 @@ std::vector<std::vector<LimbusCandidate>> searchLimbusAbout(const cv::Mat& luma,
     const SearchPlanes planes = searchPlanes(luma);
     const cv::Mat& coarse = planes.coarse;
     const int g = planes.g;
-    if (coarse.cols < 16 || coarse.rows < 16)
+    const LimbusTuning& t = tuning().limbus;
+    if (coarse.cols < t.leastCoarseSide || coarse.rows < t.leastCoarseSide)
         return out;
     const Scorer atCoarse{coarse, std::nullopt};
     const int rMin = leastRadius(coarse), rMax = mostRadius(coarse), top = rMax + bandOf(rMax);
     // Each centre's levels are read once, over every radius any point may need.
     std::vector<std::vector<float>> left, right;
-    const int columns = coarse.cols / 2 + 1;
-    left.resize(size_t(columns) * (coarse.rows / 2 + 1));
+    const int stride = t.centreStride, columns = coarse.cols / stride + 1;
+    left.resize(size_t(columns) * (coarse.rows / stride + 1));
     right.resize(left.size());
     for (size_t k = 0; k < points.size(); ++k) {
         const QPointF p = points[k] / g;
         const auto best = [&](int x, int y, double cx, double cy) {
-            const size_t at = size_t(y / 2) * columns + x / 2;
+            const size_t at = size_t(y / stride) * columns + x / stride;
             if (left[at].empty())
                 atCoarse.profiles(cx, cy, 1, top, left[at], right[at]);
             const auto [r0, r1] = atCoarse.radii(cx, cy, rMin, rMax, p);

@@ -20,11 +20,6 @@ struct LimbusCandidate {
     double step = 0; // grey-level step across it, the weaker of the two sides
 };
 
-// How far a limbus's centre may lie from the pupil's, in limbus radii, and its least radius in
-// pupil radii.
-inline constexpr double kMaxDecentring = 0.15;
-inline constexpr double kMinPupilRatio = 1.3;
-
 // The strongest candidates, best first; none when nothing steps up on both sides. With a pupil
 // (in the plane's pixels), only circles about as concentric with it as a limbus is are looked at.
 std::vector<LimbusCandidate> searchLimbus(const cv::Mat& luma, const QPointF& point,

@@ -1,26 +1,12 @@
 #include "ray_edges.h"
 
+#include "numerics.h"
+#include "tuning.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-constexpr double kLateralUp = 35;   // degrees above horizontal that count as the side of an eye
-constexpr double kLateralDown = 45; // and below: the lower lid covers less than the upper
-
-double medianOf(std::vector<float> v) {
-    if (v.empty())
-        return 0;
-    const auto mid = v.begin() + v.size() / 2;
-    std::nth_element(v.begin(), mid, v.end());
-    return *mid;
-}
-
-// Sub-pixel offset of a peak from three neighbouring values (parabola through them).
-double peakOffset(double before, double at, double after) {
-    const double den = before - 2 * at + after;
-    return den < 0 ? std::clamp(0.5 * (before - after) / den, -0.5, 0.5) : 0.0;
-}
 
 // The smoothed derivative of a profile: mean of h samples ahead minus mean of h behind, per pixel.
 // Running sums keep it linear in the profile's length: a limbus is measured over dozens of pixels.
@@ -36,13 +22,32 @@ std::vector<float> derivative(const std::vector<float>& p, int h) {
     return d;
 }
 
+// The grey levels along the ray from centre in direction (c, s), from distance from on, one a pixel;
+// false when the ray leaves the photo or, with a glare level, crosses a sample at or above it.
+bool readProfile(const PhotoGray& photo, const QPointF& centre, double c, double s, double from,
+                 float glareLevel, std::vector<float>& profile) {
+    bool inside = true;
+    for (int k = 0; k < int(profile.size()) && inside; ++k) {
+        const double r = from + k;
+        // Three samples across the ray quiet the noise without blurring along it.
+        float v0 = 0, v1 = 0, v2 = 0;
+        const double x = centre.x() + r * c, y = centre.y() + r * s;
+        inside = photo.sample(x, y, v0) && photo.sample(x - s, y + c, v1) && photo.sample(x + s, y - c, v2);
+        profile[k] = (v0 + v1 + v2) / 3;
+        if (glareLevel > 0 && v0 >= glareLevel)
+            inside = false;
+    }
+    return inside;
+}
+
 } // namespace
 
 bool isLateral(double angle) {
+    const LimbusTuning& t = tuning().limbus;
     double deg = std::remainder(angle * 180 / M_PI, 360.0); // -180..180
     if (std::abs(deg) > 90)
         deg = deg > 0 ? 180 - deg : -180 - deg; // the left side mirrored onto the right
-    return deg >= -kLateralUp && deg <= kLateralDown;
+    return deg >= -t.lateralUpDegrees && deg <= t.lateralDownDegrees;
 }
 
 std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& circle, int sign, int rayCount,
@@ -68,19 +73,7 @@ std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& cir
         if (lateralOnly && !isLateral(a))
             continue;
         const double c = std::cos(a), s = std::sin(a);
-        bool inside = true;
-        for (int k = 0; k < samples && inside; ++k) {
-            const double r = from + k;
-            // Three samples across the ray quiet the noise without blurring along it.
-            float v0 = 0, v1 = 0, v2 = 0;
-            const double x = circle.centre.x() + r * c, y = circle.centre.y() + r * s;
-            inside =
-                photo.sample(x, y, v0) && photo.sample(x - s, y + c, v1) && photo.sample(x + s, y - c, v2);
-            profile[k] = (v0 + v1 + v2) / 3;
-            if (glareLevel > 0 && v0 >= glareLevel)
-                inside = false;
-        }
-        if (!inside)
+        if (!readProfile(photo, circle.centre, c, s, from, glareLevel, profile))
             continue;
         if (raysRead)
             ++*raysRead;
@@ -91,16 +84,18 @@ std::vector<QPointF> edgesAcrossCircle(const PhotoGray& photo, const Circle& cir
                 bestK = k;
         if (bestK < 0)
             continue;
-        const double r = from + bestK + peakOffset(sign * d[bestK - 1], sign * d[bestK], sign * d[bestK + 1]);
+        const double r =
+            from + bestK + parabolaVertex(sign * d[bestK - 1], sign * d[bestK], sign * d[bestK + 1]);
         found.push_back(Found{circle.centre + QPointF(r * c, r * s), sign * d[bestK]});
     }
     std::vector<float> strengths;
     for (const Found& f : found)
         strengths.push_back(f.strength);
     const double typical = medianOf(strengths);
+    const LimbusTuning& t = tuning().limbus;
     std::vector<QPointF> points;
     for (const Found& f : found)
-        if (f.strength >= 0.25 * typical && f.strength >= 1.0f)
+        if (f.strength >= t.weakEdgeShare * typical && f.strength >= t.minEdgeStrength)
             points.push_back(f.point);
     return points;
 }

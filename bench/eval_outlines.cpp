@@ -10,9 +10,10 @@
 // back to the photo. Pupil clicks: at the pupil centre and 40 % of its radius away in four
 // directions. Iris clicks: halfway between the pupil's edge and the limbus, left and right. Clicks on
 // the white of the eye, a quarter of the limbus radius beyond it, must find nothing.
-// Prints one line per click and a summary per kind; with --dump, writes each photo with what was
-// found drawn on it. With --scale, every photo (and its truth) is resampled by S first: the same eyes
-// at other sizes, a check that the search is not fitted to the sizes of this set.
+// Prints one line per click (with the check that refused, where nothing was found) and a summary per kind;
+// with --dump, writes each photo with what was found drawn on it. With --scale, every photo (and its truth)
+// is resampled by S first: the same eyes at other sizes, a check that the search is not fitted to the sizes
+// of this set.
 #include "analysis/round_outline.h"
 #include "eval_support.h"
 #include "imaging/fit.h"
@@ -211,15 +212,20 @@ int main(int argc, char** argv) {
                                int(std::floor(c.target.y() * layer.height() / photo.height())));
             const QPointF point = photoPointOfLayerPixel(pixel, layer, photo.size());
             const auto start = std::chrono::steady_clock::now();
-            const auto outline = findRoundOutline(photo, point);
+            const OutlineSearch search = searchRoundOutline(photo, point);
+            const auto& outline = search.outline;
+            // What refused, on the lines with no answer.
+            const QByteArray why =
+                outline ? QByteArray()
+                        : QByteArray("  [refused: ") + outlineCheckName(search.refusedBy) + "]";
             t.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             found.emplace_back(point, outline);
             if (c.aim == Aim::White) {
                 ++t.whiteClicks;
                 t.whiteAnswers += bool(outline);
-                std::printf("%-30s %-9s %-13s at %7.1f %7.1f -> %s\n", qPrintable(row.file),
+                std::printf("%-30s %-9s %-13s at %7.1f %7.1f -> %s%s\n", qPrintable(row.file),
                             qPrintable(row.kind), c.name, point.x(), point.y(),
-                            outline ? "answered  WRONG" : "nothing  ok");
+                            outline ? "answered  WRONG" : "nothing  ok", why.constData());
                 continue;
             }
             ++t.clicks;
@@ -250,7 +256,7 @@ int main(int argc, char** argv) {
                 std::printf("%7.1f %7.1f r %6.1f  err %5.1f %%  %s\n", outline->centre.x(),
                             outline->centre.y(), outline->radius, error, verdict);
             else
-                std::printf("nothing  %s\n", verdict);
+                std::printf("nothing  %s%s\n", verdict, why.constData());
         }
         if (!dumpDir.isEmpty())
             dump(dumpDir, row, photo, found);

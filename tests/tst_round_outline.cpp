@@ -186,9 +186,14 @@ void TestRoundOutline::nothingRound_data() {
 
 void TestRoundOutline::nothingRound() {
     QFETCH(QImage, photo);
-    for (const QPointF& click : {QPointF(600, 400), QPointF(100, 700), QPointF(1190, 5)})
-        QVERIFY2(!findRoundOutline(photo, click),
+    for (const QPointF& click : {QPointF(600, 400), QPointF(100, 700), QPointF(1190, 5)}) {
+        const OutlineSearch search = searchRoundOutline(photo, click);
+        QVERIFY2(!search.outline,
                  qPrintable(QStringLiteral("found something at %1,%2").arg(click.x()).arg(click.y())));
+        // Nothing answered, a check named as what refused.
+        QVERIFY(search.refusedBy != OutlineCheck::None);
+    }
+    QCOMPARE(searchRoundOutline(photo, QPointF(-1, 5)).refusedBy, OutlineCheck::OffPhoto);
 }
 
 // On an eye, a click on the white of the eye, on a reflection there or on the skin above the lid
