@@ -1,17 +1,14 @@
 #include "eye_planes.h"
 
 #include "gray_sampler.h"
+#include "numerics.h"
+#include "tuning.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 
 namespace {
-
-// Reflections are spots brighter than everything around them within a few pixels of the reduced
-// plane, and bright in absolute terms; both limits leave iris texture and lashes alone.
-constexpr int kGlareStep = 40;
-constexpr int kGlareLevel = 150;
 
 cv::Mat fillGlare(const cv::Mat& plane, const cv::Mat& glare, int kernel) {
     cv::Mat opened;
@@ -25,11 +22,10 @@ cv::Mat fillGlare(const cv::Mat& plane, const cv::Mat& glare, int kernel) {
 } // namespace
 
 EyePlanes makeEyePlanes(const QImage& photo, int targetSide) {
+    const RingsTuning& t = tuning().rings;
     EyePlanes planes;
-    const QImage rgb = photo.format() == QImage::Format_RGB32 || photo.format() == QImage::Format_ARGB32
-                           ? photo
-                           : photo.convertToFormat(QImage::Format_RGB32);
-    planes.factor = reductionFactor(rgb.size(), targetSide);
+    const QImage rgb = as32Bit(photo);
+    planes.factor = reductionFactor(rgb.size(), targetSide > 0 ? targetSide : t.planeSide);
     const int f = planes.factor;
     const cv::Mat full(rgb.height(), rgb.width(), CV_8UC4, const_cast<uchar*>(rgb.constBits()),
                        size_t(rgb.bytesPerLine()));
@@ -46,13 +42,16 @@ EyePlanes makeEyePlanes(const QImage& photo, int targetSide) {
     cv::Mat value = cv::max(cv::max(channels[0], channels[1]), channels[2]);
     cv::Mat luma;
     cv::cvtColor(small, luma, cv::COLOR_BGRA2GRAY);
-    // The spot size allowed grows with the photo: a fortieth of the reduced side, at least 5.
-    const int kernel = std::max(5, (std::max(size.width, size.height) / 40) | 1);
+    // Reflections are spots brighter than everything around them within a few pixels of the reduced
+    // plane, and bright in absolute terms. The spot size allowed grows with the photo.
+    const int kernel =
+        std::max(t.glareKernelLeast, (std::max(size.width, size.height) / t.glareKernelDivisor) | 1);
     cv::Mat tophat;
     cv::morphologyEx(value, tophat, cv::MORPH_TOPHAT,
                      cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(kernel, kernel)));
-    planes.glare = (tophat > kGlareStep) & (value > kGlareLevel);
-    cv::dilate(planes.glare, planes.glare, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
+    planes.glare = (tophat > t.glareStep) & (value > t.glareLevel);
+    cv::dilate(planes.glare, planes.glare,
+               cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(t.glareGrowth, t.glareGrowth)));
     planes.value = fillGlare(value, planes.glare, kernel);
     planes.luma = fillGlare(luma, planes.glare, kernel);
     planes.red = fillGlare(channels[2], planes.glare, kernel);

@@ -19,5 +19,6 @@ struct EyePlanes {
     QPointF reduced(const QPointF& photoPoint) const { return photoPoint / factor; }
 };
 
-// The planes of a photo whose longer side is brought to at most about targetSide pixels.
-EyePlanes makeEyePlanes(const QImage& photo, int targetSide = 640);
+// The planes of a photo whose longer side is brought to at most about targetSide pixels (0: the
+// rings tuning's planeSide).
+EyePlanes makeEyePlanes(const QImage& photo, int targetSide = 0);

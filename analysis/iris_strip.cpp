@@ -1,38 +1,19 @@
 #include "iris_strip.h"
 
+#include "numerics.h"
+#include "tuning.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-namespace {
-
-constexpr double kPlaneRadius = 160;   // limbus radius, in pixels of the reduced plane read
-constexpr double kLateralDegrees = 40; // the sides of the eye, seldom covered by lids
-constexpr int kGlareStep = 40;         // reflections: this much brighter than all about them
-constexpr int kGlareLevel = 150;       // and this bright
-constexpr double kMinStepShare = 0.35;
-constexpr double kIrisTolerance = 0.8; // of that step: how far the iris's grey level may stray // of the
-                                       // typical iris-to-sclera step, for an angle to count
-// The local mean is taken along the angles and hardly across the radii: what is the same all round
-// (the step at the limbus, the dark limbal ring) then drops out and cannot match at every turn.
-constexpr double kAngleBlur = 6;     // columns
-constexpr double kRadiusBlur = 0.7;  // rows
-constexpr double kContrastFloor = 2; // grey levels: flat areas are not amplified beyond this
-// Reach of the plane beyond the strip's outer edge, in limbus radii: the limbus centre may be
-// corrected by this much and the strip read again from the same plane.
-constexpr double kPlaneMargin = 0.15;
-
-} // namespace
-
 IrisPlane irisPlaneAbout(const QImage& photo, const Circle& limbus) {
+    const RotationTuning& t = tuning().rotation;
     IrisPlane plane;
-    const QImage rgb = photo.format() == QImage::Format_RGB32 || photo.format() == QImage::Format_ARGB32 ||
-                               photo.format() == QImage::Format_ARGB32_Premultiplied
-                           ? photo
-                           : photo.convertToFormat(QImage::Format_RGB32);
-    const double reach = (kStripOuter + 0.1 + kPlaneMargin) * limbus.radius;
+    const QImage rgb = as32Bit(photo);
+    const double reach = (t.stripOuter + t.planeSlack + t.planeMargin) * limbus.radius;
     const cv::Rect box =
         cv::Rect(int(std::floor(limbus.centre.x() - reach)), int(std::floor(limbus.centre.y() - reach)),
                  int(2 * reach) + 2, int(2 * reach) + 2) &
@@ -41,7 +22,7 @@ IrisPlane irisPlaneAbout(const QImage& photo, const Circle& limbus) {
         return plane;
     const cv::Mat full(rgb.height(), rgb.width(), CV_8UC4, const_cast<uchar*>(rgb.constBits()),
                        size_t(rgb.bytesPerLine()));
-    plane.factor = std::max(1.0, limbus.radius / kPlaneRadius);
+    plane.factor = std::max(1.0, limbus.radius / t.planeRadius);
     plane.origin = QPointF(box.x, box.y);
     const cv::Size size(std::max(1, int(box.width / plane.factor)),
                         std::max(1, int(box.height / plane.factor)));
@@ -59,43 +40,43 @@ IrisPlane irisPlaneAbout(const QImage& photo, const Circle& limbus) {
     cv::Mat channels[4], value, tophat;
     cv::split(small, channels);
     value = cv::max(cv::max(channels[0], channels[1]), channels[2]);
-    const int kernel = std::max(5, int(kPlaneRadius / 8) | 1);
+    // Reflections: spots brighter than all about them, and bright, as in the eye's planes.
+    const int kernel = std::max(t.glareKernelLeast, int(t.planeRadius / t.glareKernelDivisor) | 1);
     cv::morphologyEx(value, tophat, cv::MORPH_TOPHAT,
                      cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(kernel, kernel)));
-    plane.glare = (tophat > kGlareStep) & (value > kGlareLevel);
-    cv::dilate(plane.glare, plane.glare, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5)));
+    plane.glare = (tophat > tuning().rings.glareStep) & (value > tuning().rings.glareLevel);
+    cv::dilate(plane.glare, plane.glare,
+               cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(t.glareGrowth, t.glareGrowth)));
     return plane;
 }
 
 namespace {
 
-double medianOf(std::vector<float> v) {
-    if (v.empty())
-        return NAN;
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return v[v.size() / 2];
-}
-
 bool lateral(int column, int columns) {
+    const double side = tuning().rotation.lateralDegrees;
     const double a = std::fmod(360.0 * column / columns + 360, 360);
-    return a <= kLateralDegrees || a >= 360 - kLateralDegrees || std::abs(a - 180) <= kLateralDegrees;
+    return a <= side || a >= 360 - side || std::abs(a - 180) <= side;
 }
 
 // Rows of the iris, by the share of the way from the pupil's edge to the limbus, and of the sclera,
 // by the radius in limbus radii.
-int irisRow(double t) {
-    return std::clamp(int((t - kIrisFrom) / (1 - kIrisFrom) * kIrisRows), 0, kIrisRows - 1);
+int irisRow(double share) {
+    const RotationTuning& t = tuning().rotation;
+    return std::clamp(int((share - t.irisFrom) / (1 - t.irisFrom) * t.irisRows), 0, t.irisRows - 1);
 }
 int scleraRow(double radius) {
-    return kIrisRows + std::clamp(int((radius - 1) / (kStripOuter - 1) * kScleraRows), 0, kScleraRows - 1);
+    const RotationTuning& t = tuning().rotation;
+    return t.irisRows +
+           std::clamp(int((radius - 1) / (t.stripOuter - 1) * t.scleraRows), 0, t.scleraRows - 1);
 }
 
 // Angles at which a lid or lashes hide the limbus lose their whole column: there the grey level does
 // not step up from the iris to the sclera as it does on the sides of the eye, or the iris is not
 // the iris's colour. Inside the sclera's rows, dark pixels (lashes, shadows) are dropped too.
 void maskLids(const cv::Mat& grey, cv::Mat& valid) {
-    const int inner0 = irisRow(0.5), inner1 = irisRow(0.92), outer0 = scleraRow(1.08),
-              outer1 = scleraRow(1.28);
+    const RotationTuning& t = tuning().rotation;
+    const int inner0 = irisRow(t.lidIrisFrom), inner1 = irisRow(t.lidIrisTo),
+              outer0 = scleraRow(t.lidScleraFrom), outer1 = scleraRow(t.lidScleraTo);
     std::vector<double> irisLevel(grey.cols, NAN), step(grey.cols, NAN);
     std::vector<float> in, out, lateralIris, lateralStep;
     for (int j = 0; j < grey.cols; ++j) {
@@ -103,21 +84,21 @@ void maskLids(const cv::Mat& grey, cv::Mat& valid) {
         for (int i = inner0; i <= outer1; ++i)
             if (valid.at<uchar>(i, j))
                 (i <= inner1 ? in : out).push_back(grey.at<float>(i, j));
-        if (in.size() < 3 || out.size() < 3)
+        if (in.size() < size_t(t.leastLidSamples) || out.size() < size_t(t.leastLidSamples))
             continue;
-        irisLevel[j] = medianOf(in);
-        step[j] = medianOf(out) - irisLevel[j];
+        irisLevel[j] = medianOf(in, NAN);
+        step[j] = medianOf(out, NAN) - irisLevel[j];
         if (lateral(j, grey.cols))
             lateralIris.push_back(float(irisLevel[j])), lateralStep.push_back(float(step[j]));
     }
-    const double typicalIris = medianOf(lateralIris), typicalStep = medianOf(lateralStep);
-    if (!(typicalStep > 2 * kContrastFloor))
+    const double typicalIris = medianOf(lateralIris, NAN), typicalStep = medianOf(lateralStep, NAN);
+    if (!(typicalStep > t.lidContrastFloors * t.contrastFloor))
         return; // no limbus contrast to tell lids by
     for (int j = 0; j < grey.cols; ++j) {
-        const bool seen = step[j] >= kMinStepShare * typicalStep &&
-                          std::abs(irisLevel[j] - typicalIris) <= kIrisTolerance * typicalStep;
+        const bool seen = step[j] >= t.minStepShare * typicalStep &&
+                          std::abs(irisLevel[j] - typicalIris) <= t.irisTolerance * typicalStep;
         for (int i = 0; i < grey.rows; ++i) {
-            const bool dark = i >= outer0 && grey.at<float>(i, j) < typicalIris + 0.4 * typicalStep;
+            const bool dark = i >= outer0 && grey.at<float>(i, j) < typicalIris + t.darkSclera * typicalStep;
             if (!seen || dark)
                 valid.at<uchar>(i, j) = 0;
         }
@@ -126,13 +107,14 @@ void maskLids(const cv::Mat& grey, cv::Mat& valid) {
 
 // Blur of the valid pixels only, wrapping round the angles.
 cv::Mat maskedBlur(const cv::Mat& values, const cv::Mat& weights) {
-    const int pad = 24;
+    const RotationTuning& t = tuning().rotation;
+    const int pad = t.blurPad;
     cv::Mat v, w;
     cv::copyMakeBorder(values.mul(weights), v, 0, 0, pad, pad, cv::BORDER_WRAP);
     cv::copyMakeBorder(weights, w, 0, 0, pad, pad, cv::BORDER_WRAP);
-    cv::GaussianBlur(v, v, cv::Size(0, 0), kAngleBlur, kRadiusBlur, cv::BORDER_REPLICATE);
-    cv::GaussianBlur(w, w, cv::Size(0, 0), kAngleBlur, kRadiusBlur, cv::BORDER_REPLICATE);
-    cv::Mat out = v / cv::max(w, 1e-3);
+    cv::GaussianBlur(v, v, cv::Size(0, 0), t.angleBlur, t.radiusBlur, cv::BORDER_REPLICATE);
+    cv::GaussianBlur(w, w, cv::Size(0, 0), t.angleBlur, t.radiusBlur, cv::BORDER_REPLICATE);
+    cv::Mat out = v / cv::max(w, t.leastWeight);
     return out(cv::Rect(pad, 0, values.cols, values.rows)).clone();
 }
 
@@ -145,7 +127,7 @@ cv::Mat localContrast(const cv::Mat& grey, const cv::Mat& valid) {
     const cv::Mat diff = grey - mean;
     cv::Mat spread;
     cv::sqrt(maskedBlur(diff.mul(diff), weights), spread);
-    cv::Mat out = diff / cv::max(spread, kContrastFloor);
+    cv::Mat out = diff / cv::max(spread, tuning().rotation.contrastFloor);
     return out.mul(weights);
 }
 
@@ -156,7 +138,7 @@ double IrisStrip::visibleShare() const {
         return 0;
     int seen = 0;
     for (int j = 0; j < valid.cols; ++j)
-        seen += cv::countNonZero(valid.col(j)) >= valid.rows / 3;
+        seen += cv::countNonZero(valid.col(j)) >= valid.rows / tuning().rotation.seenRowsDivisor;
     return double(seen) / valid.cols;
 }
 
@@ -167,27 +149,29 @@ IrisStrip unrollIris(const QImage& photo, const Circle& limbus, const std::optio
 }
 
 IrisStrip unrollIris(const IrisPlane& plane, const Circle& limbus, const std::optional<Circle>& pupil) {
+    const RotationTuning& t = tuning().rotation;
+    const int rows = t.irisRows + t.scleraRows, columns = t.stripColumns;
     IrisStrip strip;
-    strip.texture = cv::Mat::zeros(kStripRows, kStripColumns, CV_32F);
-    strip.valid = cv::Mat::zeros(kStripRows, kStripColumns, CV_8U);
+    strip.texture = cv::Mat::zeros(rows, columns, CV_32F);
+    strip.valid = cv::Mat::zeros(rows, columns, CV_8U);
     if (plane.grey.empty() || !(limbus.radius > 1))
         return strip;
-    cv::Mat mapX(kStripRows, kStripColumns, CV_32F), mapY(kStripRows, kStripColumns, CV_32F);
+    cv::Mat mapX(rows, columns, CV_32F), mapY(rows, columns, CV_32F);
     // The pupil gives the inner edge's size only: about the limbus's centre the strip turns rigidly with
     // the eye, and a pupil centre found a little off does not warp the inner rows' angles.
-    const Circle inner{limbus.centre, pupil ? pupil->radius : kNotionalPupil * limbus.radius};
-    for (int j = 0; j < kStripColumns; ++j) {
+    const Circle inner{limbus.centre, pupil ? pupil->radius : t.notionalPupil * limbus.radius};
+    for (int j = 0; j < columns; ++j) {
         // Counter-clockwise on the screen, where y grows downwards.
-        const double a = 2 * M_PI * j / kStripColumns, c = std::cos(a), s = -std::sin(a);
+        const double a = 2 * M_PI * j / columns, c = std::cos(a), s = -std::sin(a);
         const QPointF from = inner.centre + inner.radius * QPointF(c, s);
         const QPointF to = limbus.centre + limbus.radius * QPointF(c, s);
-        for (int i = 0; i < kStripRows; ++i) {
+        for (int i = 0; i < rows; ++i) {
             QPointF p;
-            if (i < kIrisRows) {
-                const double t = kIrisFrom + (1 - kIrisFrom) * (i + 0.5) / kIrisRows;
-                p = from + t * (to - from);
+            if (i < t.irisRows) {
+                const double share = t.irisFrom + (1 - t.irisFrom) * (i + 0.5) / t.irisRows;
+                p = from + share * (to - from);
             } else {
-                const double rho = 1 + (kStripOuter - 1) * (i - kIrisRows + 0.5) / kScleraRows;
+                const double rho = 1 + (t.stripOuter - 1) * (i - t.irisRows + 0.5) / t.scleraRows;
                 p = limbus.centre + rho * limbus.radius * QPointF(c, s);
             }
             // Plane pixel centres at integers.

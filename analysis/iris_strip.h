@@ -13,15 +13,7 @@
 // hold the iris from the pupil's edge out to the limbus, stretched between the two outlines along
 // each angle (a rubber sheet), so that a pupil of another size does not shift the iris's pattern;
 // the lower rows hold the ring of vessels just outside the limbus, in limbus radii. The same eye
-// photographed at another scale gives the same strip.
-
-inline constexpr int kStripColumns = 720; // half a degree each
-inline constexpr int kIrisRows = 28;
-inline constexpr int kScleraRows = 12;
-inline constexpr int kStripRows = kIrisRows + kScleraRows;
-inline constexpr double kIrisFrom = 0.08; // of the way from the pupil's edge to the limbus: clear of the edge
-inline constexpr double kStripOuter = 1.3;    // in limbus radii
-inline constexpr double kNotionalPupil = 0.4; // in limbus radii, where a photo's pupil is not known
+// photographed at another scale gives the same strip. Its sizes are in the rotation tuning.
 
 struct IrisStrip {
     cv::Mat texture; // CV_32F: the grey level's local contrast, mean 0 and spread 1 about each pixel
@@ -33,8 +25,8 @@ struct IrisStrip {
 };
 
 // The photo about a limbus reduced to the scale its strip is read at (a limbus radius of about 160
-// pixels), in grey with a mask of reflections, reaching a little beyond the strip so that the strip
-// can be read again about a corrected centre without reducing the photo again.
+// pixels, the tuning's planeRadius), in grey with a mask of reflections, reaching a little beyond the strip
+// so that the strip can be read again about a corrected centre without reducing the photo again.
 struct IrisPlane {
     cv::Mat grey, glare;
     QPointF origin; // photo position of the plane's top-left corner
@@ -43,7 +35,7 @@ struct IrisPlane {
 IrisPlane irisPlaneAbout(const QImage& photo, const Circle& limbus);
 
 // The strip about a limbus and pupil given in photo pixels (pixel i covering [i, i + 1)); without a
-// pupil, one of kNotionalPupil limbus radii about the limbus's centre stands in.
+// pupil, one of the tuning's notionalPupil limbus radii about the limbus's centre stands in.
 IrisStrip unrollIris(const QImage& photo, const Circle& limbus, const std::optional<Circle>& pupil);
 // The same, read from a plane made about this limbus or one near it of the same size.
 IrisStrip unrollIris(const IrisPlane& plane, const Circle& limbus, const std::optional<Circle>& pupil);

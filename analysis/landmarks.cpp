@@ -2,8 +2,6 @@
 
 #include "rotation.h"
 
-#include "gauge/rounding.h"
-
 #include <cmath>
 
 std::optional<LandmarkRotation> rotationFromLandmarks(const Circle& referenceLimbus,
@@ -28,9 +26,4 @@ std::optional<LandmarkRotation> rotationFromLandmarks(const Circle& referenceLim
         sum += std::pow(wrapDegrees(t - out.degrees), 2);
     out.spread = std::sqrt(sum / turns.size());
     return out;
-}
-
-int carriedAxis(double axisDegrees, double rotationDegrees) {
-    const int whole = roundHalfEven(std::fmod(axisDegrees + rotationDegrees, 180.0));
-    return ((whole % 180) + 180) % 180;
 }

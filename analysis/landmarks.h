@@ -26,6 +26,3 @@ struct LandmarkRotation {
 std::optional<LandmarkRotation> rotationFromLandmarks(const Circle& referenceLimbus,
                                                       const Circle& currentLimbus,
                                                       const std::vector<LandmarkPair>& pairs);
-
-// The guide line carried across: the axis turned with the eye, in whole degrees 0..179.
-int carriedAxis(double axisDegrees, double rotationDegrees);

@@ -3,7 +3,9 @@
 #include "eye_rings.h"
 #include "iris_strip.h"
 #include "limbus_carry.h"
+#include "numerics.h"
 #include "strip_match.h"
+#include "tuning.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,24 +13,6 @@
 #include <vector>
 
 namespace {
-
-constexpr double kMinVisible = 0.25;   // share of the angles at which both strips see the eye
-constexpr double kMinPeakScore = 0.15; // correlation of the whole rings at the coarse peak
-constexpr double kMaxRunnerUp = 0.8;   // of the peak: another turn matching nearly as well
-constexpr int kMinSectors = 4;
-constexpr int kFullSectors = 8;        // sectors on the fit (of 24) for full confidence: a third of the ring
-constexpr double kMaxSpread = 0.8;     // degrees, robust spread of the sectors about the fit
-constexpr double kMinInliers = 0.6;    // share of the sectors on the fit
-constexpr double kMeanRadius = 0.85;   // of the strip's rows, in limbus radii, about where its texture lies
-constexpr double kMinConfidence = 0.3; // a peak this unsure or sectors this scattered are no answer
-constexpr int kCentreRounds = 4;       // limbus centre corrections before the final fit
-constexpr double kCentreRidge = 0.5;   // pull of the centre terms towards 0, in sectors' worth
-// Height of a strip row in limbus radii: the iris's rows span the pupil's edge to the limbus in 28
-// rows, the sclera's a third of the radius in 12, both about a fortieth of the radius.
-constexpr double kRowRadii = 0.025;
-constexpr double kMinRowSpread = 0.03;  // rows: the rows' shifts are found to about this
-constexpr double kRowWeightLeast = 0.1; // bounds on the rows' weight against the angles'
-constexpr double kRowWeightMost = 4;
 
 struct SectorFit {
     double turn = 0;      // degrees
@@ -39,36 +23,72 @@ struct SectorFit {
     int inliers = 0;
 };
 
-// Solves the n x n system m x = v by elimination; m is symmetric positive definite here.
-template <int n> void solve(double m[n][n], double v[n], double x[n]) {
-    for (int c = 0; c < n; ++c)
-        for (int r = c + 1; r < n; ++r) {
-            const double f = m[r][c] / m[c][c];
-            for (int k = c; k < n; ++k)
-                m[r][k] -= f * m[c][k];
-            v[r] -= f * v[c];
-        }
-    for (int r = n - 1; r >= 0; --r) {
-        double s = v[r];
-        for (int k = r + 1; k < n; ++k)
-            s -= m[r][k] * x[k];
-        x[r] = s / m[r][r];
-    }
-}
-
 // Robust spread of residuals (the median's scaled absolute size, at least floor) and Tukey's biweight
-// for each residual at 4.685 spreads.
+// for each residual.
 double biweights(const std::vector<double>& residual, double floor, std::vector<double>& w) {
     std::vector<double> sizes;
     for (double r : residual)
         sizes.push_back(std::abs(r));
-    const size_t half = sizes.size() / 2;
-    std::nth_element(sizes.begin(), sizes.begin() + half, sizes.end());
-    const double spread = std::max(floor, 1.4826 * sizes[half]);
+    const double spread = std::max(floor, kMadToSigma * medianOf(sizes));
     for (size_t k = 0; k < residual.size(); ++k) {
-        const double u = residual[k] / (4.685 * spread);
+        const double u = residual[k] / (kBiweightCut * spread);
         w[k] = std::abs(u) < 1 ? (1 - u * u) * (1 - u * u) : 0;
     }
+    return spread;
+}
+
+// The sectors' shifts to fit, with their current weights: w for the angles, wr for the rows, and
+// the rows' weight against a degree's (the two spreads' ratio, squared).
+struct SectorData {
+    const std::vector<SectorShift>& shifts;
+    double columnDegrees, coarseTurn;
+    double rowScale; // rows per unit of the centre terms
+    std::vector<double> w, wr;
+    double rowWeight = 1;
+
+    double angle(size_t k) const { return (shifts[k].degrees + coarseTurn) * M_PI / 180; }
+};
+
+// The weighted least-squares system of the fit; a little ridge on the centre terms keeps them small
+// when the sectors tell them apart poorly.
+void normalEquations(const SectorData& d, double m[4][4], double v[4]) {
+    const RotationTuning& t = tuning().rotation;
+    const double ridge[4] = {0, t.centreRidge, t.centreRidge, t.rowRidge};
+    for (int r = 0; r < 4; ++r) {
+        v[r] = 0;
+        for (int c = 0; c < 4; ++c)
+            m[r][c] = r == c ? ridge[r] : 0;
+    }
+    const auto add = [&](const double(&f)[4], double y, double weight) {
+        for (int r = 0; r < 4; ++r) {
+            for (int c = 0; c < 4; ++c)
+                m[r][c] += weight * f[r] * f[c];
+            v[r] += weight * f[r] * y;
+        }
+    };
+    for (size_t k = 0; k < d.shifts.size(); ++k) {
+        const double b = d.angle(k);
+        add({1, std::cos(b), std::sin(b), 0}, d.shifts[k].columns * d.columnDegrees, d.w[k]);
+        add({0, d.rowScale * std::sin(b), -d.rowScale * std::cos(b), 1}, d.shifts[k].rows,
+            d.rowWeight * d.wr[k]);
+    }
+}
+
+// One reweighting: the residuals about the solution x reweight the sectors. Returns the angles'
+// spread.
+double reweigh(SectorData& d, const double x[4]) {
+    const RotationTuning& t = tuning().rotation;
+    const size_t n = d.shifts.size();
+    std::vector<double> residual(n, 0.0), rowResidual(n, 0.0);
+    for (size_t k = 0; k < n; ++k) {
+        const double b = d.angle(k);
+        residual[k] =
+            d.shifts[k].columns * d.columnDegrees - (x[0] + x[1] * std::cos(b) + x[2] * std::sin(b));
+        rowResidual[k] = d.shifts[k].rows - (x[3] + d.rowScale * (x[1] * std::sin(b) - x[2] * std::cos(b)));
+    }
+    const double spread = biweights(residual, t.minSpread, d.w);
+    const double rowSpread = biweights(rowResidual, t.minRowSpread, d.wr);
+    d.rowWeight = std::clamp(std::pow(spread / rowSpread, 2), t.rowWeightLeast, t.rowWeightMost);
     return spread;
 }
 
@@ -79,63 +99,37 @@ double biweights(const std::vector<double>& residual, double floor, std::vector<
 // centre error up or down move the angles alike, and only the rows tell them apart. Reweighted with
 // Tukey's biweight so that sectors matched wrongly (a lash, a vessel that moved) lose their pull.
 SectorFit fitSectors(const std::vector<SectorShift>& shifts, double columnDegrees, double coarseTurn) {
-    SectorFit fit;
+    const RotationTuning& t = tuning().rotation;
     const size_t n = shifts.size();
-    const double toRadii = kMeanRadius * M_PI / 180;
-    const double rowScale = toRadii / kRowRadii; // rows per unit of the centre terms
-    std::vector<double> w(n, 1.0), wr(n, 1.0), residual(n, 0.0), rowResidual(n, 0.0);
+    const double toRadii = t.meanRadius * M_PI / 180;
+    SectorData d{shifts,
+                 columnDegrees,
+                 coarseTurn,
+                 toRadii / t.rowRadii,
+                 std::vector<double>(n, 1.0),
+                 std::vector<double>(n, 1.0)};
+    SectorFit fit;
     double x[4] = {coarseTurn, 0, 0, 0}; // turn, cos and sin terms (degrees), common row shift
-    double rowWeight = 1; // of a row's residual against a degree's: the two spreads' ratio, squared
     double m[4][4], v[4];
-    // The weighted least-squares system; a little ridge on the centre terms keeps them small when the
-    // sectors tell them apart poorly.
-    const auto normalEquations = [&] {
-        const double ridge[4] = {0, kCentreRidge, kCentreRidge, 1e-6};
-        for (int r = 0; r < 4; ++r) {
-            v[r] = 0;
-            for (int c = 0; c < 4; ++c)
-                m[r][c] = r == c ? ridge[r] : 0;
-        }
-        const auto add = [&](const double(&f)[4], double y, double weight) {
-            for (int r = 0; r < 4; ++r) {
-                for (int c = 0; c < 4; ++c)
-                    m[r][c] += weight * f[r] * f[c];
-                v[r] += weight * f[r] * y;
-            }
-        };
-        for (size_t k = 0; k < n; ++k) {
-            const double b = (shifts[k].degrees + coarseTurn) * M_PI / 180;
-            add({1, std::cos(b), std::sin(b), 0}, shifts[k].columns * columnDegrees, w[k]);
-            add({0, rowScale * std::sin(b), -rowScale * std::cos(b), 1}, shifts[k].rows, rowWeight * wr[k]);
-        }
-    };
-    for (int round = 0; round < 8; ++round) {
-        normalEquations();
-        solve<4>(m, v, x);
-        for (size_t k = 0; k < n; ++k) {
-            const double b = (shifts[k].degrees + coarseTurn) * M_PI / 180;
-            residual[k] =
-                shifts[k].columns * columnDegrees - (x[0] + x[1] * std::cos(b) + x[2] * std::sin(b));
-            rowResidual[k] = shifts[k].rows - (x[3] + rowScale * (x[1] * std::sin(b) - x[2] * std::cos(b)));
-        }
-        fit.spread = biweights(residual, 0.05, w);
-        const double rowSpread = biweights(rowResidual, kMinRowSpread, wr);
-        rowWeight = std::clamp(std::pow(fit.spread / rowSpread, 2), kRowWeightLeast, kRowWeightMost);
+    for (int round = 0; round < t.fitRounds; ++round) {
+        normalEquations(d, m, v);
+        solveLinear<4>(m, v, x);
+        fit.spread = reweigh(d, x);
     }
     // The turn's standard error: the spread through the first diagonal entry of the system's inverse,
     // large where few sectors, or sectors on one side with scattered rows, leave it poorly fixed.
-    normalEquations();
+    normalEquations(d, m, v);
     double unit[4] = {1, 0, 0, 0}, column[4];
-    solve<4>(m, unit, column);
+    solveLinear<4>(m, unit, column);
     fit.turnError = fit.spread * std::sqrt(std::max(0.0, column[0]));
     fit.turn = x[0];
     fit.centreError = QPointF(x[2] * toRadii, x[1] * toRadii);
-    fit.inliers = int(std::count_if(w.begin(), w.end(), [](double v) { return v > 0; }));
+    fit.inliers = int(std::count_if(d.w.begin(), d.w.end(), [](double v) { return v > 0; }));
     fit.inlierShare = double(fit.inliers) / n;
     return fit;
 }
 
-RotationResult refused(RotationResult r, const char* reason, const char* check) {
+RotationResult refused(RotationResult r, RotationRefusal reason, RotationCheck check) {
     r.degrees = 0;
     r.confidence = 0;
     r.measured = false;
@@ -160,10 +154,39 @@ double screenAngle(const QPointF& centre, const QPointF& point) {
     return a < 0 ? a + 360 : a;
 }
 
+const char* checkName(RotationCheck check) {
+    switch (check) {
+    case RotationCheck::None:
+        return "?";
+    case RotationCheck::ReferenceLimbus:
+        return "reference limbus";
+    case RotationCheck::CurrentLimbus:
+        return "current limbus";
+    case RotationCheck::VisibleShare:
+        return "visible share";
+    case RotationCheck::PeakScore:
+        return "peak score";
+    case RotationCheck::RunnerUp:
+        return "runner-up";
+    case RotationCheck::Sectors:
+        return "sectors";
+    case RotationCheck::Inliers:
+        return "inliers";
+    case RotationCheck::Spread:
+        return "spread";
+    case RotationCheck::Confidence:
+        return "confidence";
+    case RotationCheck::Cancelled:
+        return "cancelled";
+    }
+    return "?";
+}
+
 RotationTrust rotationTrust(const RotationResult& result) {
     if (!result.measured)
         return RotationTrust::Refused;
-    return result.confidence >= kReliableConfidence ? RotationTrust::Reliable : RotationTrust::Check;
+    return result.confidence >= tuning().rotation.reliableConfidence ? RotationTrust::Reliable
+                                                                     : RotationTrust::Check;
 }
 
 namespace {
@@ -174,9 +197,14 @@ struct Rings {
     bool carried = false;
 };
 
-bool stopped(const std::atomic<bool>* cancel) {
-    return cancel && cancel->load();
-}
+// The two photos measured, and the flag that cancels the measure.
+struct PhotoPair {
+    const QImage& reference;
+    const QImage& current;
+    const std::atomic<bool>* cancel;
+
+    bool stopped() const { return cancel && cancel->load(); }
+};
 
 // The limbus given is kept as the user placed it; otherwise both rings are found in the photo alone.
 Rings ringsOf(const QImage& photo, const std::optional<Circle>& given) {
@@ -187,77 +215,152 @@ Rings ringsOf(const QImage& photo, const std::optional<Circle>& given) {
     return {};
 }
 
-// The rotation between two photos whose rings are known: the strips about them matched round the
-// whole circle, then sector by sector, the current centre corrected from the sectors' pattern.
-RotationResult matchRings(const QImage& reference, const QImage& current, const Rings& ref, Rings cur,
-                          const std::atomic<bool>* cancel) {
-    RotationResult result;
-    result.referenceLimbus = ref.limbus;
-    result.currentLimbus = cur.limbus;
-    // The iris is stretched between the pupil and the limbus only when both pupils are known, so that
-    // both strips are read alike.
-    const bool pupils = ref.pupil && cur.pupil;
-    auto refUnrolled = std::async(std::launch::async, [&] {
-        return unrollIris(reference, *ref.limbus, pupils ? ref.pupil : std::nullopt);
-    });
-    // The current photo is reduced once; the strip is read from it again as its centre is corrected.
-    const IrisPlane curPlane = irisPlaneAbout(current, *cur.limbus);
-    IrisStrip curStrip = unrollIris(curPlane, *cur.limbus, pupils ? cur.pupil : std::nullopt);
-    const IrisStrip refStrip = refUnrolled.get();
-    if (refStrip.visibleShare() < kMinVisible || curStrip.visibleShare() < kMinVisible)
-        return refused(result, kTooLittleIris, "visible share");
-    if (stopped(cancel))
-        return refused(result, kPhotosDoNotMatch, "cancelled");
-    const CircularPeak peak = circularPeak(refStrip, curStrip);
-    result.peakScore = peak.score;
-    result.runnerUp = peak.runnerUp;
-    if (peak.score < kMinPeakScore)
-        return refused(result, kPhotosDoNotMatch, "peak score");
-    if (peak.runnerUp > kMaxRunnerUp * peak.score)
-        return refused(result, kPhotosDoNotMatch, "runner-up");
+// Both photos' rings, found at once, the reference's on a thread of its own.
+std::pair<Rings, Rings> ringsOfBoth(const PhotoPair& photos, const std::optional<Circle>& referenceLimbus,
+                                    const std::optional<Circle>& currentLimbus) {
+    auto referenceRings =
+        std::async(std::launch::async, [&] { return ringsOf(photos.reference, referenceLimbus); });
+    const Rings cur = ringsOf(photos.current, currentLimbus);
+    const Rings ref = referenceRings.get();
+    return {ref, cur};
+}
 
-    const double columnDegrees = refStrip.columnDegrees();
-    double turn = peak.columns * columnDegrees;
+// Both photos' strips. The current photo is reduced once, so that its strip can be read again as its
+// centre is corrected. The iris is stretched between the pupil and the limbus only when both pupils
+// are known, so that both strips are read alike.
+struct Strips {
+    IrisStrip reference, current;
+    IrisPlane currentPlane;
+    bool pupils = false;
+};
+
+Strips unrollBoth(const PhotoPair& photos, const Rings& ref, const Rings& cur) {
+    Strips s;
+    s.pupils = ref.pupil && cur.pupil;
+    auto refUnrolled = std::async(std::launch::async, [&] {
+        return unrollIris(photos.reference, *ref.limbus, s.pupils ? ref.pupil : std::nullopt);
+    });
+    s.currentPlane = irisPlaneAbout(photos.current, *cur.limbus);
+    s.current = unrollIris(s.currentPlane, *cur.limbus, s.pupils ? cur.pupil : std::nullopt);
+    s.reference = refUnrolled.get();
+    return s;
+}
+
+// The sectors' fit, or the check that refused it.
+struct FitOutcome {
     SectorFit fit;
-    for (int round = 0; round <= kCentreRounds; ++round) {
-        if (stopped(cancel))
-            return refused(result, kPhotosDoNotMatch, "cancelled");
-        const int reach = round == 0 ? 12 : 5;
-        const auto shifts = sectorShifts(refStrip, curStrip, turn / columnDegrees, reach);
-        if (int(shifts.size()) < kMinSectors)
-            return refused(result, round == 0 ? kTooLittleIris : kPhotosDoNotMatch, "sectors");
-        fit = fitSectors(shifts, columnDegrees, turn);
-        turn = fit.turn;
-        const QPointF error = fit.centreError * cur.limbus->radius;
-        if (round == kCentreRounds || std::hypot(error.x(), error.y()) < 0.002 * cur.limbus->radius)
+    RotationRefusal refusal = RotationRefusal::None;
+    RotationCheck check = RotationCheck::None;
+};
+
+// The sectors matched about the coarse turn and fitted; while the fit finds the current centre off,
+// the current rings are moved onto the points that correspond to the reference centre and the strip
+// read again.
+FitOutcome fitSectorsCentred(const PhotoPair& photos, Strips& strips, Rings& cur, double coarseTurn) {
+    const RotationTuning& t = tuning().rotation;
+    const double columnDegrees = strips.reference.columnDegrees();
+    double turn = coarseTurn;
+    FitOutcome out;
+    for (int round = 0; round <= t.centreRounds; ++round) {
+        if (photos.stopped())
+            return {out.fit, RotationRefusal::Cancelled, RotationCheck::Cancelled};
+        const int reach = round == 0 ? t.firstReach : t.laterReach;
+        const auto shifts = sectorShifts(strips.reference, strips.current, turn / columnDegrees, reach);
+        if (int(shifts.size()) < t.minSectors)
+            return {out.fit, round == 0 ? RotationRefusal::TooLittleIris : RotationRefusal::PhotosDoNotMatch,
+                    RotationCheck::Sectors};
+        out.fit = fitSectors(shifts, columnDegrees, turn);
+        turn = out.fit.turn;
+        const QPointF error = out.fit.centreError * cur.limbus->radius;
+        if (round == t.centreRounds ||
+            std::hypot(error.x(), error.y()) < t.centreSettled * cur.limbus->radius)
             break;
-        // The current rings are moved onto the points that correspond to the reference centre and the
-        // strip read again.
         cur.limbus->centre -= error;
         if (cur.pupil)
             cur.pupil->centre -= error;
-        curStrip = unrollIris(curPlane, *cur.limbus, pupils ? cur.pupil : std::nullopt);
+        strips.current =
+            unrollIris(strips.currentPlane, *cur.limbus, strips.pupils ? cur.pupil : std::nullopt);
     }
+    return out;
+}
+
+// The whole rings matched round the circle: the coarse turn, refused when the peak is weak or
+// another turn matches nearly as well.
+RotationCheck peakCheck(const CircularPeak& peak) {
+    const RotationTuning& t = tuning().rotation;
+    if (peak.score < t.minPeakScore)
+        return RotationCheck::PeakScore;
+    if (peak.runnerUp > t.maxRunnerUp * peak.score)
+        return RotationCheck::RunnerUp;
+    return RotationCheck::None;
+}
+
+// The answer judged from the coarse peak's margin and the sectors' fit: enough sectors on the fit,
+// close enough to it, and a confidence made of the margin, the inliers' share, the spread and the
+// ring's coverage.
+RotationResult judged(RotationResult result, const CircularPeak& peak, const SectorFit& fit) {
+    const RotationTuning& t = tuning().rotation;
     result.sectors = fit.inliers;
     result.spread = fit.spread;
     result.turnError = fit.turnError;
+    if (fit.inliers < t.minSectors || fit.inlierShare < t.minInliers)
+        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::Inliers);
+    if (fit.spread > t.maxSpread)
+        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::Spread);
+    result.measured = true;
+    result.degrees = wrapDegrees(fit.turn);
+    const double margin = std::clamp((peak.score - std::max(0.0, peak.runnerUp)) / peak.score, 0.0, 1.0);
+    // Few sectors on the fit leave the turn and the centre's correction hard to tell apart.
+    const double coverage = std::min(1.0, double(fit.inliers) / t.fullSectors);
+    result.confidence =
+        std::clamp(margin * fit.inlierShare * (1 - fit.spread / (2 * t.maxSpread)) * coverage, 0.0, 1.0);
+    if (result.confidence < t.minConfidence)
+        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::Confidence);
+    return result;
+}
+
+// The rotation between two photos whose rings are known: unrolled, matched whole, fitted sector by
+// sector, judged.
+RotationResult matchRings(const PhotoPair& photos, const Rings& ref, Rings cur) {
+    const RotationTuning& t = tuning().rotation;
+    RotationResult result;
+    result.referenceLimbus = ref.limbus;
+    result.currentLimbus = cur.limbus;
+    Strips strips = unrollBoth(photos, ref, cur);
+    if (strips.reference.visibleShare() < t.minVisible || strips.current.visibleShare() < t.minVisible)
+        return refused(result, RotationRefusal::TooLittleIris, RotationCheck::VisibleShare);
+    if (photos.stopped())
+        return refused(result, RotationRefusal::Cancelled, RotationCheck::Cancelled);
+    const CircularPeak peak = circularPeak(strips.reference, strips.current);
+    result.peakScore = peak.score;
+    result.runnerUp = peak.runnerUp;
+    if (const RotationCheck check = peakCheck(peak); check != RotationCheck::None)
+        return refused(result, RotationRefusal::PhotosDoNotMatch, check);
+    const FitOutcome outcome =
+        fitSectorsCentred(photos, strips, cur, peak.columns * strips.reference.columnDegrees());
+    if (outcome.check != RotationCheck::None)
+        return refused(result, outcome.refusal, outcome.check);
     // A carried limbus is shown where the fit put it; one found in the photo stays as found.
     if (cur.carried)
         result.currentLimbus = cur.limbus;
-    if (fit.inliers < kMinSectors || fit.inlierShare < kMinInliers)
-        return refused(result, kPhotosDoNotMatch, "inliers");
-    if (fit.spread > kMaxSpread)
-        return refused(result, kPhotosDoNotMatch, "spread");
-    result.measured = true;
-    result.degrees = wrapDegrees(turn);
-    const double margin = std::clamp((peak.score - std::max(0.0, peak.runnerUp)) / peak.score, 0.0, 1.0);
-    // Few sectors on the fit leave the turn and the centre's correction hard to tell apart.
-    const double coverage = std::min(1.0, double(fit.inliers) / kFullSectors);
-    result.confidence =
-        std::clamp(margin * fit.inlierShare * (1 - fit.spread / (2 * kMaxSpread)) * coverage, 0.0, 1.0);
-    if (result.confidence < kMinConfidence)
-        return refused(result, kPhotosDoNotMatch, "confidence");
-    return result;
+    return judged(result, peak, outcome.fit);
+}
+
+// The rotation with the limbus of one photo carried across from the other: the eye about the other
+// photo's ring matched over this photo, which places both rings alike on the eye. None when it
+// cannot be carried.
+std::optional<RotationResult> matchCarried(const PhotoPair& photos, const Rings& ref, const Rings& cur,
+                                           bool toCurrent) {
+    if (toCurrent) {
+        const auto carried = carryLimbus(photos.reference, *ref.limbus, photos.current);
+        if (!carried)
+            return std::nullopt;
+        return matchRings(photos, ref, Rings{carried, std::nullopt, true});
+    }
+    const auto carried = carryLimbus(photos.current, *cur.limbus, photos.reference);
+    if (!carried)
+        return std::nullopt;
+    return matchRings(photos, Rings{carried, std::nullopt, true}, cur);
 }
 
 } // namespace
@@ -265,42 +368,31 @@ RotationResult matchRings(const QImage& reference, const QImage& current, const 
 RotationResult measureRotation(const QImage& reference, const QImage& current,
                                std::optional<Circle> referenceLimbus, std::optional<Circle> currentLimbus,
                                const std::atomic<bool>* cancel) {
-    // The two photos' rings are found at once, one on a thread of its own.
-    auto referenceRings = std::async(std::launch::async, [&] { return ringsOf(reference, referenceLimbus); });
-    const Rings cur = ringsOf(current, currentLimbus);
-    const Rings ref = referenceRings.get();
-    if (stopped(cancel))
-        return refused({}, kPhotosDoNotMatch, "cancelled");
+    const PhotoPair photos{reference, current, cancel};
+    const auto [ref, cur] = ringsOfBoth(photos, referenceLimbus, currentLimbus);
+    if (photos.stopped())
+        return refused({}, RotationRefusal::Cancelled, RotationCheck::Cancelled);
     RotationResult first;
     first.referenceLimbus = ref.limbus;
     first.currentLimbus = cur.limbus;
     if (ref.limbus && cur.limbus) {
-        first = matchRings(reference, current, ref, cur, cancel);
-        if (first.measured || stopped(cancel))
+        first = matchRings(photos, ref, cur);
+        if (first.measured || photos.stopped())
             return first;
     }
-    // Failing that, a limbus not given is carried across from the other photo: the eye about the
-    // other photo's ring matched over this photo, which places both rings alike on the eye.
-    if (!currentLimbus && ref.limbus) {
-        if (const auto carried = carryLimbus(reference, *ref.limbus, current)) {
-            const RotationResult r =
-                matchRings(reference, current, ref, Rings{carried, std::nullopt, true}, cancel);
-            if (r.measured || !first.check)
-                return r;
-        }
-    }
-    if (!referenceLimbus && cur.limbus && !stopped(cancel)) {
-        if (const auto carried = carryLimbus(current, *cur.limbus, reference)) {
-            const RotationResult r =
-                matchRings(reference, current, Rings{carried, std::nullopt, true}, cur, cancel);
-            if (r.measured || !first.check)
-                return r;
-        }
-    }
-    if (!first.check) {
-        if (!first.referenceLimbus)
-            return refused(first, kNoReferenceLimbus, "reference limbus");
-        return refused(first, kNoCurrentLimbus, "current limbus");
-    }
+    // Failing that, a limbus not given is carried across from the other photo. Its answer stands when
+    // it measured, or when the photos' own rings gave no answer to prefer (a limbus was not found).
+    const bool tried = first.check != RotationCheck::None;
+    if (!currentLimbus && ref.limbus)
+        if (const auto r = matchCarried(photos, ref, cur, true); r && (r->measured || !tried))
+            return *r;
+    if (!referenceLimbus && cur.limbus && !photos.stopped())
+        if (const auto r = matchCarried(photos, ref, cur, false); r && (r->measured || !tried))
+            return *r;
+    if (!tried)
+        return refused(first,
+                       first.referenceLimbus ? RotationRefusal::NoCurrentLimbus
+                                             : RotationRefusal::NoReferenceLimbus,
+                       first.referenceLimbus ? RotationCheck::CurrentLimbus : RotationCheck::ReferenceLimbus);
     return first;
 }

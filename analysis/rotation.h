@@ -10,21 +10,48 @@
 // How far the eye in a current photo is turned against a reference photo of the same eye: the
 // rings about both limbi unrolled into strips and matched, first round the whole circle, then
 // sector by sector with a robust fit that also takes out a limbus centre found slightly off.
+//
+// The steps, a file each: eye_rings finds each photo's limbus and pupil (from dark_spots and
+// eye_planes), limbus_carry carries a limbus across when a photo's own is not found, iris_strip
+// unrolls the rings, strip_match matches the strips whole and by sector, and rotation.cpp fits the
+// sectors and judges the answer. Every threshold is a field of RingsTuning or RotationTuning
+// (tuning.h); the words for the answer are in output/rotation_report.
 
-// Reasons for giving no rotation, shown to the user.
-inline constexpr char kNoReferenceLimbus[] = "No se encontró el limbo en la foto de referencia";
-inline constexpr char kNoCurrentLimbus[] = "No se encontró el limbo en la foto actual";
-inline constexpr char kTooLittleIris[] = "Se ve muy poco del iris";
-inline constexpr char kPhotosDoNotMatch[] = "Las fotos no coinciden";
+// Why no rotation was given; output/rotation_report words it for the user.
+enum class RotationRefusal {
+    None,
+    NoReferenceLimbus,
+    NoCurrentLimbus,
+    TooLittleIris,
+    PhotosDoNotMatch,
+    Cancelled
+};
+
+// The check that refused, for the evaluation programs.
+enum class RotationCheck {
+    None,
+    ReferenceLimbus,
+    CurrentLimbus,
+    VisibleShare,
+    PeakScore,
+    RunnerUp,
+    Sectors,
+    Inliers,
+    Spread,
+    Confidence,
+    Cancelled
+};
+// The check's stable name ("visible share", "runner-up", ...); "?" for none.
+const char* checkName(RotationCheck check);
 
 struct RotationResult {
     bool measured = false;
     // Degrees, -180..180, positive counter-clockwise on the screen: a landmark at angle a about the
     // reference limbus lies at a + degrees about the current one.
     double degrees = 0;
-    double confidence = 0;         // 0..1
-    const char* refusal = nullptr; // why nothing was measured (Spanish, for the catalogue)
-    const char* check = nullptr;   // the check that refused, for the evaluation programs
+    double confidence = 0;                                // 0..1
+    RotationRefusal refusal = RotationRefusal::None;      // why nothing was measured
+    RotationCheck check = RotationCheck::None;            // the check that refused
     std::optional<Circle> referenceLimbus, currentLimbus; // in photo pixels, pixel i covering [i, i + 1)
     int sectors = 0;                                      // sectors of the ring that agreed
     // What the confidence was made of, for the evaluation programs: the whole rings' correlation at
@@ -34,15 +61,14 @@ struct RotationResult {
 };
 
 // Limbi given are used as they stand (the user placed them); the others are looked for. When cancel
-// is given and becomes true, the measure stops at its next step and refuses (check "cancelled").
+// is given and becomes true, the measure stops at its next step and refuses as cancelled.
 RotationResult measureRotation(const QImage& reference, const QImage& current,
                                std::optional<Circle> referenceLimbus = std::nullopt,
                                std::optional<Circle> currentLimbus = std::nullopt,
                                const std::atomic<bool>* cancel = nullptr);
 
-// How far an answer can be trusted: at kReliableConfidence and above, the development pairs kept
-// their closure within a degree; answers below it are to be checked against landmarks.
-inline constexpr double kReliableConfidence = 0.5;
+// How far an answer can be trusted: at the tuning's reliableConfidence and above, the development
+// pairs kept their closure within a degree; answers below it are to be checked against landmarks.
 enum class RotationTrust { Reliable, Check, Refused };
 RotationTrust rotationTrust(const RotationResult& result);
 

@@ -1,5 +1,8 @@
 #include "strip_match.h"
 
+#include "numerics.h"
+#include "tuning.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -8,13 +11,6 @@
 #include <optional>
 
 namespace {
-
-constexpr int kSectors = 24;            // of 15 degrees
-constexpr int kCoarseRowReach = 2;      // in the halved strips' rows
-constexpr int kRowReach = 4;            // rows searched either way for a wrong limbus radius or centre
-constexpr double kMinSectorShare = 0.4; // of a sector's pixels that must be seen in both strips
-constexpr double kMinSectorScore = 0.2;
-constexpr double kMinOverlap = 0.15; // of the strip's pixels seen in both, for a coarse shift to count
 
 // Running sums of a masked correlation.
 struct Sums {
@@ -53,12 +49,6 @@ Sums correlate(const IrisStrip& ref, const IrisStrip& cur, const cv::Rect& block
     return s;
 }
 
-// Vertex of the parabola through three equally spaced values, as an offset from the middle one.
-double parabolaVertex(double left, double middle, double right) {
-    const double denominator = left - 2 * middle + right;
-    return denominator < 0 ? std::clamp(0.5 * (left - right) / denominator, -0.5, 0.5) : 0;
-}
-
 // Halves a strip's angles and radii, a pixel being seen when most of its four were.
 IrisStrip halved(const IrisStrip& strip) {
     IrisStrip out;
@@ -66,7 +56,7 @@ IrisStrip halved(const IrisStrip& strip) {
     strip.valid.convertTo(weights, CV_32F, 1.0 / 255);
     cv::resize(strip.texture.mul(weights), weighted, cv::Size(), 0.5, 0.5, cv::INTER_AREA);
     cv::resize(weights, weights, cv::Size(), 0.5, 0.5, cv::INTER_AREA);
-    out.texture = weighted / cv::max(weights, 1e-3);
+    out.texture = weighted / cv::max(weights, tuning().rotation.leastWeight);
     out.valid = weights > 0.5;
     return out;
 }
@@ -82,16 +72,17 @@ template <typename Work> void inTwoHalves(int n, Work work) {
 } // namespace
 
 CircularPeak circularPeak(const IrisStrip& reference, const IrisStrip& current) {
+    const RotationTuning& t = tuning().rotation;
     const IrisStrip ref = halved(reference), cur = halved(current);
     const int cols = ref.texture.cols;
     const cv::Rect all(0, 0, cols, ref.texture.rows);
-    const int least = int(kMinOverlap * all.area());
+    const int least = int(t.minOverlap * all.area());
     // Each turn's best over a few radial shifts: a limbus radius found a little off in one photo
     // moves its strip's rows.
     std::vector<double> scores(cols, -1);
     inTwoHalves(cols, [&](int from, int to) {
         for (int k = from; k < to; ++k)
-            for (int di = -kCoarseRowReach; di <= kCoarseRowReach; ++di) {
+            for (int di = -t.coarseRowReach; di <= t.coarseRowReach; ++di) {
                 const Sums s = correlate(ref, cur, all, k, di);
                 if (s.n >= least)
                     scores[k] = std::max(scores[k], s.correlation());
@@ -100,7 +91,7 @@ CircularPeak circularPeak(const IrisStrip& reference, const IrisStrip& current) 
     const int best = int(std::max_element(scores.begin(), scores.end()) - scores.begin());
     CircularPeak peak;
     peak.score = scores[best];
-    const int apart = int(std::lround(kPeakApartDegrees / (360.0 / cols)));
+    const int apart = int(std::lround(t.peakApartDegrees / (360.0 / cols)));
     peak.runnerUp = -1;
     for (int k = 0; k < cols; ++k) {
         const int d = std::abs(k - best);
@@ -113,46 +104,59 @@ CircularPeak circularPeak(const IrisStrip& reference, const IrisStrip& current) 
     return peak;
 }
 
+namespace {
+
+// One sector's shift: the correlation of its block of the reference with the current strip over
+// reach columns and a few rows either way about centre, the peak refined between its neighbours.
+// None when too little of it is seen or nothing matches it clearly.
+std::optional<SectorShift> sectorShift(const IrisStrip& reference, const IrisStrip& current,
+                                       const cv::Rect& block, int centre, int reach) {
+    const RotationTuning& t = tuning().rotation;
+    if (cv::countNonZero(reference.valid(block)) < t.minSectorShare * block.area())
+        return std::nullopt;
+    const int rowReach = t.rowReach;
+    const int spanJ = 2 * reach + 1, spanI = 2 * rowReach + 1;
+    cv::Mat scores(spanI, spanJ, CV_64F, cv::Scalar(-1));
+    for (int di = -rowReach; di <= rowReach; ++di)
+        for (int dj = -reach; dj <= reach; ++dj) {
+            const Sums sums = correlate(reference, current, block, centre + dj, di);
+            if (sums.n >= t.minSectorShare * block.area())
+                scores.at<double>(di + rowReach, dj + reach) = sums.correlation();
+        }
+    double best = 0;
+    cv::Point at;
+    cv::minMaxLoc(scores, nullptr, &best, nullptr, &at);
+    // A peak on the edge of the search is no peak: the sector matches something beyond it.
+    if (best < t.minSectorScore || at.x == 0 || at.x == spanJ - 1)
+        return std::nullopt;
+    const auto score = [&](int i, int j) { return scores.at<double>(std::clamp(i, 0, spanI - 1), j); };
+    SectorShift shift;
+    shift.columns =
+        centre + at.x - reach + parabolaVertex(score(at.y, at.x - 1), best, score(at.y, at.x + 1));
+    shift.rows =
+        at.y - rowReach +
+        (at.y > 0 && at.y < spanI - 1 ? parabolaVertex(score(at.y - 1, at.x), best, score(at.y + 1, at.x))
+                                      : 0);
+    shift.score = best;
+    return shift;
+}
+
+} // namespace
+
 std::vector<SectorShift> sectorShifts(const IrisStrip& reference, const IrisStrip& current,
                                       double coarseColumns, int reach) {
-    std::vector<SectorShift> out;
-    const int cols = reference.texture.cols, rows = reference.texture.rows, width = cols / kSectors;
+    const int sectors = tuning().rotation.sectors;
+    const int cols = reference.texture.cols, rows = reference.texture.rows, width = cols / sectors;
     const int centre = int(std::lround(coarseColumns));
-    std::vector<std::optional<SectorShift>> found(kSectors);
-    inTwoHalves(kSectors, [&](int from, int to) {
+    std::vector<std::optional<SectorShift>> found(sectors);
+    inTwoHalves(sectors, [&](int from, int to) {
         for (int s = from; s < to; ++s) {
-            const cv::Rect block(s * width, 0, width, rows);
-            if (cv::countNonZero(reference.valid(block)) < kMinSectorShare * block.area())
-                continue;
-            const int spanJ = 2 * reach + 1, spanI = 2 * kRowReach + 1;
-            cv::Mat scores(spanI, spanJ, CV_64F, cv::Scalar(-1));
-            for (int di = -kRowReach; di <= kRowReach; ++di)
-                for (int dj = -reach; dj <= reach; ++dj) {
-                    const Sums sums = correlate(reference, current, block, centre + dj, di);
-                    if (sums.n >= kMinSectorShare * block.area())
-                        scores.at<double>(di + kRowReach, dj + reach) = sums.correlation();
-                }
-            double best = 0;
-            cv::Point at;
-            cv::minMaxLoc(scores, nullptr, &best, nullptr, &at);
-            // A peak on the edge of the search is no peak: the sector matches something beyond it.
-            if (best < kMinSectorScore || at.x == 0 || at.x == spanJ - 1)
-                continue;
-            const auto score = [&](int i, int j) {
-                return scores.at<double>(std::clamp(i, 0, spanI - 1), j);
-            };
-            SectorShift shift;
-            shift.degrees = 360.0 * (s + 0.5) / kSectors;
-            shift.columns =
-                centre + at.x - reach + parabolaVertex(score(at.y, at.x - 1), best, score(at.y, at.x + 1));
-            shift.rows = at.y - kRowReach +
-                         (at.y > 0 && at.y < spanI - 1
-                              ? parabolaVertex(score(at.y - 1, at.x), best, score(at.y + 1, at.x))
-                              : 0);
-            shift.score = best;
-            found[s] = shift;
+            found[s] = sectorShift(reference, current, cv::Rect(s * width, 0, width, rows), centre, reach);
+            if (found[s])
+                found[s]->degrees = 360.0 * (s + 0.5) / sectors;
         }
     });
+    std::vector<SectorShift> out;
     for (const auto& shift : found)
         if (shift)
             out.push_back(*shift);

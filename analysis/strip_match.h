@@ -10,10 +10,8 @@
 struct CircularPeak {
     double columns = 0;  // shift of the current strip against the reference, to a fraction of a column
     double score = 0;    // correlation at the peak, -1..1
-    double runnerUp = 0; // best correlation at least kPeakApart away from the peak
+    double runnerUp = 0; // best correlation at least the tuning's peakApartDegrees away from the peak
 };
-
-inline constexpr double kPeakApartDegrees = 15;
 
 // The shift k maximising the correlation of reference column j with current column j + k, over all
 // shifts round the circle.

@@ -182,11 +182,193 @@ struct LimbusTuning {
     double decentringSlack = 2;   // coarse pixels: added to that, for the coarse plane's rounding
 };
 
+// Samples round each circle the rings are measured on: the size of the direction tables built once,
+// so a constant. 64 directions step 5.6 degrees, finer than a reflection's width at the sizes used.
+inline constexpr int kRingAngles = 64;
+
 // A photo's own rings (limbus and pupil), found from that photo alone for the rotation.
-struct RingsTuning {};
+struct RingsTuning {
+    // The reduced planes (eye_planes): the photo's longer side is brought to about this many pixels,
+    // enough for a limbus of some tens of pixels on any photo compared.
+    int planeSide = 640;
+    // Reflections: grey levels brighter than all about them (top hat) and grey levels bright in all;
+    // both limits leave iris texture and lashes alone. The iris strip finds its reflections alike.
+    int glareStep = 40;
+    int glareLevel = 150;
+    // The top hat's kernel: the reduced plane's longer side over this, odd, at least the least.
+    int glareKernelDivisor = 40;
+    int glareKernelLeast = 5;
+    int glareGrowth = 3; // pixels, side of the kernel that grows a reflection over its halo
+
+    // Dark spots (dark_spots): where a pupil or a dark iris may be.
+    int seedsPerMap = 2;                 // dark spots taken from each map
+    double blobScales[2] = {0.03, 0.07}; // iris sizes looked for, in the longer side
+    int blobSurround = 3;                // the surroundings' blur, in blob sizes
+    int frameBlack = 25;                 // grey level of a camera's black field stop
+    int frameGrowDivisor = 40;           // a frame is grown by the longer side over this
+    int frameGrowLeast = 3;              // pixels, and at least this
+    double darkestBlurDivisor = 100;     // the darkest places' blur: the longer side over this
+    double darkestBlurLeast = 1;         // pixels, at least this
+    int borderDivisor = 10;              // the side over this is the border passed over
+    int seedSpacingDivisor = 12;         // spots lie the longer side over this apart
+    int seedSpacingLeast = 2;            // pixels, at least this
+    int blurReduce = 4;                  // a wide blur is done on the plane reduced this many times
+    int blurReduceLeastSigma = 4;        // wide: a sigma of at least this many reduced pixels
+    int blurReduceLeastSide = 8;         // and a reduced plane at least this many pixels a side
+
+    // The pupil inside a limbus, searched on a plane scaled so the limbus has workRadius pixels.
+    double workRadius = 50;   // pixels: fine enough for a pupil's edge, quick for every candidate
+    double pupilOffset = 0.2; // limbus radii: greatest distance of the pupil's centre from the limbus's
+    double pupilLeast = 0.18; // limbus radii: the smallest and largest pupils of real eyes
+    double pupilMost = 0.65;
+    double pupilBoxMargin = 0.2;   // limbus radii read beyond the largest pupil's reach
+    int leastWorkSide = 4;         // pixels: a smaller work plane holds no pupil
+    int spotGrowth = 3;            // pixels, kernel that grows the work plane's reflections
+    double workBlur = 1.0;         // pixels of blur on the work plane: texture, not the edge
+    double planeBlur = 1.0;        // pixels of blur on the reduced planes an edge is read on
+    double edgeBandsPerRadius = 6; // the bands either side of a pupil's edge: its radius over this wide
+    int leastEdgeBand = 2;         // pixels, and at least this
+    int coarseCentreStep = 2;      // pixels between the centres tried first
+    double minPupilEdge = 10;      // grey levels: a weaker step is no pupil
+    // A ring of reflections inside a pupil outlines a smaller dark disc: reflections lying all round
+    // on and just outside a dark disc's edge mean it is no pupil. A small pupil's own ring of
+    // reflections lies inside it; a single corneal reflection covers few directions.
+    double maxGlareShare = 0.25;            // of the directions round the disc
+    double glareBand[3] = {1.0, 1.15, 1.3}; // radii looked at, in the disc's
+
+    // Limbus candidates.
+    int candidatesPerSeed = 3;         // limbus candidates about each dark spot
+    int broadSeeds = 3;                // darkest spots searched broadly (the middle of the photo too)
+    double leastLimbus = 0.15;         // of the photo's shorter side: a photo to compare shows the eye larger
+    double leastPupil = 0.02;          // of the shorter side: the smallest candidate kept
+    double minLimbusStep = 8;          // grey levels across the sharp edge
+    double seedEyes[2] = {0.15, 0.35}; // limbus radii about a dark spot, in the shorter side
+    double minInside = 0.7;            // share of a limbus's circumference inside the photo
+    int leastPhotoSide = 16;           // pixels: a smaller photo shows no eye to measure
+    double leastGivenLimbus = 4;       // pixels: a smaller limbus given holds no pupil to find
+    double sameCircleShare = 0.1;      // candidates this close (of the larger radius) are one
+
+    // The limbus's step, on the sides of the eye that lids seldom cover.
+    double lateralDegrees = 40; // either side of the horizontal
+    double sharpBand = 0.06;    // limbus radii: bands either side of its sharp edge
+    double softBand = 0.15;     // limbus radii: bands either side of a soft edge (infrared)
+    int leastBand = 2;          // pixels, the narrowest band
+    double sharpReach = 0.05;   // limbus radii: how far the sharp edge is looked for
+    int leastReach = 2;         // pixels, and at least this far
+    int gridsPerReach = 3;      // the coarse grid: the reach over this
+    // A limbus's centre from its pupil's, in limbus radii: small across, smaller in height.
+    double sideDecentring = 0.1;
+    double heightDecentring = 0.04;
+    double settleGridRadius = 60;   // the settling grid: the limbus radius over this, pixels
+    double settleRadiusReach = 2;   // the settling radii reach this many sharp reaches
+    double typicalLimbusPupils = 3; // pupil radii in a typical limbus
+    double limbusGridPupil = 15;    // the search grid about a pupil: its radius over this
+    double limbusLeastPupils = 1.5; // limbus radii looked at, in pupil radii
+    double limbusMostPupils = 5;
+    double limbusMostSide = 0.6; // and at most this share of the plane's shorter side
+
+    // An iris darker than the white of the eye beyond it, measured on the sides.
+    double minIrisContrast = 4; // grey levels the white of the eye lies above the iris
+    double irisFrom = 0.2;      // of the way from the pupil's edge to the limbus: clear of the pupil
+    double irisTo = 0.9;        // limbus radii: clear of the limbus
+    double scleraFrom = 1.04;   // limbus radii: the white of the eye just beyond the limbus
+    double scleraTo = 1.2;
+    double scleraShare = 0.75; // the level read: the white's brighter part, a field stop may darken the rest
+    int levelSamples = 6;      // samples along each ray
+    int leastLevelSamples = 8; // fewer inside the plane give no level
+};
 
 // The rotation between two photos: the unrolled strips, their match and the sectors' fit.
-struct RotationTuning {};
+struct RotationTuning {
+    // The strip (iris_strip): one column per angle, the iris's rows stretched from the pupil's edge
+    // to the limbus, the sclera's rows in limbus radii beyond it.
+    int stripColumns = 720; // half a degree each
+    int irisRows = 28;      // the iris and the sclera a row about a fortieth of the radius high
+    int scleraRows = 12;
+    double irisFrom = 0.08;     // of the way from the pupil's edge to the limbus: clear of the edge
+    double stripOuter = 1.3;    // limbus radii: the ring of vessels just outside the limbus
+    double notionalPupil = 0.4; // limbus radii, where a photo's pupil is not known
+    double planeRadius = 160;   // limbus radius, in pixels of the reduced plane the strip is read from
+    double planeSlack = 0.1;    // limbus radii read beyond the strip's outer edge, for interpolation
+    // Reach of the plane beyond that, in limbus radii: the limbus centre may be corrected by this
+    // much and the strip read again from the same plane.
+    double planeMargin = 0.15;
+    double glareKernelDivisor = 8; // the reflections' top hat: the plane's limbus radius over this, odd
+    int glareKernelLeast = 5;      // pixels, at least this
+    int glareGrowth = 5;           // pixels, kernel that grows a reflection over its halo
+    int seenRowsDivisor = 3;       // an angle is seen when at least its rows over this are
+
+    // Lids: an angle whose grey level does not step up from iris to sclera as on the sides of the eye
+    // (or whose iris is not the iris's colour) loses its column.
+    double lateralDegrees = 40; // the sides of the eye, either side of the horizontal, seldom covered
+    double lidIrisFrom = 0.5;   // the iris's level: rows from this share of the way to the limbus
+    double lidIrisTo = 0.92;
+    double lidScleraFrom = 1.08; // the sclera's level: rows from this many limbus radii
+    double lidScleraTo = 1.28;
+    int leastLidSamples = 3;      // pixels seen on each side of the limbus for a level
+    double minStepShare = 0.35;   // of the typical iris-to-sclera step, for an angle to count
+    double irisTolerance = 0.8;   // of that step: how far the iris's grey level may stray
+    double lidContrastFloors = 2; // a typical step under this many contrast floors tells no lids
+    double darkSclera = 0.4;      // of the step above the iris: darker sclera pixels are lashes, shadows
+
+    // The texture: each pixel's local contrast. The local mean is taken along the angles and hardly
+    // across the radii: what is the same all round (the step at the limbus, the dark limbal ring)
+    // then drops out and cannot match at every turn.
+    double angleBlur = 6;      // columns
+    double radiusBlur = 0.7;   // rows
+    int blurPad = 24;          // columns wrapped round either end for the blur: four blurs wide
+    double contrastFloor = 2;  // grey levels: flat areas are not amplified beyond this
+    double leastWeight = 1e-3; // a masked average's weights below this are taken as this
+
+    // The match (strip_match): masked normalised cross-correlation.
+    int sectors = 24;             // of 15 degrees
+    int coarseRowReach = 2;       // rows either way, in the halved strips' rows
+    int rowReach = 4;             // rows searched either way for a wrong limbus radius or centre
+    double minSectorShare = 0.4;  // of a sector's pixels that must be seen in both strips
+    double minSectorScore = 0.2;  // correlation a sector's peak must reach
+    double minOverlap = 0.15;     // of the strip's pixels seen in both, for a coarse shift to count
+    double peakApartDegrees = 15; // the runner-up is the best turn at least this far from the peak
+    int firstReach = 12;          // columns searched either way about the coarse turn, first round
+    int laterReach = 5;           // and about the corrected turn after it
+
+    // The fit and its judgement (rotation).
+    double minVisible = 0.25;        // share of the angles at which both strips see the eye
+    double minPeakScore = 0.15;      // correlation of the whole rings at the coarse peak
+    double maxRunnerUp = 0.8;        // of the peak: another turn matching nearly as well
+    int minSectors = 4;              // sectors matched, and on the fit
+    int fullSectors = 8;             // sectors on the fit (of 24) for full confidence: a third of the ring
+    double maxSpread = 0.8;          // degrees, robust spread of the sectors about the fit
+    double minInliers = 0.6;         // share of the sectors on the fit
+    double minConfidence = 0.3;      // a peak this unsure or sectors this scattered are no answer
+    double reliableConfidence = 0.5; // from here the development pairs kept their closure within a degree
+    double meanRadius = 0.85;        // of the strip's rows, in limbus radii, about where its texture lies
+    int centreRounds = 4;            // limbus centre corrections before the final fit
+    double centreSettled = 0.002;    // limbus radii: a smaller centre correction ends them
+    double centreRidge = 0.5;        // pull of the centre terms towards 0, in sectors' worth
+    double rowRidge = 1e-6;          // pull of the common row shift towards 0: keeps the system regular
+    int fitRounds = 8;               // reweightings of the sectors' fit
+    double minSpread = 0.05;         // degrees: the sectors' spread is taken as at least this
+    // Height of a strip row in limbus radii: the iris's rows span the pupil's edge to the limbus in 28
+    // rows, the sclera's a third of the radius in 12, both about a fortieth of the radius.
+    double rowRadii = 0.025;
+    double minRowSpread = 0.03;  // rows: the rows' shifts are found to about this
+    double rowWeightLeast = 0.1; // bounds on the rows' weight against the angles'
+    double rowWeightMost = 4;
+
+    // Carrying a limbus across (limbus_carry): the eye about it matched over the other photo.
+    double carryRadius = 24; // limbus radius in the reduced photos, pixels
+    double carryReach = 1.6; // half the side of the matched patch, in limbus radii
+    double carryScales[8] = {0.85, 0.9, 0.95, 1.0, 1.05, 1.1, 1.15, 1.2};
+    double carryDisc = 1.25;     // radius of the matched disc, in limbus radii: lids outside it do not turn
+    double carrySoftening = 1.5; // pixels of blur in the reduced photos: fine texture turns with the eye
+    double carryMaxTurn = 30;    // degrees the eye is looked for turned either way
+    double carryTurnStep = 6;    // degrees
+    double carryMinScore = 0.3;  // correlation below which the eye is not found
+    double carryLeastRadius = 2; // pixels: a smaller limbus is not carried
+    int carryLeastBox = 8;       // pixels, reduced: a smaller patch about the limbus is not matched
+    int carryLeastPatch = 4;     // pixels, reduced: nor a smaller scaled patch
+    double carryCorrelationLimit = 1.001; // a correlation beyond this came from a flat stretch
+};
 
 struct Tuning {
     OutlineTuning outline;

@@ -1,9 +1,9 @@
 // pelvanor-compare: the rotation of the eye between a reference photo and a current photo.
-#include "analysis/rotation_report.h"
 #include "app/cli_support.h"
 #include "i18n/catalogue.h"
 #include "i18n/catalogue_root.h"
 #include "imaging/imaging.h"
+#include "output/rotation_report.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>

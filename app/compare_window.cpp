@@ -5,11 +5,12 @@
 #include "ui_compare_window.h"
 #include "wait_cursor.h"
 
-#include "analysis/rotation_report.h"
+#include "gauge/guide_axis.h"
 #include "i18n/catalogue.h"
 #include "i18n/translate.h"
 #include "imaging/file_types.h"
 #include "imaging/imaging.h"
+#include "output/rotation_report.h"
 #include "output/save.h"
 
 #include <QCloseEvent>

@@ -7,8 +7,8 @@
 #include "platform.h"
 #include "ui_unitMain.h"
 
-#include "analysis/rotation_report.h"
 #include "i18n/catalogue.h"
+#include "output/rotation_report.h"
 
 #include <QLabel>
 #include <QMenu>

@@ -2,6 +2,7 @@
 // decoding one of them from JPEG, measured in the same run (target: at most 5).
 #include "analysis/rotation.h"
 #include "imaging/imaging.h"
+#include "output/rotation_report.h"
 #include "synthetic_eye.h"
 
 #include <QBuffer>
@@ -62,7 +63,7 @@ void BM_RotationBetweenTwo24MpPhotos(benchmark::State& state) {
     const Pair& p = pair24();
     const RotationResult r = measureRotation(p.reference, p.current);
     if (!r.measured || std::abs(r.degrees - 6.5) > 0.5)
-        state.SkipWithError(r.measured ? "wrong rotation" : r.refusal);
+        state.SkipWithError(r.measured ? "wrong rotation" : refusalMessage(r.refusal));
     for (auto _ : state)
         benchmark::DoNotOptimize(measureRotation(p.reference, p.current).degrees);
     state.counters["x_decode"] =

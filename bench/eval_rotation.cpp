@@ -15,6 +15,7 @@
 // whose name holds it are measured (the others are still drawn, so each pair stays the same).
 #include "analysis/rotation.h"
 #include "eval_support.h"
+#include "output/rotation_report.h"
 #include "real_pairs.h"
 
 #include <QBuffer>
@@ -91,49 +92,31 @@ QImage currentPhoto(const QImage& reference, const Pair& p) {
     return QImage::fromData(bytes, "JPG").convertToFormat(QImage::Format_RGB32);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!takeTuningOptions(argc, argv))
-        return 2;
-    QGuiApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FOLDER [PAIRS_PER_PHOTO [NAME_PART]] [--set FIELD=VALUE]...\n",
-                     argv[0]);
-        return 2;
-    }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    if (QFile::exists(QDir(folder).filePath(QStringLiteral("groups.csv")))) {
-        RealPairOptions options;
-        for (int i = 2; i < argc; ++i) {
-            const QByteArray a = argv[i];
-            if (a == "--only" && i + 1 < argc)
-                options.only = QString::fromLocal8Bit(argv[++i]);
-            else if (a == "--no-turns")
-                options.addedTurns = false;
-            else if (a == "--dump" && i + 1 < argc)
-                options.dump = QString::fromLocal8Bit(argv[++i]);
-            else if (a == "--outlines-only")
-                options.pairs = false;
-            else if (a == "--jobs" && i + 1 < argc)
-                options.jobs = std::max(1, atoi(argv[++i]));
-            else {
-                std::fprintf(stderr, "unknown option %s\n", argv[i]);
-                return 2;
-            }
+// Reads the options after FOLDER for a folder of real captures; false, with the reason on stderr,
+// for one it does not know.
+bool realPairOptions(int argc, char** argv, RealPairOptions& options) {
+    for (int i = 2; i < argc; ++i) {
+        const QByteArray a = argv[i];
+        if (a == "--only" && i + 1 < argc)
+            options.only = QString::fromLocal8Bit(argv[++i]);
+        else if (a == "--no-turns")
+            options.addedTurns = false;
+        else if (a == "--dump" && i + 1 < argc)
+            options.dump = QString::fromLocal8Bit(argv[++i]);
+        else if (a == "--outlines-only")
+            options.pairs = false;
+        else if (a == "--jobs" && i + 1 < argc)
+            options.jobs = std::max(1, atoi(argv[++i]));
+        else {
+            std::fprintf(stderr, "unknown option %s\n", argv[i]);
+            return false;
         }
-        return evaluateRealPairs(folder, options);
     }
-    const QStringList photos = visiblePhotos(folder);
-    if (photos.isEmpty()) {
-        std::fprintf(stderr, "no visible-light photos listed in %s/truth.csv\n", argv[1]);
-        return 2;
-    }
-    // At least 200 pairs in all.
-    const int perPhoto = argc > 2 ? std::max(1, atoi(argv[2])) : int(std::ceil(200.0 / photos.size()));
-    const QString only = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    return true;
+}
+
+// Each photo against turned copies of itself, one line a pair and the table.
+int evaluateSelfPairs(const QString& folder, const QStringList& photos, int perPhoto, const QString& only) {
     QRandomGenerator random(20261207);
     std::vector<double> errors;
     int pairs = 0, wrong = 0;
@@ -157,7 +140,7 @@ int main(int argc, char** argv) {
             ++pairs;
             std::printf("%-30s turn %6.2f scale %.3f -> ", qPrintable(name), p.degrees, p.scale);
             if (!r.measured) {
-                std::printf("refused: %s\n", r.refusal);
+                std::printf("refused: %s\n", refusalMessage(r.refusal));
                 continue;
             }
             const double error = std::abs(wrapDegrees(r.degrees - p.degrees));
@@ -173,4 +156,35 @@ int main(int argc, char** argv) {
                 100.0 * errors.size() / pairs, percentile(errors, 0.5), percentile(errors, 0.95), wrong,
                 100.0 * wrong / pairs, seconds / pairs);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!takeTuningOptions(argc, argv))
+        return 2;
+    QGuiApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FOLDER [PAIRS_PER_PHOTO [NAME_PART]] [--set FIELD=VALUE]...\n",
+                     argv[0]);
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    if (QFile::exists(QDir(folder).filePath(QStringLiteral("groups.csv")))) {
+        RealPairOptions options;
+        if (!realPairOptions(argc, argv, options))
+            return 2;
+        return evaluateRealPairs(folder, options);
+    }
+    const QStringList photos = visiblePhotos(folder);
+    if (photos.isEmpty()) {
+        std::fprintf(stderr, "no visible-light photos listed in %s/truth.csv\n", argv[1]);
+        return 2;
+    }
+    // At least 200 pairs in all.
+    const int perPhoto = argc > 2 ? std::max(1, atoi(argv[2])) : int(std::ceil(200.0 / photos.size()));
+    const QString only = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    return evaluateSelfPairs(folder, photos, perPhoto, only);
 }

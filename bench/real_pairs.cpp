@@ -7,6 +7,7 @@
 
 #include "analysis/eye_rings.h"
 #include "analysis/rotation.h"
+#include "output/rotation_report.h"
 
 #include <QDir>
 #include <QFile>
@@ -142,19 +143,8 @@ void dumpOutlines(const std::vector<Photo>& photos, const QString& folder) {
     }
 }
 
-} // namespace
-
-int evaluateRealPairs(const QString& folder, const RealPairOptions& options) {
-    const std::vector<Photo> photos = readGroups(folder, options.only);
-    if (photos.empty()) {
-        std::fprintf(stderr, "no photos listed in %s/groups.csv\n", qPrintable(folder));
-        return 2;
-    }
-    if (!options.dump.isEmpty())
-        dumpOutlines(photos, options.dump);
-    if (!options.pairs)
-        return 0;
-    // Every ordered pair within a group, then each again with its second photo turned by a known angle.
+// Every ordered pair within a group, then each again with its second photo turned by a known angle.
+std::vector<Call> pairCalls(const std::vector<Photo>& photos, bool addedTurns) {
     QRandomGenerator random(20261208);
     const double turns[] = {-20, -12, -6, -3, 3, 6, 12, 20};
     std::vector<Call> calls;
@@ -163,9 +153,34 @@ int evaluateRealPairs(const QString& folder, const RealPairOptions& options) {
             if (a != b && photos[a].group == photos[b].group) {
                 calls.push_back({a, b, 0, {}, 0});
                 const double t = turns[random.bounded(int(std::size(turns)))];
-                if (options.addedTurns)
+                if (addedTurns)
                     calls.push_back({a, b, t, {}, 0});
             }
+    return calls;
+}
+
+// One line for a call measured: the answer or the refusal with its check, and both limbi.
+void printCall(const std::vector<Photo>& photos, const Call& c) {
+    const RotationResult& r = c.result;
+    std::printf("%-22s %-22s %+4.0f -> ", qPrintable(photos[c.a].file), qPrintable(photos[c.b].file),
+                c.added);
+    if (r.measured)
+        std::printf("%7.2f conf %.2f sectors %2d peak %.2f runner-up %.2f spread %.2f se %.3f", r.degrees,
+                    r.confidence, r.sectors, r.peakScore, r.runnerUp, r.spread, r.turnError);
+    else
+        std::printf("refused: %s (%s)", refusalMessage(r.refusal), checkName(r.check));
+    const auto ring = [](const std::optional<Circle>& o) {
+        if (o)
+            std::printf(" [%.0f,%.0f r%.0f]", o->centre.x(), o->centre.y(), o->radius);
+        else
+            std::printf(" [-]");
+    };
+    ring(r.referenceLimbus), ring(r.currentLimbus);
+    std::printf("  %.2fs\n", c.seconds);
+}
+
+// Measures the calls on a few threads, printing each as it ends.
+void measureCalls(const std::vector<Photo>& photos, std::vector<Call>& calls, int jobs) {
     std::atomic<size_t> next{0};
     std::mutex printing;
     const auto work = [&] {
@@ -175,99 +190,91 @@ int evaluateRealPairs(const QString& folder, const RealPairOptions& options) {
             const auto start = std::chrono::steady_clock::now();
             c.result = measureRotation(photos[c.a].image, current);
             c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            const RotationResult& r = c.result;
             const std::lock_guard<std::mutex> lock(printing);
-            std::printf("%-22s %-22s %+4.0f -> ", qPrintable(photos[c.a].file), qPrintable(photos[c.b].file),
-                        c.added);
-            if (r.measured)
-                std::printf("%7.2f conf %.2f sectors %2d peak %.2f runner-up %.2f spread %.2f se %.3f",
-                            r.degrees, r.confidence, r.sectors, r.peakScore, r.runnerUp, r.spread,
-                            r.turnError);
-            else
-                std::printf("refused: %s (%s)", r.refusal, r.check ? r.check : "?");
-            const auto ring = [](const std::optional<Circle>& o) {
-                if (o)
-                    std::printf(" [%.0f,%.0f r%.0f]", o->centre.x(), o->centre.y(), o->radius);
-                else
-                    std::printf(" [-]");
-            };
-            ring(r.referenceLimbus), ring(r.currentLimbus);
-            std::printf("  %.2fs\n", c.seconds);
+            printCall(photos, c);
         }
     };
     std::vector<std::thread> threads;
-    for (int t = 0; t < std::max(1, options.jobs); ++t)
+    for (int t = 0; t < std::max(1, jobs); ++t)
         threads.emplace_back(work);
     for (std::thread& t : threads)
         t.join();
+}
 
-    // Plain answers by ordered pair.
-    std::map<std::pair<int, int>, const RotationResult*> answer;
-    for (const Call& c : calls)
-        if (!c.added && c.result.measured)
-            answer[{c.a, c.b}] = &c.result;
-    const auto rot = [&](int a, int b) -> const RotationResult* {
-        const auto it = answer.find({a, b});
-        return it == answer.end() ? nullptr : it->second;
-    };
-
+// The figures of every call, by group, source, kind and in all, and the closure errors of the
+// triples each plain answer takes part in.
+struct Summary {
+    const std::vector<Photo>& photos;
+    std::map<std::pair<int, int>, const RotationResult*> answer; // plain answers by ordered pair
     std::map<QString, Tally> byGroup, bySource, byKind;
     Tally all;
-    const auto tallies = [&](int photo) {
+    std::map<std::pair<int, int>, std::vector<double>> closureOf;
+
+    const RotationResult* rot(int a, int b) const {
+        const auto it = answer.find({a, b});
+        return it == answer.end() ? nullptr : it->second;
+    }
+    std::vector<Tally*> tallies(int photo) {
         return std::vector<Tally*>{&byGroup[photos[photo].group], &bySource[photos[photo].source],
                                    &byKind[photos[photo].kind], &all};
-    };
-    // Closure errors of the triples each answer takes part in.
-    std::map<std::pair<int, int>, std::vector<double>> closureOf;
-    for (const Call& c : calls) {
-        for (Tally* t : tallies(c.a))
-            t->seconds.push_back(c.seconds);
-        if (c.added) {
-            const RotationResult* plain = rot(c.a, c.b);
-            if (!plain)
-                continue;
-            for (Tally* t : tallies(c.a)) {
-                ++t->turnsTried;
-                if (c.result.measured) {
-                    const double e = std::abs(wrapDegrees(c.result.degrees - plain->degrees - c.added));
-                    t->turnError.push_back(e);
-                    t->turnsWrong += e > 2;
-                }
-            }
-            continue;
-        }
-        const RotationResult* ab = rot(c.a, c.b);
-        for (Tally* t : tallies(c.a)) {
-            ++t->pairs;
-            t->answered += ab != nullptr;
-        }
-        if (!ab)
-            continue;
-        if (const RotationResult* ba = rot(c.b, c.a); ba && c.a < c.b)
-            for (Tally* t : tallies(c.a))
-                t->antisymmetry.push_back(std::abs(wrapDegrees(ab->degrees + ba->degrees)));
-        for (int x = 0; x < int(photos.size()); ++x) {
-            if (x == c.a || x == c.b || photos[x].group != photos[c.a].group)
-                continue;
-            const RotationResult *bx = rot(c.b, x), *ax = rot(c.a, x);
-            if (!bx || !ax)
-                continue;
-            const double e = std::abs(wrapDegrees(ab->degrees + bx->degrees - ax->degrees));
-            for (Tally* t : tallies(c.a))
-                t->closure.push_back(e);
-            closureOf[{c.a, c.b}].push_back(e), closureOf[{c.b, x}].push_back(e),
-                closureOf[{c.a, x}].push_back(e);
+    }
+    void addTurned(const Call& c);
+    void addPlain(const Call& c);
+};
+
+// A call with a known turn added: how far its answer is from the plain answer plus that turn.
+void Summary::addTurned(const Call& c) {
+    const RotationResult* plain = rot(c.a, c.b);
+    if (!plain)
+        return;
+    for (Tally* t : tallies(c.a)) {
+        ++t->turnsTried;
+        if (c.result.measured) {
+            const double e = std::abs(wrapDegrees(c.result.degrees - plain->degrees - c.added));
+            t->turnError.push_back(e);
+            t->turnsWrong += e > 2;
         }
     }
-    // Confident wrong: sure of itself, yet breaking most of its triples by more than 3 degrees.
-    struct Band {
-        double from, to;
-        int answers = 0, over1 = 0, unchecked = 0;
-        std::vector<double> closure;
-    };
+}
+
+// A plain call: answered or not, its antisymmetry with the reverse pair, its triples' closure.
+void Summary::addPlain(const Call& c) {
+    const RotationResult* ab = rot(c.a, c.b);
+    for (Tally* t : tallies(c.a)) {
+        ++t->pairs;
+        t->answered += ab != nullptr;
+    }
+    if (!ab)
+        return;
+    if (const RotationResult* ba = rot(c.b, c.a); ba && c.a < c.b)
+        for (Tally* t : tallies(c.a))
+            t->antisymmetry.push_back(std::abs(wrapDegrees(ab->degrees + ba->degrees)));
+    for (int x = 0; x < int(photos.size()); ++x) {
+        if (x == c.a || x == c.b || photos[x].group != photos[c.a].group)
+            continue;
+        const RotationResult *bx = rot(c.b, x), *ax = rot(c.a, x);
+        if (!bx || !ax)
+            continue;
+        const double e = std::abs(wrapDegrees(ab->degrees + bx->degrees - ax->degrees));
+        for (Tally* t : tallies(c.a))
+            t->closure.push_back(e);
+        closureOf[{c.a, c.b}].push_back(e), closureOf[{c.b, x}].push_back(e),
+            closureOf[{c.a, x}].push_back(e);
+    }
+}
+
+struct Band {
+    double from, to;
+    int answers = 0, over1 = 0, unchecked = 0;
+    std::vector<double> closure;
+};
+
+// Confident wrong: sure of itself, yet breaking most of its triples by more than 3 degrees. Each
+// answer's median closure error is gathered by its confidence's band.
+std::vector<Band> confidenceBands(Summary& summary) {
     std::vector<Band> bands = {{0, 0.3}, {0.3, 0.5}, {0.5, 0.7}, {0.7, 0.85}, {0.85, 1.01}};
-    for (const auto& [key, r] : answer) {
-        const std::vector<double>& e = closureOf[key];
+    for (const auto& [key, r] : summary.answer) {
+        const std::vector<double>& e = summary.closureOf[key];
         const double median = percentile(e, 0.5);
         const bool wrong = !e.empty() && 2 * std::count_if(e.begin(), e.end(), [](double v) {
                                              return v > 3;
@@ -281,26 +288,30 @@ int evaluateRealPairs(const QString& folder, const RealPairOptions& options) {
                     band.closure.push_back(median), band.over1 += median > 1;
             }
         if (r->confidence >= 0.5)
-            for (Tally* t : tallies(key.first)) {
+            for (Tally* t : summary.tallies(key.first)) {
                 ++t->confident;
                 t->confidentWrong += wrong;
             }
         if (r->confidence >= 0.5 && wrong)
             std::printf("CONFIDENT WRONG %s -> %s: %.2f conf %.2f, closure median %.2f over %d triples\n",
-                        qPrintable(photos[key.first].file), qPrintable(photos[key.second].file), r->degrees,
-                        r->confidence, median, int(e.size()));
+                        qPrintable(summary.photos[key.first].file),
+                        qPrintable(summary.photos[key.second].file), r->degrees, r->confidence, median,
+                        int(e.size()));
     }
+    return bands;
+}
 
+void printTables(const Summary& summary, const std::vector<Band>& bands) {
     printHeader("group");
-    for (const auto& [name, t] : byGroup)
+    for (const auto& [name, t] : summary.byGroup)
         t.print(name);
     printHeader("source");
-    for (const auto& [name, t] : bySource)
+    for (const auto& [name, t] : summary.bySource)
         t.print(name);
     printHeader("kind");
-    for (const auto& [name, t] : byKind)
+    for (const auto& [name, t] : summary.byKind)
         t.print(name);
-    all.print(QStringLiteral("all"));
+    summary.all.print(QStringLiteral("all"));
     std::printf("\nConfidence against closure (each answer's median closure error over its triples)\n\n"
                 "| confidence | answers | in no triple | median | p95 | share > 1 deg "
                 "|\n|---|---|---|---|---|---|\n");
@@ -308,5 +319,34 @@ int evaluateRealPairs(const QString& folder, const RealPairOptions& options) {
         std::printf("| %.2f-%.2f | %d | %d | %.2f | %.2f | %.1f %% |\n", b.from, std::min(1.0, b.to),
                     b.answers, b.unchecked, percentile(b.closure, 0.5), percentile(b.closure, 0.95),
                     b.closure.empty() ? 0.0 : 100.0 * b.over1 / b.closure.size());
+}
+
+} // namespace
+
+int evaluateRealPairs(const QString& folder, const RealPairOptions& options) {
+    const std::vector<Photo> photos = readGroups(folder, options.only);
+    if (photos.empty()) {
+        std::fprintf(stderr, "no photos listed in %s/groups.csv\n", qPrintable(folder));
+        return 2;
+    }
+    if (!options.dump.isEmpty())
+        dumpOutlines(photos, options.dump);
+    if (!options.pairs)
+        return 0;
+    std::vector<Call> calls = pairCalls(photos, options.addedTurns);
+    measureCalls(photos, calls, options.jobs);
+    Summary summary{photos, {}, {}, {}, {}, {}, {}};
+    for (const Call& c : calls)
+        if (!c.added && c.result.measured)
+            summary.answer[{c.a, c.b}] = &c.result;
+    for (const Call& c : calls) {
+        for (Tally* t : summary.tallies(c.a))
+            t->seconds.push_back(c.seconds);
+        if (c.added)
+            summary.addTurned(c);
+        else
+            summary.addPlain(c);
+    }
+    printTables(summary, confidenceBands(summary));
     return 0;
 }

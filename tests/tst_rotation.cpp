@@ -5,6 +5,8 @@
 #include "analysis/landmarks.h"
 #include "analysis/limbus_search.h"
 #include "analysis/rotation.h"
+#include "gauge/guide_axis.h"
+#include "output/rotation_report.h"
 #include "output/save.h"
 #include "synthetic_eye.h"
 #include "testsupport.h"
@@ -17,6 +19,8 @@
 #include <QPainterPath>
 #include <QProcess>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(RotationRefusal)
 
 namespace {
 
@@ -71,7 +75,7 @@ private slots:
         const SyntheticEye eye = eyeWithSeed(3);
         const QImage current = turned(eye.photo, degrees, eye.limbusCentre + QPointF(30, -20));
         const RotationResult r = measureRotation(eye.photo, current);
-        QVERIFY2(r.measured, r.refusal);
+        QVERIFY2(r.measured, refusalMessage(r.refusal));
         QVERIFY2(std::abs(wrapDegrees(r.degrees - degrees)) < 0.5, qPrintable(QString::number(r.degrees)));
         QVERIFY(r.confidence > 0 && r.confidence <= 1);
     }
@@ -80,7 +84,7 @@ private slots:
     void dilatedPupil() {
         const SyntheticEye before = eyeWithSeed(5, 0.3), after = eyeWithSeed(5, 0.5);
         const RotationResult r = measureRotation(before.photo, turned(after.photo, -8.5, after.limbusCentre));
-        QVERIFY2(r.measured, r.refusal);
+        QVERIFY2(r.measured, refusalMessage(r.refusal));
         QVERIFY2(std::abs(r.degrees + 8.5) < 0.5, qPrintable(QString::number(r.degrees)));
     }
 
@@ -164,23 +168,24 @@ private slots:
         const SyntheticEye eye = eyeWithSeed(3);
         const RotationResult r = measureRotation(eye.photo, eye.photo, std::nullopt, std::nullopt, &cancel);
         QVERIFY(!r.measured);
-        QCOMPARE(QString(r.check), QString("cancelled"));
+        QCOMPARE(r.refusal, RotationRefusal::Cancelled);
+        QCOMPARE(r.check, RotationCheck::Cancelled);
     }
 
     void refused_data() {
         QTest::addColumn<QImage>("current");
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<RotationRefusal>("reason");
         QImage blank(900, 640, QImage::Format_RGB32);
         blank.fill(QColor(210, 170, 150));
-        QTest::newRow("another eye") << eyeWithSeed(11).photo << QString(kPhotosDoNotMatch);
-        QTest::newRow("no eye") << blank << QString(kNoCurrentLimbus);
+        QTest::newRow("another eye") << eyeWithSeed(11).photo << RotationRefusal::PhotosDoNotMatch;
+        QTest::newRow("no eye") << blank << RotationRefusal::NoCurrentLimbus;
     }
     void refused() {
         QFETCH(QImage, current);
-        QFETCH(QString, reason);
+        QFETCH(RotationRefusal, reason);
         const RotationResult r = measureRotation(eyeWithSeed(3).photo, current);
         QVERIFY(!r.measured);
-        QCOMPARE(QString(r.refusal), reason);
+        QCOMPARE(r.refusal, reason);
     }
 
     void landmarks_data() {

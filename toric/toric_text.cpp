@@ -1,7 +1,7 @@
 #include "toric/toric_text.h"
 
-#include "analysis/rotation_report.h"
 #include "i18n/catalogue.h"
+#include "output/rotation_report.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

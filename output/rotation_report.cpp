@@ -1,5 +1,6 @@
-#include "rotation_report.h"
+#include "output/rotation_report.h"
 
+#include "analysis/tuning.h"
 #include "i18n/catalogue.h"
 
 #include <QJsonDocument>
@@ -9,6 +10,12 @@
 #include <cmath>
 
 namespace {
+
+// Reasons for giving no rotation.
+const char kNoReferenceLimbus[] = "No se encontró el limbo en la foto de referencia";
+const char kNoCurrentLimbus[] = "No se encontró el limbo en la foto actual";
+const char kTooLittleIris[] = "Se ve muy poco del iris";
+const char kPhotosDoNotMatch[] = "Las fotos no coinciden";
 
 const char kCounterClockwise[] = "%1° antihoraria";
 const char kClockwise[] = "%1° horaria";
@@ -46,6 +53,23 @@ QJsonValue circleJson(const std::optional<Circle>& c) {
 
 } // namespace
 
+const char* refusalMessage(RotationRefusal refusal) {
+    switch (refusal) {
+    case RotationRefusal::None:
+        return nullptr;
+    case RotationRefusal::NoReferenceLimbus:
+        return kNoReferenceLimbus;
+    case RotationRefusal::NoCurrentLimbus:
+        return kNoCurrentLimbus;
+    case RotationRefusal::TooLittleIris:
+        return kTooLittleIris;
+    case RotationRefusal::PhotosDoNotMatch:
+    case RotationRefusal::Cancelled:
+        return kPhotosDoNotMatch;
+    }
+    return nullptr;
+}
+
 QString turnText(double degrees) {
     const double tenths = std::round(degrees * 10);
     if (tenths == 0)
@@ -57,7 +81,8 @@ QString turnText(double degrees) {
 QString rotationLine(const RotationResult& r) {
     const RotationTrust trust = rotationTrust(r);
     if (trust == RotationTrust::Refused)
-        return i18n::lookup(QString::fromUtf8(r.refusal ? r.refusal : kPhotosDoNotMatch));
+        return i18n::lookup(QString::fromUtf8(r.refusal != RotationRefusal::None ? refusalMessage(r.refusal)
+                                                                                 : kPhotosDoNotMatch));
     const char* band = trust == RotationTrust::Reliable ? kReliable : kCheckIt;
     return i18n::lookup(QString::fromUtf8(kRotationLine))
         .arg(turnText(r.degrees), i18n::lookup(QString::fromUtf8(band)), number(r.confidence, 2));
@@ -67,7 +92,7 @@ QString confidenceNote(const RotationResult& r) {
     if (!r.measured)
         return QString();
     return i18n::lookup(QString::fromUtf8(kConfidenceNote))
-        .arg(number(r.confidence, 2), number(kReliableConfidence, 2));
+        .arg(number(r.confidence, 2), number(tuning().rotation.reliableConfidence, 2));
 }
 
 QString landmarkLine(const LandmarkRotation& m) {
@@ -89,7 +114,8 @@ QString rotationText(const RotationResult& r) {
                    .arg(r.degrees, 0, 'f', 1)
                    .arg(r.confidence, 0, 'f', 2);
     else
-        out += QStringLiteral("refused: %1\n").arg(i18n::lookup(QString::fromUtf8(r.refusal)));
+        out +=
+            QStringLiteral("refused: %1\n").arg(i18n::lookup(QString::fromUtf8(refusalMessage(r.refusal))));
     out += QStringLiteral("reference limbus: %1\ncurrent limbus: %2\n")
                .arg(circleText(r.referenceLimbus), circleText(r.currentLimbus));
     return out;
@@ -105,7 +131,7 @@ QString rotationJson(const RotationResult& r, const QString& reference, const QS
         o.insert(QStringLiteral("rotation"), std::round(r.degrees * 10) / 10);
         o.insert(QStringLiteral("confidence"), std::round(r.confidence * 100) / 100);
     } else {
-        o.insert(QStringLiteral("refusal"), i18n::lookup(QString::fromUtf8(r.refusal)));
+        o.insert(QStringLiteral("refusal"), i18n::lookup(QString::fromUtf8(refusalMessage(r.refusal))));
     }
     return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented));
 }

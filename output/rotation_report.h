@@ -1,23 +1,25 @@
 #pragma once
 
-#include "landmarks.h"
-#include "rotation.h"
+#include "analysis/landmarks.h"
+#include "analysis/rotation.h"
 
 #include <QString>
 
 // The rotation between two photos written out for people and for programs.
 
+// The reason for a refusal as the catalogue knows it (Spanish, untranslated); a cancelled measure
+// reads as photos that do not match. Null for RotationRefusal::None.
+const char* refusalMessage(RotationRefusal refusal);
+
 // "4,3° antihoraria" in the current language: positive degrees turn counter-clockwise on the
 // screen, negative clockwise; a turn that rounds to 0,0° has no direction.
 QString turnText(double degrees);
-// "Rotación: 4,3° antihoraria — fiable (confianza 0,82)", "— compruébela con puntos" below
-// kReliableConfidence, or the refusal's reason when nothing was measured.
+// "Rotación: 4,3° antihoraria — fiable (confianza 0,82)", "— compruébela con puntos" below the
+// rotation tuning's reliableConfidence, or the refusal's reason when nothing was measured.
 QString rotationLine(const RotationResult& result);
 // What the confidence and the direction mean, for a tooltip; empty when nothing was measured.
 QString confidenceNote(const RotationResult& result);
 // "Puntos: 4,3° antihoraria (1 par)", or with the pairs' spread from two pairs on:
-// What the confidence and the direction mean, for a tooltip; empty when nothing was measured.
-QString confidenceNote(const RotationResult& result);
 // "Puntos: 4,3° antihoraria ± 0,6° (3 pares)".
 QString landmarkLine(const LandmarkRotation& rotation);
 // "Eje 37° llevado desde ref.jpg (rotación 4,3° antihoraria)".
