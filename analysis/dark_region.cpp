@@ -100,7 +100,7 @@ std::vector<RegionEllipse> roundRegionsAround(const cv::Mat& source, const QPoin
     std::vector<RegionEllipse> out;
     const int w = source.cols, h = source.rows;
     const int x = int(std::floor(point.x())), y = int(std::floor(point.y()));
-    if (x < 0 || y < 0 || x >= w || y >= h || w < 8 || h < 8)
+    if (x < 0 || y < 0 || x >= w || y >= h || w < t.leastPlaneSide || h < t.leastPlaneSide)
         return out;
     cv::Mat plane = bright ? cv::Mat(255 - source) : source;
     if (!plane.isContinuous())
