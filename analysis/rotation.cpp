@@ -21,6 +21,7 @@ struct SectorFit {
     double turnError = 0; // degrees, the turn's standard error
     double inlierShare = 0;
     int inliers = 0;
+    double lopsidedness = 0; // the length of the inliers' mean direction, 0..1
 };
 
 // Robust spread of residuals (the median's scaled absolute size, at least floor) and Tukey's biweight
@@ -92,6 +93,17 @@ double reweigh(SectorData& d, const double x[4]) {
     return spread;
 }
 
+// The length of the mean direction of the sectors on the fit: near 0 when they lie on both sides of
+// the eye, near 1 when on one side only, where a turn and a centre found off up or down look alike.
+double lopsidedness(const SectorData& d) {
+    double x = 0, y = 0;
+    int n = 0;
+    for (size_t k = 0; k < d.shifts.size(); ++k)
+        if (d.w[k] > 0)
+            x += std::cos(d.angle(k)), y += std::sin(d.angle(k)), ++n;
+    return n ? std::hypot(x, y) / n : 0;
+}
+
 // The sectors' shifts as turn + a cos b + b sin b about the current photo's angle b: a limbus centre
 // off by e moves the angles there by (e_x sin b + e_y cos b) / radius. The same centre error moves
 // the strip's rows there by -(e_x cos b - e_y sin b) / row height, on top of a shift common to all
@@ -125,6 +137,7 @@ SectorFit fitSectors(const std::vector<SectorShift>& shifts, double columnDegree
     fit.turn = x[0];
     fit.centreError = QPointF(x[2] * toRadii, x[1] * toRadii);
     fit.inliers = int(std::count_if(d.w.begin(), d.w.end(), [](double v) { return v > 0; }));
+    fit.lopsidedness = lopsidedness(d);
     fit.inlierShare = double(fit.inliers) / n;
     return fit;
 }
@@ -303,6 +316,7 @@ RotationResult judged(RotationResult result, const CircularPeak& peak, const Sec
     result.sectors = fit.inliers;
     result.spread = fit.spread;
     result.turnError = fit.turnError;
+    result.lopsidedness = fit.lopsidedness;
     if (fit.inliers < t.minSectors || fit.inlierShare < t.minInliers)
         return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::Inliers);
     if (fit.spread > t.maxSpread)

@@ -58,6 +58,9 @@ struct RotationResult {
     // the best turn and at the best turn well apart from it, and the sectors' spread about the fit.
     double peakScore = 0, runnerUp = 0, spread = 0;
     double turnError = 0; // the turn's standard error from the sectors' fit, degrees
+    // How one-sided the sectors on the fit are: the length of their directions' mean, 0 (all round,
+    // or both sides alike) to 1 (all in one direction).
+    double lopsidedness = 0;
 };
 
 // Limbi given are used as they stand (the user placed them); the others are looked for. When cancel
