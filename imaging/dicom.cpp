@@ -234,6 +234,49 @@ QString rleHeaderProblem(DcmDataset& ds, E_TransferSyntax xfer) {
     return QString();
 }
 
+// Whether DCMTK's walk over a JPEG fragment's markers, made to find the bit depth before decoding,
+// would never end: it does not move past a TEM marker (0xFF01). The walk is followed here as DCMTK
+// takes it, up to the frame header or the first byte that is no marker, where DCMTK stops too.
+bool jpegMarkerWalkStalls(const Uint8* data, Uint32 length) {
+    Uint64 at = 0;
+    while (at + 4 < length) {
+        if (data[at] != 0xff)
+            return false;
+        const Uint8 marker = data[at + 1];
+        const bool frameHeader =
+            marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        if (marker == 0x01)
+            return true;
+        if (frameHeader || marker == 0x00 || marker == 0x02)
+            return false;
+        if (marker == 0xff)
+            at += 1; // a fill byte
+        else if (marker < 0xc0 || (marker >= 0xd0 && marker <= 0xd9))
+            at += 2; // reserved, restart, start and end of image: no length
+        else
+            at += Uint64(data[at + 2]) << 8 | data[at + 3], at += 2;
+    }
+    return false;
+}
+
+// A JPEG fragment on which DCMTK would hang is refused here first. Empty when sound.
+QString jpegHeaderProblem(DcmDataset& ds, E_TransferSyntax xfer) {
+    DcmElement* element = nullptr;
+    ds.findAndGetElement(DCM_PixelData, element);
+    auto* pixels = OFdynamic_cast(DcmPixelData*, element);
+    DcmPixelSequence* sequence = nullptr;
+    if (!pixels || pixels->getEncapsulatedRepresentation(xfer, nullptr, sequence).bad() || !sequence)
+        return QString(); // DCMTK finds no fragment to walk either
+    DcmPixelItem* item = nullptr;
+    for (unsigned long i = 1; i < sequence->card(); ++i) {
+        Uint8* data = nullptr;
+        if (sequence->getItem(item, i).good() && item && item->getUint8Array(data).good() && data &&
+            jpegMarkerWalkStalls(data, item->getLength()))
+            return QStringLiteral("a damaged JPEG header");
+    }
+    return QString();
+}
+
 // Fills buffer with the first frame as 8-bit samples, interleaved; empty when done, else why not.
 QString firstFrameInto(DcmDataset& ds, E_TransferSyntax xfer, bool stored, uchar* buffer, size_t bytes) {
     if (stored) {
@@ -268,7 +311,11 @@ Decoded renderFirstFrame(DcmDataset& ds, E_TransferSyntax xfer, QSize size, bool
         return decodeFailure(DecodeFailure::OutOfMemory, QStringLiteral("Not enough memory for the image"));
     QImage frame(buffer, size.width(), size.height(), qsizetype(size.width()) * (colour ? 3 : 1),
                  colour ? QImage::Format_RGB888 : QImage::Format_Grayscale8, std::free, buffer);
-    QString why = xfer == EXS_RLELossless ? rleHeaderProblem(ds, xfer) : QString();
+    const bool jpeg = xfer == EXS_JPEGProcess1 || xfer == EXS_JPEGProcess2_4 || xfer == EXS_JPEGProcess14 ||
+                      xfer == EXS_JPEGProcess14SV1;
+    QString why = xfer == EXS_RLELossless ? rleHeaderProblem(ds, xfer)
+                  : jpeg                  ? jpegHeaderProblem(ds, xfer)
+                                          : QString();
     if (why.isEmpty())
         why = firstFrameInto(ds, xfer, stored, buffer, bytes + 1);
     if (!why.isEmpty())
