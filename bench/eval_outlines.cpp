@@ -160,9 +160,7 @@ void dump(const QString& outDir, const Row& row, QImage photo,
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!takeTuningOptions(argc, argv))
+    if (!startEvaluation(argc, argv))
         return 2;
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();

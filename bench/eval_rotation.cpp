@@ -161,9 +161,7 @@ int evaluateSelfPairs(const QString& folder, const QStringList& photos, int perP
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (!takeTuningOptions(argc, argv))
+    if (!startEvaluation(argc, argv))
         return 2;
     QGuiApplication app(argc, argv);
     if (argc < 2) {

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <cmath>
@@ -73,4 +74,12 @@ inline bool takeTuningOptions(int& argc, char** argv) {
     argc = kept;
     argv[argc] = nullptr;
     return true;
+}
+
+// What every evaluation program does first, before its QGuiApplication: draws offscreen unless told
+// otherwise, and applies the --set options. False when one of them cannot be taken.
+inline bool startEvaluation(int& argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return takeTuningOptions(argc, argv);
 }
