@@ -269,6 +269,31 @@ private slots:
         QCOMPARE(line, expected);
     }
 
+    // Each refusal's own reason, in both languages.
+    void refusalsInWords_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("refusal");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("es reference") << "es" << int(RotationRefusal::NoReferenceLimbus)
+                                      << "No se encontró el limbo en la foto de referencia";
+        QTest::newRow("en current") << "en" << int(RotationRefusal::NoCurrentLimbus)
+                                    << "No limbus found in the current photo";
+        QTest::newRow("es iris") << "es" << int(RotationRefusal::TooLittleIris) << "Se ve muy poco del iris";
+        QTest::newRow("en no match") << "en" << int(RotationRefusal::PhotosDoNotMatch)
+                                     << "The photos do not match";
+    }
+    void refusalsInWords() {
+        QFETCH(QString, language);
+        QFETCH(int, refusal);
+        QFETCH(QString, expected);
+        i18n::SetLanguage(language);
+        RotationResult r;
+        r.refusal = RotationRefusal(refusal);
+        const QString line = rotationLine(r);
+        i18n::SetLanguage(QStringLiteral("es"));
+        QCOMPARE(line, expected);
+    }
+
     // Cancel drops the run's result, a newer run supersedes an older one, and closing the window
     // while a measure runs is safe.
     void measureRunsAside() {
