@@ -189,6 +189,8 @@ const char* checkName(RotationCheck check) {
         return "spread";
     case RotationCheck::Confidence:
         return "confidence";
+    case RotationCheck::BothWays:
+        return "both ways";
     case RotationCheck::Cancelled:
         return "cancelled";
     }
@@ -243,19 +245,23 @@ std::pair<Rings, Rings> ringsOfBoth(const PhotoPair& photos, const std::optional
 // are known, so that both strips are read alike.
 struct Strips {
     IrisStrip reference, current;
-    IrisPlane currentPlane;
+    IrisPlane referencePlane, currentPlane;
     bool pupils = false;
+
+    // The same strips with the photos' roles swapped, for the measure the other way round.
+    Strips swapped() const { return {current, reference, currentPlane, referencePlane, pupils}; }
 };
 
 Strips unrollBoth(const PhotoPair& photos, const Rings& ref, const Rings& cur) {
     Strips s;
     s.pupils = ref.pupil && cur.pupil;
     auto refUnrolled = std::async(std::launch::async, [&] {
-        return unrollIris(photos.reference, *ref.limbus, s.pupils ? ref.pupil : std::nullopt);
+        s.referencePlane = irisPlaneAbout(photos.reference, *ref.limbus);
+        s.reference = unrollIris(s.referencePlane, *ref.limbus, s.pupils ? ref.pupil : std::nullopt);
     });
     s.currentPlane = irisPlaneAbout(photos.current, *cur.limbus);
     s.current = unrollIris(s.currentPlane, *cur.limbus, s.pupils ? cur.pupil : std::nullopt);
-    s.reference = refUnrolled.get();
+    refUnrolled.get();
     return s;
 }
 
@@ -333,14 +339,13 @@ RotationResult judged(RotationResult result, const CircularPeak& peak, const Sec
     return result;
 }
 
-// The rotation between two photos whose rings are known: unrolled, matched whole, fitted sector by
-// sector, judged.
-RotationResult matchRings(const PhotoPair& photos, const Rings& ref, Rings cur) {
+// The rotation between two photos whose rings are known and unrolled: matched whole, fitted sector
+// by sector, judged.
+RotationResult matchStrips(const PhotoPair& photos, const Rings& ref, Rings cur, Strips strips) {
     const RotationTuning& t = tuning().rotation;
     RotationResult result;
     result.referenceLimbus = ref.limbus;
     result.currentLimbus = cur.limbus;
-    Strips strips = unrollBoth(photos, ref, cur);
     if (strips.reference.visibleShare() < t.minVisible || strips.current.visibleShare() < t.minVisible)
         return refused(result, RotationRefusal::TooLittleIris, RotationCheck::VisibleShare);
     if (photos.stopped())
@@ -360,6 +365,26 @@ RotationResult matchRings(const PhotoPair& photos, const Rings& ref, Rings cur) 
     return judged(result, peak, outcome.fit);
 }
 
+// The rotation between two photos whose rings are known, measured again the other way round, the
+// photos swapped and each keeping its rings and strip: the turn must come back the other way. An
+// answer the other way refuses to give says nothing against it.
+RotationResult matchRings(const PhotoPair& photos, const Rings& ref, const Rings& cur) {
+    const Strips strips = unrollBoth(photos, ref, cur);
+    RotationResult forward = matchStrips(photos, ref, cur, strips);
+    if (!forward.measured || photos.stopped())
+        return forward;
+    const RotationResult back =
+        matchStrips({photos.current, photos.reference, photos.cancel}, cur, ref, strips.swapped());
+    if (photos.stopped())
+        return refused(forward, RotationRefusal::Cancelled, RotationCheck::Cancelled);
+    if (!back.measured)
+        return forward;
+    forward.bothWays = std::abs(wrapDegrees(forward.degrees + back.degrees));
+    if (forward.bothWays > tuning().rotation.maxBothWays)
+        return refused(forward, RotationRefusal::PhotosDoNotMatch, RotationCheck::BothWays);
+    return forward;
+}
+
 // The rotation with the limbus of one photo carried across from the other: the eye about the other
 // photo's ring matched over this photo, which places both rings alike on the eye. None when it
 // cannot be carried.
@@ -369,12 +394,14 @@ std::optional<RotationResult> matchCarried(const PhotoPair& photos, const Rings&
         const auto carried = carryLimbus(photos.reference, *ref.limbus, photos.current);
         if (!carried)
             return std::nullopt;
-        return matchRings(photos, ref, Rings{carried, std::nullopt, true});
+        const Rings onCurrent{carried, std::nullopt, true};
+        return matchRings(photos, ref, onCurrent);
     }
     const auto carried = carryLimbus(photos.current, *cur.limbus, photos.reference);
     if (!carried)
         return std::nullopt;
-    return matchRings(photos, Rings{carried, std::nullopt, true}, cur);
+    const Rings onReference{carried, std::nullopt, true};
+    return matchRings(photos, onReference, cur);
 }
 
 } // namespace

@@ -9,7 +9,8 @@
 
 // How far the eye in a current photo is turned against a reference photo of the same eye: the
 // rings about both limbi unrolled into strips and matched, first round the whole circle, then
-// sector by sector with a robust fit that also takes out a limbus centre found slightly off.
+// sector by sector with a robust fit that also takes out a limbus centre found slightly off, and
+// last measured again the other way round, which must give the same turn back.
 //
 // The steps, a file each: eye_rings finds each photo's limbus and pupil (from dark_spots and
 // eye_planes), limbus_carry carries a limbus across when a photo's own is not found, iris_strip
@@ -39,6 +40,7 @@ enum class RotationCheck {
     Inliers,
     Spread,
     Confidence,
+    BothWays,
     Cancelled
 };
 // The check's stable name ("visible share", "runner-up", ...); "?" for none.
@@ -61,6 +63,9 @@ struct RotationResult {
     // How one-sided the sectors on the fit are: the length of their directions' mean, 0 (all round,
     // or both sides alike) to 1 (all in one direction).
     double lopsidedness = 0;
+    // How far the turn measured the other way round, with the photos swapped, fails to cancel this
+    // answer, in degrees; 0 when that measure gave no answer.
+    double bothWays = 0;
 };
 
 // Limbi given are used as they stand (the user placed them); the others are looked for. When cancel

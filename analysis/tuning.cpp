@@ -294,6 +294,7 @@ const Field kFields[] = {
     PELVANOR_FIELD(rotation, rowRidge),
     PELVANOR_FIELD(rotation, fitRounds),
     PELVANOR_FIELD(rotation, minSpread),
+    PELVANOR_FIELD(rotation, maxBothWays),
     PELVANOR_FIELD(rotation, rowRadii),
     PELVANOR_FIELD(rotation, minRowSpread),
     PELVANOR_FIELD(rotation, rowWeightLeast),

@@ -348,6 +348,10 @@ struct RotationTuning {
     double rowRidge = 1e-6;          // pull of the common row shift towards 0: keeps the system regular
     int fitRounds = 8;               // reweightings of the sectors' fit
     double minSpread = 0.05;         // degrees: the sectors' spread is taken as at least this
+    // Degrees: the turn measured with the photos swapped must cancel the answer this closely. An
+    // answer promises a degree; a limbus centre found a little off in one photo, with sectors on one
+    // side only, moves the turn one way round and not the other.
+    double maxBothWays = 1.0;
     // Height of a strip row in limbus radii: the iris's rows span the pupil's edge to the limbus in 28
     // rows, the sclera's a third of the radius in 12, both about a fortieth of the radius.
     double rowRadii = 0.025;

@@ -165,9 +165,10 @@ void printCall(const std::vector<Photo>& photos, const Call& c) {
     std::printf("%-22s %-22s %+4.0f -> ", qPrintable(photos[c.a].file), qPrintable(photos[c.b].file),
                 c.added);
     if (r.measured)
-        std::printf("%7.2f conf %.2f sectors %2d peak %.2f runner-up %.2f spread %.2f se %.3f lop %.2f",
-                    r.degrees, r.confidence, r.sectors, r.peakScore, r.runnerUp, r.spread, r.turnError,
-                    r.lopsidedness);
+        std::printf(
+            "%7.2f conf %.2f sectors %2d peak %.2f runner-up %.2f spread %.2f se %.3f lop %.2f both %.2f",
+            r.degrees, r.confidence, r.sectors, r.peakScore, r.runnerUp, r.spread, r.turnError,
+            r.lopsidedness, r.bothWays);
     else
         std::printf("refused: %s (%s)", refusalMessage(r.refusal), checkName(r.check));
     const auto ring = [](const std::optional<Circle>& o) {

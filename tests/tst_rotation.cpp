@@ -5,6 +5,7 @@
 #include "analysis/landmarks.h"
 #include "analysis/limbus_search.h"
 #include "analysis/rotation.h"
+#include "analysis/tuning.h"
 #include "gauge/guide_axis.h"
 #include "output/rotation_report.h"
 #include "output/save.h"
@@ -78,6 +79,20 @@ private slots:
         QVERIFY2(r.measured, refusalMessage(r.refusal));
         QVERIFY2(std::abs(wrapDegrees(r.degrees - degrees)) < 0.5, qPrintable(QString::number(r.degrees)));
         QVERIFY(r.confidence > 0 && r.confidence <= 1);
+        QVERIFY2(r.bothWays < 0.2, qPrintable(QString::number(r.bothWays)));
+    }
+
+    // An answer the photos swapped do not give back is refused, and says which check refused it.
+    void refusedWhenTheOtherWayDisagrees() {
+        const double saved = tuning().rotation.maxBothWays;
+        QVERIFY(setTuning("rotation.maxBothWays", 0));
+        const SyntheticEye eye = eyeWithSeed(3);
+        const RotationResult r = measureRotation(eye.photo, turned(eye.photo, 6, eye.limbusCentre));
+        setTuning("rotation.maxBothWays", saved);
+        QVERIFY(!r.measured);
+        QCOMPARE(r.refusal, RotationRefusal::PhotosDoNotMatch);
+        QCOMPARE(QString(checkName(r.check)), QString("both ways"));
+        QVERIFY(r.bothWays > 0);
     }
 
     // The same eye, its pupil wider in the second photo (dilated for the later photo), turned.
