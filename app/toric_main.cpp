@@ -52,7 +52,7 @@ const char kUsage[] =
     "  through F / (1 - d F), d the vertex distance in metres; its plus-cylinder axis is the eye's steep\n"
     "  meridian. With A the refraction's astigmatism plus the lens's at its marks (what the lens faces),\n"
     "  the best axis is arg(A) / 2 and the cylinder after turning ||A| - lens|. Where that gains less\n"
-    "  than 0.25 D on the measured cylinder, turning will not help: turn_helps is false, turn 0 and\n"
+    "  than %1 D on the measured cylinder, turning will not help: turn_helps is false, turn 0 and\n"
     "  the best axis where the lens is. The correction kept is cos(2 misalignment): the share of the\n"
     "  lens's correction still along the planned meridian, a half at 30 degrees off and none at 45;\n"
     "  negative, the lens adds astigmatism. The residual share is the predicted residual over the\n"
@@ -186,8 +186,9 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
+    const QByteArray usage = QString::fromUtf8(kUsage).arg(toric::kMeaninglessGainD, 0, 'f', 2).toUtf8();
     for (const QString& a : args)
-        if (answeredStandardOption(a, kUsage, kProgram, kVersion))
+        if (answeredStandardOption(a, usage.constData(), kProgram, kVersion))
             return kOk;
     startCatalogue(args);
     QMap<QString, QString> given;

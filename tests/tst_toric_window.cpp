@@ -257,6 +257,13 @@ private slots:
         QVERIFY2(results->text().contains("girarla no ayuda: ganaría menos de 0,25 D"),
                  qPrintable(results->text()));
         QVERIFY(!results->text().contains("Eje objetivo"));
+
+        // A refraction that leaves the clinical range at the corneal plane gives no figures.
+        toric->findChild<QDoubleSpinBox*>("spnSphere")->setValue(30);
+        toric->findChild<QDoubleSpinBox*>("spnVertex")->setValue(30);
+        QCOMPARE(results->text(),
+                 QString("la refracción llevada al plano corneal sale de 30 D: revise la distancia "
+                         "al vértice"));
     }
 };
 
