@@ -2,6 +2,8 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -65,7 +67,12 @@ void fitLabel(QLabel* label) {
 void fitCaptions(QWidget* window) {
     for (QLabel* label : window->findChildren<QLabel*>()) {
         const bool fixed = label->minimumSize() == label->maximumSize();
-        if (!fixed && !label->text().isEmpty() && label->pixmap().isNull() && label->parentWidget())
+        // A layout gives its labels their room and wraps them; rich text is not one line of caption.
+        const bool placedByLayout = label->parentWidget() && label->parentWidget()->layout();
+        const bool richText = label->textFormat() == Qt::RichText ||
+                              (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
+        if (!fixed && !placedByLayout && !richText && !label->text().isEmpty() && label->pixmap().isNull() &&
+            label->parentWidget())
             fitLabel(label);
     }
 }

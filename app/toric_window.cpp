@@ -94,5 +94,8 @@ void ToricWindow::refresh() {
         w->setEnabled(refraction);
     const toric::Inputs in = inputs();
     ui->lblMarks->setText(QStringLiteral("%1°").arg(marks));
-    ui->lblResults->setText(rowsHtml(toric::resultRows(in, toric::evaluate(in))));
+    if (const auto problem = toric::inputError(in))
+        ui->lblResults->setText(i18n::lookup(problem->reason).toHtmlEscaped());
+    else
+        ui->lblResults->setText(rowsHtml(toric::resultRows(in, toric::evaluate(in))));
 }

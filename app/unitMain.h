@@ -6,6 +6,7 @@
 #include "gauge/overlay.h"
 #include "gauge/zoom_view.h"
 #include "imaging/photo_view.h"
+#include "remembering_chooser.h"
 
 #include <QImage>
 #include <QList>
@@ -163,6 +164,7 @@ private:
     TPrintImage* PrintImage = nullptr;
     TformOpciones* formOpciones = nullptr;
     FileChooser* fileChooser;
+    RememberingChooser referenceChooser{fileChooser}; // the comparison's, to date its reference photo
     MessageSink* messages;
     std::function<void(const QUrl&)> addressOpener;
     bool placed = false;

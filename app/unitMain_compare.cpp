@@ -74,7 +74,8 @@ void TFormMain::openComparison() {
         return;
     }
     if (!compareWindow) {
-        compareWindow = new CompareWindow(Photo, ui->GuiaGrados->fieldValue(), *fileChooser, *messages, this);
+        compareWindow =
+            new CompareWindow(Photo, ui->GuiaGrados->fieldValue(), referenceChooser, *messages, this);
         compareWindow->setObjectName(QStringLiteral("CompareWindow"));
         compareWindow->setAttribute(Qt::WA_DeleteOnClose);
         connect(compareWindow, &CompareWindow::applied, this, [this](const CarriedGuide& carried) {

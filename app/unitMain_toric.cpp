@@ -11,11 +11,14 @@
 #include "wait_cursor.h"
 
 #include "app/unitPrintImage.h"
+#include "i18n/catalogue.h"
 #include "output/composite.h"
 #include "toric/toric_report.h"
 
 #include <QDate>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
 #include <QShortcut>
 
@@ -101,11 +104,23 @@ void TFormMain::printToricReport() {
         messages->error(this, withFullStop(composite.error));
         return;
     }
+    if (const auto problem = toric::inputError(toricWindow->inputs())) {
+        wait.release();
+        messages->error(this, withFullStop(i18n::lookup(problem->reason)));
+        return;
+    }
     toric::ReportInputs report;
     report.current = composite.image;
+    if (!SourcePath.isEmpty()) {
+        report.currentName = QFileInfo(SourcePath).fileName();
+        report.currentDate = QFileInfo(SourcePath).lastModified();
+    }
     if (compareWindow && !compareWindow->referencePhoto().isNull()) {
         report.reference = compareWindow->referencePhoto();
         report.referenceName = compareWindow->referenceFileName();
+        const QString referencePath = referenceChooser.pathOf(report.referenceName);
+        if (!referencePath.isEmpty())
+            report.referenceDate = QFileInfo(referencePath).lastModified();
     }
     report.leftEye = ui->rbOI->isChecked();
     report.referenceText = ui->Referencia->text();
@@ -119,6 +134,6 @@ void TFormMain::printToricReport() {
     }
     // Its own name, so that the report and the photo printed to PDF do not take each other's file.
     PrintImage->setSourcePath(SourcePath, QStringLiteral("_torica"));
-    PrintImage->SetImage(page);
+    PrintImage->SetImage(page, [report](QPainter& painter) { toric::paintReport(painter, report); });
     PrintImage->exec();
 }

@@ -72,8 +72,9 @@ QString TPrintImage::pdfDestinationText() const {
     return i18n::lookup(QString::fromUtf8(kPdfDestination));
 }
 
-void TPrintImage::SetImage(const QImage& composite) {
+void TPrintImage::SetImage(const QImage& composite, std::function<void(QPainter&)> drawPage) {
     Composite = composite;
+    pageDrawer = std::move(drawPage);
     reducedCopy = output::previewSource(composite);
     smallCopy = output::smallPreviewSource(reducedCopy);
     ReadPrinterMetrics();
@@ -86,6 +87,7 @@ void TPrintImage::SetImage(const QImage& composite) {
 void TPrintImage::done(int result) {
     QDialog::done(result);
     Composite = QImage();
+    pageDrawer = nullptr;
     reducedCopy = QImage();
     smallCopy = QImage();
 }
@@ -252,6 +254,7 @@ bool TPrintImage::PrintComposite() {
     }
     WaitCursor wait;
     job.image = Composite;
+    job.drawPage = pageDrawer;
     job.title = QString::fromLatin1(kJobTitle);
     job.copies = job.pdfPath.isEmpty() ? std::clamp(ui->spCopias->fieldValue(), 1, 999) : 1;
     job.placementMm = QRectF(ui->spPosLeft->fieldValue(), ui->spPosTop->fieldValue(), layout.PrintWidthMm,

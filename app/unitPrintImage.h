@@ -5,12 +5,14 @@
 #include <QDialog>
 #include <QImage>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
 class TPrintImage;
 }
 class FileChooser;
+class QPainter;
 class PrinterBackend;
 class SpinField;
 
@@ -34,7 +36,9 @@ public:
     }
 
     // Borrows the composite until the dialog closes and lays it out on the current printer's page.
-    void SetImage(const QImage& composite);
+    // With drawPage, the page printed is drawn by it in the composite's pixel coordinates (the
+    // composite is then its picture, for the layout and the preview).
+    void SetImage(const QImage& composite, std::function<void(QPainter&)> drawPage = {});
 
     const output::PrinterMetrics& printerMetrics() const { return page; }
     const output::PrintLayout& printLayout() const { return layout; }
@@ -75,9 +79,10 @@ private:
     QString sourcePath, pdfSuffix = QStringLiteral("_ang");
     QString lastPdfName;
 
-    QImage Composite;   // borrowed from SetImage until the dialog closes
-    QImage reducedCopy; // what the preview scales from
-    QImage smallCopy;   // and a smaller one for the usual boxes
+    QImage Composite;                          // borrowed from SetImage until the dialog closes
+    std::function<void(QPainter&)> pageDrawer; // likewise
+    QImage reducedCopy;                        // what the preview scales from
+    QImage smallCopy;                          // and a smaller one for the usual boxes
     QImage preview;
     output::PrinterMetrics page;
     output::ImageMetrics image;

@@ -25,9 +25,14 @@ QString writePdfPage(QIODevice* device, const QPageLayout& layout, int resolutio
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         const double pxPerMm = resolution / 25.4;
         const QRectF& mm = job.placementMm;
-        painter.drawImage(
-            QRectF(mm.x() * pxPerMm, mm.y() * pxPerMm, mm.width() * pxPerMm, mm.height() * pxPerMm),
-            job.image);
+        const QRectF box(mm.x() * pxPerMm, mm.y() * pxPerMm, mm.width() * pxPerMm, mm.height() * pxPerMm);
+        if (job.drawPage && !job.image.isNull()) {
+            painter.translate(box.topLeft());
+            painter.scale(box.width() / job.image.width(), box.height() / job.image.height());
+            job.drawPage(painter);
+        } else {
+            painter.drawImage(box, job.image);
+        }
         if (!painter.end())
             return QStringLiteral("The page cannot be written");
     } catch (const std::bad_alloc&) {

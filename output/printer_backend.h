@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QPainter;
 class QWidget;
 
 // The printable area of the current destination: its size in device pixels and the device's
@@ -18,6 +21,9 @@ struct PrintableArea {
 // corner. The PDF file destination writes to pdfPath.
 struct PrintJob {
     QImage image;
+    // When set, draws the page in the image's pixel coordinates in place of the image: a page of
+    // text prints as text, not as a picture of it.
+    std::function<void(QPainter&)> drawPage;
     QRectF placementMm;
     int copies = 1;
     QString title;

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <cmath>
@@ -85,7 +86,7 @@ private slots:
             in.refraction = toric::parseRefraction(refraction);
             QVERIFY(in.refraction);
         }
-        QCOMPARE(toric::inputError(in), QString());
+        QVERIFY(!toric::inputError(in));
         const toric::Result r = toric::evaluate(in);
         const auto check = [](double got, double want, double tolerance, const char* what) {
             if (!std::isnan(want) && std::abs(got - want) > tolerance)
@@ -109,12 +110,13 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("said");
-        const QStringList base{"--planned", "90", "--lens-cyl", "2", "--lens-axis"};
+        const QStringList base{"--language", "en", "--planned", "90", "--lens-cyl", "2", "--lens-axis"};
         QTest::newRow("json") << base + QStringList{"100", "--refraction", "plano -0.69 x 140", "--json"} << 0
                               << "";
-        QTest::newRow("axis beyond 180") << base + QStringList{"181"} << 2 << "lens axis must lie in 0..180";
-        QTest::newRow("negative cornea")
-            << base + QStringList{"100", "--cornea", "-1@90"} << 2 << "corneal cylinder must not be negative";
+        QTest::newRow("axis beyond 180")
+            << base + QStringList{"181"} << 2 << "--lens-axis: the lens axis must lie in 0..180°";
+        QTest::newRow("negative cornea") << base + QStringList{"100", "--cornea", "-1@90"} << 2
+                                         << "--cornea: the corneal cylinder must lie in 0..15 D";
         QTest::newRow("refraction unread") << base + QStringList{"100", "--refraction", "-1 x 90"} << 2
                                            << "--refraction \"-1 x 90\" is not \"S C x A\"";
         QTest::newRow("missing value") << base << 2 << "--lens-axis needs a value";
@@ -136,6 +138,84 @@ private slots:
         QCOMPARE(o["misalignment"].toDouble(), 10.0);
         QCOMPARE(std::round(o["best_axis"].toDouble()), 90.0);
         QVERIFY(o["expected_cyl"].toDouble() <= 0.01);
+    }
+
+    // Every bad input exits with status 2 and a message naming its option, cut when long; nothing
+    // out of the clinical ranges reaches the arithmetic, so no NaN or infinity is ever printed.
+    void commandLineRefuses_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("option");
+        const QStringList base{"--planned", "90", "--lens-axis", "100"};
+        const QStringList lens = base + QStringList{"--lens-cyl", "2"};
+        const QString huge = QString(308, '9');
+        const struct {
+            const char* name;
+            QStringList args;
+            const char* option;
+        } rows[] = {
+            {"lens 1e308", base + QStringList{"--lens-cyl", "1e308"}, "--lens-cyl"},
+            {"lens 0.001", base + QStringList{"--lens-cyl", "0.001"}, "--lens-cyl"},
+            {"lens 16", base + QStringList{"--lens-cyl", "16"}, "--lens-cyl"},
+            {"lens inf", base + QStringList{"--lens-cyl", "inf"}, "--lens-cyl"},
+            {"planned nan", QStringList{"--planned", "nan", "--lens-axis", "100", "--lens-cyl", "2"},
+             "--planned"},
+            {"planned -1", QStringList{"--planned", "-1", "--lens-axis", "100", "--lens-cyl", "2"},
+             "--planned"},
+            {"cornea 308 digits", lens + QStringList{"--cornea", huge + "@90"}, "--cornea"},
+            {"cornea axis 181", lens + QStringList{"--cornea", "1@181"}, "--cornea"},
+            {"refraction 308 digits", lens + QStringList{"--refraction", huge + " -1 x 90"}, "--refraction"},
+            {"refraction beyond 30 D at the cornea",
+             lens + QStringList{"--refraction", "+30 -0.25 x 90", "--vertex", "30"}, "--refraction"},
+            {"sphere -31", lens + QStringList{"--refraction", "-31 DS"}, "--refraction"},
+            {"rotation 181", lens + QStringList{"--rotation", "181"}, "--rotation"},
+            {"rotation 1e999", lens + QStringList{"--rotation", "1e999"}, "--rotation"},
+            {"vertex 31", lens + QStringList{"--vertex", "31"}, "--vertex"},
+            {"planned without its value", QStringList{"--planned", "--lens-cyl", "2"}, "--planned"},
+            {"planned twice", lens + QStringList{"--planned", "80"}, "--planned"},
+            {"json twice", lens + QStringList{"--json", "--json"}, "--json"},
+            {"lens axis missing", QStringList{"--planned", "90", "--lens-cyl", "2"}, "--lens-axis"},
+            {"long unknown argument", lens + QStringList{QString(60000, 'x')}, "xxxxxxxxxx"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row.name) << row.args << QString(row.option);
+    }
+    void commandLineRefuses() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, option);
+        QString output;
+        QCOMPARE(runToric(args, &output), 2);
+        QVERIFY2(output.contains(option), qPrintable(output));
+        QVERIFY2(output.size() < 400, qPrintable(output.left(400)));
+        // Unless the bad argument itself said it.
+        const QRegularExpression notANumber("\\b(nan|inf)", QRegularExpression::CaseInsensitiveOption);
+        QVERIFY2(args.join(' ').contains(notANumber) || !output.contains(notANumber), qPrintable(output));
+    }
+
+    // The text output labels units, planes and frames and says a turn in words; a sphere alone is
+    // read; a gain under a quarter dioptre is no reason to turn; errors follow --language.
+    void commandLineAnswers() {
+        const QStringList base{"--planned",   "90",  "--lens-cyl", "2",
+                               "--lens-axis", "110", "--rotation", "10"};
+        QString out;
+        QCOMPARE(runToric(base + QStringList{"--refraction", "plano -0.69 x 140"}, &out), 0);
+        for (const char* said :
+             {"best_axis: 90.", "deg (plan's frame)", "best_axis_on_photo: 100.",
+              "clockwise as seen from in front", "refraction_cyl: 0.68 D (measured, corneal plane)",
+              "cornea_assumed: true", "turn_helps: true", "residual_share: 0.347"})
+            QVERIFY2(out.contains(said), qPrintable(out));
+        for (const char* sphere : {"-1.00 DS", "-1.00 sph", "+0,50"}) {
+            QCOMPARE(runToric(base + QStringList{"--refraction", sphere, "--json"}, &out), 0);
+            const QJsonObject o = QJsonDocument::fromJson(out.toUtf8()).object();
+            QCOMPARE(o["turn_helps"].toBool(true), false);
+            QCOMPARE(o["turn"].toDouble(-1), 0.0);
+            QCOMPARE(o["best_axis_on_photo"].toDouble(), 110.0);
+        }
+        QCOMPARE(
+            runToric({"--language", "es", "--planned", "90", "--lens-cyl", "0", "--lens-axis", "90"}, &out),
+            2);
+        QVERIFY2(out.contains("--lens-cyl: el cilindro de la lente debe estar entre 0,25 y 15 D") &&
+                     out.contains("Pruebe «pelvanor-toric --help»."),
+                 qPrintable(out));
     }
 };
 

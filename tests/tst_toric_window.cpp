@@ -4,6 +4,7 @@
 #include "app/toric_window.h"
 #include "app/unitPrintImage.h"
 #include "i18n/catalogue.h"
+#include "i18n/translate.h"
 #include "output/composite.h"
 #include "output/save.h"
 #include "testsupport.h"
@@ -11,7 +12,9 @@
 #include "unitMain.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -95,15 +98,19 @@ private slots:
         QVERIFY(results->text().contains("94,0 %"));
         QVERIFY(results->text().contains("0,69 D a 50°"));
         const QString recorded = output::measurementText(w.compositeInputs());
-        QVERIFY2(recorded.contains("; Toric check: planned 90 deg, lens 2.00 D"), qPrintable(recorded));
-        QVERIFY(recorded.contains("misalignment 10 deg, correction kept 94%, residual 0.69 D at 50 deg"));
+        QVERIFY2(
+            recorded.contains("; Toric check: planned 90 deg in the plan, lens 2.00 D at the corneal plane, "
+                              "cornea 2.00 D at 90 deg (assumed: the lens's values)"),
+            qPrintable(recorded));
+        QVERIFY(recorded.contains("misalignment 10 deg counter-clockwise of the plan, correction kept 94%, "
+                                  "predicted residual 0.69 D at 50 deg, 34.7% of the corneal astigmatism"));
         QCOMPARE(output::guideOfMeasurement(recorded), 100);
 
         guide->setValue(80);
         w.flag_gbClick();
         QCOMPARE(toric->windowTitle(), QString("Toric lens"));
         QCOMPARE(toric->findChild<QPushButton*>("btnPrintReport")->text(), QString("Print report…"));
-        QVERIFY2(results->text().contains("Misalignment"), qPrintable(results->text()));
+        QVERIFY2(results->text().contains("Position of the lens"), qPrintable(results->text()));
         QVERIFY(results->text().contains("10° clockwise"));
         QVERIFY(results->text().contains("94.0 %"));
 
@@ -153,6 +160,110 @@ private slots:
         const QRect text(0, int(layout.textTop * 10), 2100, 2970 - int(layout.textTop * 10));
         QVERIFY(spanish.copy(text) != english.copy(text));
         QVERIFY(darkPixels(spanish, text) > 20000); // the rows are written
+
+        // The text is text, the photo a picture at the page's resolution, not a whole-page raster.
+        for (const auto& [pdf, words] :
+             {std::pair{QString("es.pdf"), QStringList{"Comprobación de lente tórica",
+                                                       "Foto actual con el "
+                                                       "calibre: photo.png (fecha del archivo:",
+                                                       "Posición de la lente", "supuesto: el de la lente"}},
+              {QString("en.pdf"), QStringList{"Toric lens check",
+                                              "Current photo with the gauge: photo.png "
+                                              "(file date:",
+                                              "Position of the lens", "assumed: the lens's values"}}}) {
+            QByteArray extracted;
+            QCOMPARE(runTool("pdftotext", {"-layout", dir + "/" + pdf, "-"}, &extracted), QString());
+            const QString plain = QString::fromUtf8(extracted).simplified();
+            for (const QString& word : words)
+                QVERIFY2(plain.contains(word), qPrintable(word + " not in: " + plain));
+            QVERIFY2(QFileInfo(dir + "/" + pdf).size() < 600 * 1024, qPrintable(pdf));
+        }
+    }
+
+    // "2.25" and "2,25" both become 2.25 in either language, shown with the language's separator;
+    // digits beyond the field's decimals are not taken.
+    void decimalsTakeEitherSeparator() {
+        ToricWindow toric;
+        toric.show();
+        toric.findChild<QCheckBox*>("chkCornea")->setChecked(true);
+        toric.findChild<QCheckBox*>("chkRefraction")->setChecked(true);
+        for (const QString language : {"es", "en"}) {
+            i18n::SetLanguage(language);
+            i18n::RetranslateComponent(&toric);
+            toric.refresh();
+            const QString shown = language == "es" ? "2,25" : "2.25";
+            for (auto* field : toric.findChildren<QDoubleSpinBox*>()) {
+                if (field->decimals() < 2)
+                    continue;
+                for (const QString typed : {"2.25", "2,25"}) {
+                    field->setValue(0.5);
+                    field->findChild<QLineEdit*>()->selectAll();
+                    QTest::keyClicks(field->findChild<QLineEdit*>(), typed);
+                    QVERIFY2(
+                        field->findChild<QLineEdit*>()->text() == shown,
+                        qPrintable(field->objectName() + " shows " + field->findChild<QLineEdit*>()->text()));
+                    QTest::keyClick(field->findChild<QLineEdit*>(), Qt::Key_Enter);
+                    QCOMPARE(field->value(), 2.25);
+                }
+            }
+            auto* vertex = toric.findChild<QDoubleSpinBox*>("spnVertex");
+            vertex->findChild<QLineEdit*>()->selectAll();
+            QTest::keyClicks(vertex->findChild<QLineEdit*>(), "12.5");
+            QTest::keyClick(vertex->findChild<QLineEdit*>(), Qt::Key_Enter);
+            QCOMPARE(vertex->value(), 12.5);
+        }
+    }
+
+    // A language switch retranslates the results, keeps their values and the size they are set in,
+    // and the turn is said as an instruction with the target axis on the current photo.
+    void languageSwitchKeepsTheResults() {
+        TFormMain w;
+        w.show();
+        QVERIFY(w.openPhotoFile(testData("eye_600x400.jpg")));
+        w.findChild<QSpinBox*>("GuiaGrados")->setValue(110);
+        w.openToric();
+        ToricWindow* toric = w.toric();
+        toric->findChild<QSpinBox*>("spnPlanned")->setValue(90);
+        toric->findChild<QDoubleSpinBox*>("spnLensCyl")->setValue(2.0);
+        toric->findChild<QDoubleSpinBox*>("spnRotation")->setValue(10.0);
+        toric->findChild<QCheckBox*>("chkRefraction")->setChecked(true);
+        toric->findChild<QDoubleSpinBox*>("spnCylinder")->setValue(-0.69);
+        toric->findChild<QSpinBox*>("spnRefractionAxis")->setValue(140);
+        auto* results = toric->findChild<QLabel*>("lblResults");
+        const QString spanish = results->text();
+        const QFont font = results->font();
+        // Marks at 110 on the photo, eye turned +10: 100 in the plan; the refraction asks for 90 in
+        // the plan, 100 on the photo, a turn of 10 clockwise.
+        for (const char* said :
+             {"Eje objetivo en la foto actual (ponga ahí la línea guía)</td><td>&nbsp;&nbsp;<b>100°",
+              "Eje objetivo en el marco del plan</td><td>&nbsp;&nbsp;<b>90°",
+              "gire la lente 10° en sentido horario, visto de frente",
+              "la lente está 10° en sentido antihorario del eje previsto"})
+            QVERIFY2(spanish.contains(QString::fromUtf8(said)), qPrintable(spanish));
+
+        w.flag_gbClick();
+        QVERIFY2(results->text().contains("turn the lens 10° clockwise, as seen from in front"),
+                 qPrintable(results->text()));
+        QCOMPARE(results->font(), font);
+        w.flag_esClick();
+        toric->close();
+        w.openToric();
+        QCOMPARE(results->text(), spanish);
+        QCOMPARE(results->font(), font);
+
+        // Within a quarter dioptre of the best, turning is not worth it.
+        toric->findChild<QDoubleSpinBox*>("spnCylinder")->setValue(-0.25);
+        toric->findChild<QSpinBox*>("spnRefractionAxis")->setValue(5);
+        QVERIFY2(results->text().contains("girarla no ayuda: ganaría menos de 0,25 D"),
+                 qPrintable(results->text()));
+        QVERIFY(!results->text().contains("Eje objetivo"));
+
+        // A refraction that leaves the clinical range at the corneal plane gives no figures.
+        toric->findChild<QDoubleSpinBox*>("spnSphere")->setValue(30);
+        toric->findChild<QDoubleSpinBox*>("spnVertex")->setValue(30);
+        QCOMPARE(results->text(),
+                 QString("la refracción llevada al plano corneal sale de 30 D: revise la distancia "
+                         "al vértice"));
     }
 };
 

@@ -74,30 +74,39 @@ Cylinder cornealPlaneCylinder(const Refraction& r, double vertexMm) {
                              : Cylinder{-plusCylinder, axisOf(r.axis + 90)};
 }
 
-QString inputError(const Inputs& in) {
+std::optional<InputProblem> inputError(const Inputs& in) {
+    const auto problem = [](Input input, const char* reason) {
+        return std::optional<InputProblem>(InputProblem{input, QString::fromUtf8(reason)});
+    };
+    const auto isCylinder = [](double d) { return d >= 0 && d <= kMaxCylinderD; };
     if (!isAxis(in.plannedAxis))
-        return QStringLiteral("the planned axis must lie in 0..180 degrees");
+        return problem(Input::Planned, "el eje previsto debe estar entre 0 y 180°");
     if (!isAxis(in.marksOnPhoto))
-        return QStringLiteral("the lens axis must lie in 0..180 degrees");
-    if (!std::isfinite(in.rotation) || std::abs(in.rotation) > 180)
-        return QStringLiteral("the rotation must lie in -180..180 degrees");
-    if (!(in.lensCylinder > 0) || !std::isfinite(in.lensCylinder))
-        return QStringLiteral("the lens cylinder must be above 0 D");
-    if (in.cornea && (!(in.cornea->dioptres >= 0) || !std::isfinite(in.cornea->dioptres)))
-        return QStringLiteral("the corneal cylinder must not be negative");
+        return problem(Input::Marks, "el eje de la lente debe estar entre 0 y 180°");
+    if (!(std::abs(in.rotation) <= 180))
+        return problem(Input::Rotation, "la rotación debe estar entre -180 y 180°");
+    if (!(isCylinder(in.lensCylinder) && in.lensCylinder >= kSmallestLensCylinderD))
+        return problem(Input::LensCylinder, "el cilindro de la lente debe estar entre 0,25 y 15 D");
+    if (in.cornea && !isCylinder(in.cornea->dioptres))
+        return problem(Input::Cornea, "el cilindro corneal debe estar entre 0 y 15 D");
     if (in.cornea && !isAxis(in.cornea->axis))
-        return QStringLiteral("the corneal axis must lie in 0..180 degrees");
+        return problem(Input::Cornea, "el eje corneal debe estar entre 0 y 180°");
     if (!(in.vertexMm >= 0 && in.vertexMm <= kMaxVertexMm))
-        return QStringLiteral("the vertex distance must lie in 0..30 mm");
+        return problem(Input::Vertex, "la distancia al vértice debe estar entre 0 y 30 mm");
     if (in.refraction) {
         const Refraction& r = *in.refraction;
         if (!isAxis(r.axis))
-            return QStringLiteral("the refraction's axis must lie in 0..180 degrees");
-        if (!(std::abs(r.sphere) <= kMaxRefractionPower && std::abs(r.cylinder) <= kMaxRefractionPower &&
-              std::abs(r.sphere + r.cylinder) <= kMaxRefractionPower))
-            return QStringLiteral("the refraction's powers must lie within 30 D");
+            return problem(Input::Refraction, "el eje de la refracción debe estar entre 0 y 180°");
+        const auto inRange = [](double power) { return std::abs(power) <= kMaxRefractionPower; };
+        if (!(inRange(r.sphere) && inRange(r.cylinder) && inRange(r.sphere + r.cylinder)))
+            return problem(Input::Refraction, "las potencias de la refracción deben estar dentro de 30 D");
+        const double d = in.vertexMm / 1000;
+        if (!(inRange(atCornealPlane(r.sphere, d)) && inRange(atCornealPlane(r.sphere + r.cylinder, d))))
+            return problem(
+                Input::Refraction,
+                "la refracción llevada al plano corneal sale de 30 D: revise la distancia al vértice");
     }
-    return QString();
+    return std::nullopt;
 }
 
 Result evaluate(const Inputs& in) {
@@ -115,13 +124,21 @@ Result evaluate(const Inputs& in) {
         r.measuredResidual = cornealPlaneCylinder(*in.refraction, in.vertexMm);
         // What the lens faces: the eye's astigmatism with the lens's own correction taken out.
         const Cylinder faced = addCylinders(*r.measuredResidual, Cylinder{in.lensCylinder, r.marksAxis});
-        r.expectedCylinder = std::abs(faced.dioptres - in.lensCylinder);
-        if (faced.dioptres >= kNoCylinder) {
-            r.bestAxis = faced.axis;
-            r.turn = axisTurn(r.marksAxis, faced.axis);
-        }
+        const double best = std::abs(faced.dioptres - in.lensCylinder);
+        r.turnHelps =
+            faced.dioptres >= kNoCylinder && r.measuredResidual->dioptres - best >= kMeaninglessGainD;
+        r.bestAxis = r.turnHelps ? faced.axis : r.marksAxis;
+        r.turn = r.turnHelps ? axisTurn(r.marksAxis, faced.axis) : 0.0;
+        r.expectedCylinder = r.turnHelps ? best : r.measuredResidual->dioptres;
+        r.bestAxisOnPhoto = axisOf(*r.bestAxis + in.rotation);
     }
     return r;
+}
+
+std::optional<double> residualShare(const Result& r) {
+    if (r.cornea.dioptres < kNoCylinder)
+        return std::nullopt;
+    return r.residual.dioptres / r.cornea.dioptres;
 }
 
 std::optional<Refraction> parseRefraction(const QString& text) {
@@ -132,8 +149,13 @@ std::optional<Refraction> parseRefraction(const QString& text) {
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression plano(QStringLiteral("^\\s*pl(?:ano)?\\s*$"),
                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression sphereAlone(
+        QStringLiteral("^\\s*([-+\\x{2212}]?\\d+(?:[.,]\\d+)?)\\s*(?:ds|sph|esf)?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
     if (plano.match(text).hasMatch())
         return Refraction{};
+    if (const QRegularExpressionMatch m = sphereAlone.match(text); m.hasMatch())
+        return Refraction{parseNumber(m.captured(1)), 0, 0};
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch())
         return std::nullopt;

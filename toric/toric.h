@@ -49,6 +49,12 @@ struct Inputs {
 };
 
 constexpr double kDefaultVertexMm = 12;
+// A turn that leaves less than this much less cylinder (dioptres at the corneal plane) is not worth
+// making: refraction steps are a quarter dioptre, and near no cylinder the best axis swings freely.
+constexpr double kMeaninglessGainD = 0.25;
+// The clinical range of a cylinder (lens or cornea), and the smallest cylinder a toric lens has.
+constexpr double kMaxCylinderD = 15;
+constexpr double kSmallestLensCylinderD = 0.25;
 
 struct Result {
     double marksAxis = 0;    // the marks in the plan's frame, 0..180
@@ -60,12 +66,22 @@ struct Result {
     Cylinder cornea;   // as used: given, or the default
     Cylinder residual; // cornea and lens as they sit, at the corneal plane
     // With a refraction: the eye's astigmatism it shows, at the corneal plane; the axis to turn the
-    // lens to for the least cylinder (plan's frame), the turn from where it sits and the cylinder
-    // expected then. bestAxis and turn are none when the lens faces no astigmatism at all.
+    // lens to for the least cylinder (plan's frame, and on the current photo), the turn from where it
+    // sits and the cylinder expected then. Where turning would gain less than kMeaninglessGainD,
+    // turnHelps is false and the lens stays: no turn, the axis where it is, the cylinder measured.
     std::optional<Cylinder> measuredResidual;
     std::optional<double> bestAxis;
+    std::optional<double> bestAxisOnPhoto;
     std::optional<double> turn;
     std::optional<double> expectedCylinder;
+    bool turnHelps = false;
+};
+
+// Which input a problem is with.
+enum class Input { Planned, LensCylinder, Marks, Rotation, Cornea, Refraction, Vertex };
+struct InputProblem {
+    Input input;
+    QString reason; // in Spanish, the catalogue's key
 };
 
 // An angle brought into 0..180 (180 itself becomes 0).
@@ -78,15 +94,18 @@ Cylinder addCylinders(const Cylinder& a, const Cylinder& b);
 // The eye's astigmatism a refraction shows, at the corneal plane.
 Cylinder cornealPlaneCylinder(const Refraction& refraction, double vertexMm);
 
-// Why the inputs cannot be used, in English; empty when they can. An axis must lie
-// in 0..180, a cylinder must not be negative and the lens's must be above 0, the vertex distance
-// in 0..30 mm, a refraction's powers within 30 D.
-QString inputError(const Inputs& in);
+// Why the inputs cannot be used; none when they can. An axis must lie in 0..180, a cylinder within
+// 0..kMaxCylinderD and the lens's at least kSmallestLensCylinderD, the vertex distance in 0..30 mm,
+// a refraction's powers within 30 D both as given and at the corneal plane.
+std::optional<InputProblem> inputError(const Inputs& in);
 
 // The check; the inputs must have passed inputError().
 Result evaluate(const Inputs& in);
+// The residual astigmatism as a share of the corneal one; none without corneal astigmatism.
+std::optional<double> residualShare(const Result& r);
 
-// "S C x A", "S C × A", "plano C x A", "plano" alone: numbers with a point or a comma, signs "+", "-" or "−".
+// "S C x A", "S C × A", "plano C x A", "plano" alone, a sphere alone ("-1.00", "-1.00 DS", "-1.00 sph"):
+// numbers with a point or a comma, signs "+", "-" or "−".
 std::optional<Refraction> parseRefraction(const QString& text);
 // "D@DEG": dioptres at the steep meridian.
 std::optional<Cylinder> parseCylinder(const QString& text);

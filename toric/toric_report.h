@@ -3,18 +3,23 @@
 #include "toric/toric.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QImage>
 #include <QRectF>
 #include <QString>
 
-// The toric lens check as one printed page: the photos, the values and the results, drawn as a
-// picture of an A4 page that the print layout dialog places like any composite.
+class QPainter;
+
+// The toric lens check as one printed page: the photos, the values and the results. The print layout
+// dialog places it like any composite from a picture of the page, and prints it by drawing the page
+// again on the printer, so that its text stays text.
 namespace toric {
 
 struct ReportInputs {
     QImage current;   // the current photo with the gauge, as it would be saved
     QImage reference; // the reference photo of the comparison; null without one
-    QString referenceName;
+    QString currentName, referenceName;
+    QDateTime currentDate, referenceDate; // the files' dates; invalid when unknown
     bool leftEye = false;
     QString referenceText; // the main window's free-text reference
     QDate date;
@@ -32,7 +37,9 @@ struct ReportLayout {
 };
 ReportLayout reportLayout(const QSize& current, const QSize& reference);
 
-// The page in the current language, white, at kReportDpi with that resolution recorded.
+// Draws the page in the current language on a white page of kReportDpi pixels per inch.
+void paintReport(QPainter& painter, const ReportInputs& report);
+// The page as a picture, at kReportDpi with that resolution recorded.
 QImage renderReport(const ReportInputs& report);
 
 } // namespace toric
