@@ -180,7 +180,7 @@ const Field kFields[] = {
     PELVANOR_FIELD(rings, seedsPerMap, 0, 100),
     PELVANOR_ELEMENT(rings, blobScales, 0, 0.001, 1),
     PELVANOR_ELEMENT(rings, blobScales, 1, 0.001, 1),
-    PELVANOR_FIELD(rings, blobSurround, 0.1, 10),
+    PELVANOR_FIELD(rings, blobSurround, 1, 10),
     PELVANOR_FIELD(rings, frameBlack, 0, 256),
     PELVANOR_FIELD(rings, frameGrowDivisor, 1, 1e5),
     PELVANOR_FIELD(rings, frameGrowLeast, 0, 1000),

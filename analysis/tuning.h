@@ -7,6 +7,8 @@
 // Every threshold of the image analysis, one field each, with its unit and why it has that value. The
 // defaults written here are the program's; the evaluation programs change a field with
 // --set group.field=value to study it without recompiling. The analysis reads them through tuning().
+// A new field also takes a row in tuning.cpp's table, with the range of values the code reading it
+// can take: setting refuses any other.
 
 // Double-click centring: the pupil search, the limbus choice and the checks an outline must pass.
 struct OutlineTuning {
@@ -184,8 +186,8 @@ struct LimbusTuning {
     double decentringSlack = 2;   // coarse pixels: added to that, for the coarse plane's rounding
 };
 
-// Samples round each circle the rings are measured on: the size of the direction tables built once,
-// so a constant. 64 directions step 5.6 degrees, finer than a reflection's width at the sizes used.
+// Samples round each circle the rings are measured on: the size of the direction tables, so a
+// constant. 64 directions step 5.6 degrees, finer than a reflection's width at the sizes used.
 inline constexpr int kRingAngles = 64;
 
 // A photo's own rings (limbus and pupil), found from that photo alone for the rotation.
