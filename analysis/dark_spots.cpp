@@ -75,7 +75,7 @@ std::vector<QPointF> darkSeeds(const EyePlanes& planes) {
                            cv::FILLED);
             cv::Point at;
             cv::minMaxLoc(map, nullptr, nullptr, &at, nullptr, open);
-            if (open.at<uchar>(at) != 0)
+            if (at.x >= 0 && open.at<uchar>(at) != 0) // none left open: no place found
                 seeds.emplace_back((at.x + 0.5) * planes.factor, (at.y + 0.5) * planes.factor);
         }
     return seeds;

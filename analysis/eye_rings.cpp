@@ -15,24 +15,30 @@ namespace {
 
 constexpr int kAngles = kRingAngles;
 
-// Unit directions round a circle, and on the two sides of the eye (right, then left).
+// Unit directions round a circle, and on the two sides of the eye (right, then left), for the sides
+// spanning lateral degrees either side of the horizontal.
 struct Directions {
+    double lateral = NAN;
     QPointF all[kAngles], sides[2][kAngles];
-    Directions() {
-        const double lateral = tuning().rings.lateralDegrees * M_PI / 180;
+    explicit Directions(double lateralDegrees) : lateral(lateralDegrees) {
+        const double half = lateral * M_PI / 180;
         for (int k = 0; k < kAngles; ++k) {
             const double a = 2 * M_PI * k / kAngles;
             all[k] = QPointF(std::cos(a), std::sin(a));
             for (int s = 0; s < 2; ++s) {
-                const double b = (s == 0 ? 0 : M_PI) + lateral * (2.0 * k / (kAngles - 1) - 1);
+                const double b = (s == 0 ? 0 : M_PI) + half * (2.0 * k / (kAngles - 1) - 1);
                 sides[s][k] = QPointF(std::cos(b), std::sin(b));
             }
         }
     }
 };
-// Made at first use, after the evaluation programs have set the tuning.
+// The table for the sides' width now: made again when the tuning has changed it since. Each thread
+// has its own, so that no table is remade while another thread reads it (the two photos of a rotation
+// are searched at once).
 const Directions& directions() {
-    static const Directions made;
+    thread_local Directions made(tuning().rings.lateralDegrees);
+    if (made.lateral != tuning().rings.lateralDegrees)
+        made = Directions(tuning().rings.lateralDegrees);
     return made;
 }
 
@@ -145,6 +151,8 @@ std::vector<Found> strongestPerRadius(const WorkPlane& w) {
             m = ringMeans(w.work, cx, cy, outer);
         for (int r = std::max(least, from); r <= std::min(most, to); ++r) {
             const int b = edgeBand(r);
+            if (b >= r) // the band inside would reach past the centre
+                continue;
             double in = 0, out = 0;
             for (int k = 1; k <= b; ++k)
                 in += m[r - k], out += m[r + k];

@@ -189,7 +189,8 @@ double steppingShare(const PhotoGray& full, const Circle& c, int sign) {
     }
     // Mostly off the photo: nothing to tell. A bright field may fill the frame, leaving only its corners
     // to see beyond it; whether those are dark is asked apart.
-    if (steps.size() < size_t(sign < 0 ? directions / t.darkShownDivisor : directions / t.brightShownDivisor))
+    if (steps.empty() ||
+        steps.size() < size_t(directions / (sign > 0 ? t.darkShownDivisor : t.brightShownDivisor)))
         return 0;
     const double cut = std::max(t.minGreyStep, t.typicalStepShare * medianOf(steps));
     return double(std::count_if(steps.begin(), steps.end(), [&](double s) { return s >= cut; })) /

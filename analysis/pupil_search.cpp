@@ -221,7 +221,7 @@ std::optional<NearPupil> pupilNear(ClickSearch& s) {
         double lowest = 0;
         cv::Point at;
         cv::minMaxLoc(smooth, &lowest, nullptr, &at, nullptr, open);
-        if (open.at<uchar>(at) == 0)
+        if (at.x < 0 || open.at<uchar>(at) == 0) // none left open: no place found
             break;
         cv::circle(open, at, std::max(t.seedSpacingPixels, side / t.seedSpacingDivisor), cv::Scalar(0),
                    cv::FILLED);

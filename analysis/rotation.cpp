@@ -89,7 +89,8 @@ double reweigh(SectorData& d, const double x[4]) {
     }
     const double spread = biweights(residual, t.minSpread, d.w);
     const double rowSpread = biweights(rowResidual, t.minRowSpread, d.wr);
-    d.rowWeight = std::clamp(std::pow(spread / rowSpread, 2), t.rowWeightLeast, t.rowWeightMost);
+    // Bounds set the wrong way round give the upper one, not undefined behaviour.
+    d.rowWeight = std::min(std::max(std::pow(spread / rowSpread, 2), t.rowWeightLeast), t.rowWeightMost);
     return spread;
 }
 

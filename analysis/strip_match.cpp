@@ -148,6 +148,8 @@ std::vector<SectorShift> sectorShifts(const IrisStrip& reference, const IrisStri
     const int sectors = tuning().rotation.sectors;
     const int cols = reference.texture.cols, rows = reference.texture.rows, width = cols / sectors;
     const int centre = int(std::lround(coarseColumns));
+    if (width < 1)
+        return {}; // more sectors than columns
     std::vector<std::optional<SectorShift>> found(sectors);
     inTwoHalves(sectors, [&](int from, int to) {
         for (int s = from; s < to; ++s) {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 // Every threshold of the image analysis, one field each, with its unit and why it has that value. The
 // defaults written here are the program's; the evaluation programs change a field with
 // --set group.field=value to study it without recompiling. The analysis reads them through tuning().
+// A new field also takes a row in tuning.cpp's table, with the range of values the code reading it
+// can take: setting refuses any other.
 
 // Double-click centring: the pupil search, the limbus choice and the checks an outline must pass.
 struct OutlineTuning {
@@ -55,8 +58,9 @@ struct OutlineTuning {
     int steppingDirections = 72;    // directions in which the step across the outline is read
     double stepInside = 0.85;       // radii: where the grey level is read inside the outline
     double stepOutside = 1.15;      // and outside it
-    int darkShownDivisor = 9;       // a dark outline must be on the photo in 1/9 of the directions
-    int brightShownDivisor = 3;     // a bright field in 1/3: more is off the photo, nothing to tell
+    int darkShownDivisor = 3;       // a dark outline must be on the photo in 1/3 of the directions
+    int brightShownDivisor = 9;     // a bright field in 1/9: it may fill the frame, its corners alone
+                                    // showing what lies beyond it; less is off the photo
     double typicalStepShare = 0.25; // of the typical step: a direction stepping less does not count
     double minGreyStep = 4;         // grey levels: the least step that counts, however faint the outline
     double minStepping = 0.75;      // share of the directions in which the outline must step the right way
@@ -182,8 +186,8 @@ struct LimbusTuning {
     double decentringSlack = 2;   // coarse pixels: added to that, for the coarse plane's rounding
 };
 
-// Samples round each circle the rings are measured on: the size of the direction tables built once,
-// so a constant. 64 directions step 5.6 degrees, finer than a reflection's width at the sizes used.
+// Samples round each circle the rings are measured on: the size of the direction tables, so a
+// constant. 64 directions step 5.6 degrees, finer than a reflection's width at the sizes used.
 inline constexpr int kRingAngles = 64;
 
 // A photo's own rings (limbus and pupil), found from that photo alone for the rotation.
@@ -385,9 +389,18 @@ struct Tuning {
 const Tuning& tuning();
 
 // Sets the field called name ("outline.minAgreement", an array's element as "rings.glareBand.1"). Set
-// fields before any analysis runs: they are read without locks. False for an unknown name, or a
-// value the field cannot hold (a whole-number field takes whole numbers only).
-bool setTuning(const std::string& name, double value);
+// fields before any analysis runs: they are read without locks. False, with the reason in why, for an
+// unknown name or a value outside the field's range (a whole-number field takes whole numbers only).
+bool setTuning(const std::string& name, double value, std::string* why = nullptr);
+
+// A field of the tuning as its table lists it.
+struct TuningField {
+    std::string name;
+    double value, least, most; // now, and the range it takes, both ends included
+    bool whole;                // takes whole numbers only
+    size_t offset, size;       // the bytes it holds within a Tuning
+};
+std::vector<TuningField> tuningFields();
 
 // Every field's name and its value now, one "name=value" each, for the evaluation programs.
 std::vector<std::string> tuningValues();

@@ -48,7 +48,7 @@ inline QStringList csvFields(const QString& line) {
 
 // Takes every "--set group.field=value" out of the arguments and applies it to the analysis's
 // tuning; false, with the reason on stderr, for a name or value it cannot take. "--set list" prints
-// every field with its value.
+// every field with its value and range.
 inline bool takeTuningOptions(int& argc, char** argv) {
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
@@ -58,16 +58,18 @@ inline bool takeTuningOptions(int& argc, char** argv) {
         }
         const std::string setting = argv[++i];
         if (setting == "list") {
-            for (const std::string& line : tuningValues())
-                std::printf("%s\n", line.c_str());
+            for (const TuningField& f : tuningFields())
+                std::printf("%s=%.17g in %g..%g\n", f.name.c_str(), f.value, f.least, f.most);
             continue;
         }
         const size_t eq = setting.find('=');
         char* end = nullptr;
         const double value = eq == std::string::npos ? 0 : std::strtod(setting.c_str() + eq + 1, &end);
+        std::string why = "not group.field=number";
         if (eq == std::string::npos || end == setting.c_str() + eq + 1 || *end ||
-            !setTuning(setting.substr(0, eq), value)) {
-            std::fprintf(stderr, "cannot set %s (--set list prints the fields)\n", setting.c_str());
+            !setTuning(setting.substr(0, eq), value, &why)) {
+            std::fprintf(stderr, "cannot set %s: %s (--set list prints the fields and their ranges)\n",
+                         setting.c_str(), why.c_str());
             return false;
         }
     }
