@@ -3,11 +3,11 @@
 #include "desktop_integration.h"
 #include "unitMain.h"
 
+#include "app/unitOpciones.h"
+#include "app/unitPrintImage.h"
 #include "i18n/catalogue.h"
 #include "i18n/catalogue_root.h"
 #include "imaging/imaging.h"
-#include "output/unitPrintImage.h"
-#include "settings/unitOpciones.h"
 
 #include <QTimer>
 

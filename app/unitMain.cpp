@@ -11,6 +11,8 @@
 #include "ui_unitMain.h"
 #include "wait_cursor.h"
 
+#include "app/unitOpciones.h"
+#include "app/unitPrintImage.h"
 #include "i18n/catalogue.h"
 #include "i18n/translate.h"
 #include "imaging/dicom.h"
@@ -18,8 +20,7 @@
 #include "imaging/fit.h"
 #include "imaging/imaging.h"
 #include "imaging/screen_scale.h"
-#include "output/unitPrintImage.h"
-#include "settings/unitOpciones.h"
+#include "output/decode_report.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -161,8 +162,9 @@ bool TFormMain::openPhotoFile(const QString& path) {
         wait.release();
         // The fixed headline; a folder, a FIFO or an oversized photo also says why below it.
         QString text = QString::fromUtf8(kOpenError);
-        if (!decoded.detailForUser.isEmpty())
-            text += QStringLiteral("\n\n") + decoded.detailForUser;
+        const QString detail = refusalDetailText(decoded);
+        if (!detail.isEmpty())
+            text += QStringLiteral("\n\n") + detail;
         messages->message(this, text);
         return false;
     }

@@ -4,10 +4,10 @@
 #include "toric_window.h"
 #include "ui_unitMain.h"
 
+#include "app/unitOpciones.h"
 #include "gauge/gauge_history.h"
 #include "gauge/geometry.h"
 #include "imaging/screen_scale.h"
-#include "settings/unitOpciones.h"
 
 #include <QMouseEvent>
 

@@ -7,11 +7,11 @@
 #include "ui_unitMain.h"
 #include "wait_cursor.h"
 
+#include "app/unitPrintImage.h"
 #include "i18n/catalogue.h"
 #include "imaging/file_types.h"
 #include "output/composite.h"
 #include "output/save.h"
-#include "output/unitPrintImage.h"
 #include "toric/toric_text.h"
 
 #include <QFileInfo>

@@ -10,8 +10,8 @@
 #include "ui_unitMain.h"
 #include "wait_cursor.h"
 
+#include "app/unitPrintImage.h"
 #include "output/composite.h"
-#include "output/unitPrintImage.h"
 #include "toric/toric_report.h"
 
 #include <QDate>

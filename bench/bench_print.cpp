@@ -3,10 +3,10 @@
 // file against rendering the composite, and the peak memory of a whole print against the
 // composite's own bytes. The destination is the PDF file: the benchmark sees no print server.
 #include "app/platform.h"
-#include "gauge/unitSpinField.h"
+#include "app/unitPrintImage.h"
+#include "app/unitSpinField.h"
 #include "imaging/imaging.h"
 #include "output/composite.h"
-#include "output/unitPrintImage.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "gauge/geometry.h"
 
-#include "gauge/rounding.h"
+#include "imaging/rounding.h"
 
 #include <algorithm>
 #include <cmath>

@@ -25,6 +25,17 @@ struct GaugeRadii {
 };
 GaugeRadii gaugeRadii(int width, int height, int centreSize, const QPoint& centre);
 
+// Where the gauge's own numbers sit, as shares of the template numbers' distance from the centre: the
+// guide line's number just inside them, the sector's further in, and on the saved photo, whose type
+// is larger, further in still. The screen, the zoomed view and the saved photo all read them here.
+struct GaugeProportions {
+    static constexpr double guideNumber = 0.94;
+    static constexpr double sectorNumber = 0.88;
+    static constexpr double savedSectorNumber = 0.86;
+    // The saved photo's template numbers: this share of the centre's distance to the nearest edge.
+    static constexpr double savedNumberReach = 0.95;
+};
+
 // The sector width |start - end| in 64 bits: typed angles may be any int, and their difference
 // need not fit in one.
 qint64 sectorWidth(int start, int end);

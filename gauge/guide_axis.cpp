@@ -1,6 +1,6 @@
 #include "gauge/guide_axis.h"
 
-#include "gauge/rounding.h"
+#include "imaging/rounding.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #include "gauge/overlay.h"
 
 #include "gauge/geometry.h"
-#include "gauge/rounding.h"
+#include "imaging/rounding.h"
 
 #include <optional>
 
@@ -189,13 +189,13 @@ OverlayResult renderOverlay(const GaugeInputs& in) {
     }
     if (in.guideShown) {
         setTextColour(painter, s.refColor);
-        const QPoint p = numberPoint(c, r.number, in.guide, 0.94);
+        const QPoint p = numberPoint(c, r.number, in.guide, GaugeProportions::guideNumber);
         DrawTextCentered(image, painter, p.x(), p.y(), QString::number(in.guide));
     }
     if (in.sectorShown) {
         setTextColour(painter, s.sectorColor);
         for (int a : {in.sectorStart, in.sectorEnd}) {
-            const QPoint p = numberPoint(c, r.number, a, 0.88);
+            const QPoint p = numberPoint(c, r.number, a, GaugeProportions::sectorNumber);
             DrawTextCentered(image, painter, p.x(), p.y(), QString::number(a));
         }
     }
@@ -342,10 +342,10 @@ OverlayResult renderOverlayView(const GaugeInputs& in, const OverlayView& v, boo
             draw.number(draw.along(c, sn, r.number * scale), QString::number(deg));
         };
         if (in.guideShown)
-            numberAt(in.guide, 0.94, s.refColor);
+            numberAt(in.guide, GaugeProportions::guideNumber, s.refColor);
         if (in.sectorShown)
             for (int a : {in.sectorStart, in.sectorEnd})
-                numberAt(a, 0.88, s.sectorColor);
+                numberAt(a, GaugeProportions::sectorNumber, s.sectorColor);
     }
     painter.end();
     result.image = std::move(image);

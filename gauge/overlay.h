@@ -1,7 +1,7 @@
 #pragma once
 
+#include "gauge/gauge_settings.h"
 #include "gauge/zoom_view.h"
-#include "settings/gauge_settings.h"
 
 #include <QImage>
 #include <QPointF>

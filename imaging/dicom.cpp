@@ -127,20 +127,18 @@ QString transferSyntaxName(const OFString& uid) {
     return xfer.getXfer() != EXS_Unknown ? QString::fromLatin1(xfer.getXferName()) : dicom::text(uid);
 }
 
-Decoded notDecodable(const QString& transferSyntax) {
-    return decodeFailure(DecodeFailure::Undecodable,
-                         QStringLiteral("pixel data compressed as %1 cannot be decoded").arg(transferSyntax),
-                         QStringLiteral("No se puede descodificar la compresión «%1».").arg(transferSyntax));
+Decoded refused(const QString& error, RefusalDetail detail, const QStringList& values = {}) {
+    return decodeFailure(DecodeFailure::Undecodable, error, detail, values);
 }
 
-Decoded refused(const QString& error, const QString& detailForUser) {
-    return decodeFailure(DecodeFailure::Undecodable, error, detailForUser);
+Decoded notDecodable(const QString& transferSyntax) {
+    return refused(QStringLiteral("pixel data compressed as %1 cannot be decoded").arg(transferSyntax),
+                   RefusalDetail::DicomCompression, {transferSyntax});
 }
 
 Decoded unreadable(const OFCondition& condition) {
-    return refused(
-        QStringLiteral("damaged DICOM file: %1").arg(QString::fromUtf8(condition.text())),
-        QStringLiteral("El archivo DICOM está dañado: %1.").arg(QString::fromUtf8(condition.text())));
+    return refused(QStringLiteral("damaged DICOM file: %1").arg(QString::fromUtf8(condition.text())),
+                   RefusalDetail::DicomDamaged);
 }
 
 QString stringOf(DcmItem& item, const DcmTagKey& tag) {
@@ -319,9 +317,8 @@ Decoded renderFirstFrame(DcmDataset& ds, E_TransferSyntax xfer, QSize size, bool
     if (why.isEmpty())
         why = firstFrameInto(ds, xfer, stored, buffer, bytes + 1);
     if (!why.isEmpty())
-        return refused(
-            QStringLiteral("DICOM pixel data cannot be decoded: %1").arg(why),
-            QStringLiteral("Los píxeles del archivo DICOM no se pueden descodificar: %1.").arg(why));
+        return refused(QStringLiteral("DICOM pixel data cannot be decoded: %1").arg(why),
+                       RefusalDetail::DicomPixels);
     if (inverted)
         frame.invertPixels();
     QImage photo = copyToPhotoFormat(frame);
@@ -344,14 +341,14 @@ Decoded decodeParsed(DcmFileFormat& file) {
         return notDecodable(QString::fromLatin1(xfer.getXferName()));
     if (!ds.tagExists(DCM_PixelData))
         return refused(QStringLiteral("the DICOM object (%1) holds no image").arg(kind),
-                       QStringLiteral("El objeto DICOM (%1) no contiene ninguna imagen.").arg(kind));
+                       RefusalDetail::DicomNoImage, {kind});
 
     Uint16 rows = 0, columns = 0, samples = 0, allocated = 0, stored = 0;
     if (ds.findAndGetUint16(DCM_Rows, rows).bad() || ds.findAndGetUint16(DCM_Columns, columns).bad() ||
         ds.findAndGetUint16(DCM_SamplesPerPixel, samples).bad() ||
         ds.findAndGetUint16(DCM_BitsAllocated, allocated).bad() || rows == 0 || columns == 0)
         return refused(QStringLiteral("the DICOM file does not give the image's size and samples"),
-                       QStringLiteral("El archivo DICOM no indica el tamaño ni las muestras de la imagen."));
+                       RefusalDetail::DicomNoSize);
     if (ds.findAndGetUint16(DCM_BitsStored, stored).bad())
         stored = allocated;
     // Fewer bits stored in 8 are rendered by DCMTK, which scales them to 8 bits.
@@ -359,17 +356,14 @@ Decoded decodeParsed(DcmFileFormat& file) {
         return refused(QStringLiteral("%1-bit samples (%2): only 8-bit photos are read")
                            .arg(qMax(allocated, stored))
                            .arg(kind),
-                       QStringLiteral("Muestras de %1 bits (%2): solo se leen fotografías de 8 bits.")
-                           .arg(qMax(allocated, stored))
-                           .arg(kind));
+                       RefusalDetail::DicomBitDepth, {QString::number(qMax(allocated, stored)), kind});
     OFString photometric;
     ds.findAndGetOFString(DCM_PhotometricInterpretation, photometric);
     const bool colour = photometric.compare(0, 10, "MONOCHROME") != 0;
     if (!listedString(std::begin(kPhotometrics), std::end(kPhotometrics), photometric) ||
         samples != (colour ? 3 : 1))
-        return refused(
-            QStringLiteral("unsupported colour model %1 (%2)").arg(dicom::text(photometric), kind),
-            QStringLiteral("Modelo de color no admitido: %1 (%2).").arg(dicom::text(photometric), kind));
+        return refused(QStringLiteral("unsupported colour model %1 (%2)").arg(dicom::text(photometric), kind),
+                       RefusalDetail::DicomColourModel, {dicom::text(photometric), kind});
     if (!listed(kReadable, xfer.getXfer()))
         return notDecodable(QString::fromLatin1(xfer.getXferName()));
 
@@ -384,16 +378,14 @@ Decoded decodeParsed(DcmFileFormat& file) {
         frames = 1;
     DcmElement* pixels = nullptr;
     if (ds.findAndGetElement(DCM_PixelData, pixels).bad() || !pixels)
-        return refused(QStringLiteral("the DICOM file has no pixel data"),
-                       QStringLiteral("El archivo DICOM no tiene píxeles."));
+        return refused(QStringLiteral("the DICOM file has no pixel data"), RefusalDetail::DicomNoPixelData);
     if (!xfer.isEncapsulated()) {
         // DCMTK pads a short frame with black; a photo missing part of its pixels is refused.
         const bool halfChroma = photometric == "YBR_FULL_422";
         const quint64 frameBytes = quint64(rows) * columns * (halfChroma ? 2 : samples);
         if (quint64(pixels->getLength()) < frameBytes * quint64(frames))
-            return refused(
-                QStringLiteral("the DICOM pixel data is shorter than its header declares"),
-                QStringLiteral("Los píxeles del archivo DICOM son menos de los que declara su cabecera."));
+            return refused(QStringLiteral("the DICOM pixel data is shorter than its header declares"),
+                           RefusalDetail::DicomPixelsShort);
     }
 
     // DCMTK's own MONOCHROME1 inversion is off by one level for most values, so the samples are
@@ -429,20 +421,20 @@ QString unknownTransferSyntax(const OFFilename& path) {
 Decoded decodeLoaded(const QString& path, E_FileReadMode mode) {
     if (!dicom::initialise())
         return refused(QStringLiteral("DCMTK's data dictionary is missing"),
-                       QStringLiteral("Falta el diccionario de datos de DCMTK."));
+                       RefusalDetail::DicomNoDictionary);
     try {
         DcmFileFormat file;
         const OFFilename name(QFile::encodeName(path).constData());
         // Large values, the pixel data above all, stay in the file until DCMTK needs them.
         const OFCondition parsed = file.loadFile(name, EXS_Unknown, EGL_noChange, DCM_MaxReadLength, mode);
         if (parsed.bad() && mode == ERM_dataset)
-            return refused(QStringLiteral("no DICOM image"), QString());
+            return refused(QStringLiteral("no DICOM image"), RefusalDetail::None);
         if (parsed.bad()) {
             const QString syntax = mode == ERM_fileOnly ? unknownTransferSyntax(name) : QString();
             return syntax.isEmpty() ? unreadable(parsed) : notDecodable(syntax);
         }
         if (mode == ERM_dataset && !file.getDataset()->tagExists(DCM_PixelData))
-            return refused(QStringLiteral("no DICOM image"), QString());
+            return refused(QStringLiteral("no DICOM image"), RefusalDetail::None);
         return decodeParsed(file);
     } catch (const std::bad_alloc&) {
         return decodeFailure(DecodeFailure::OutOfMemory, QStringLiteral("Not enough memory for the image"));

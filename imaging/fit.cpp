@@ -1,6 +1,6 @@
 #include "imaging/fit.h"
 
-#include "gauge/rounding.h"
+#include "imaging/rounding.h"
 
 QRect fitPhotoRect(int panelW, int panelH, int photoW, int photoH) {
     if (photoW <= 0 || photoH <= 0 || panelW <= 0 || panelH <= 0)

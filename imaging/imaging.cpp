@@ -22,17 +22,19 @@ namespace {
 constexpr qint64 kHugePage = 2 << 20;
 constexpr qint64 kHugePageMinimum = 8 * kHugePage;
 
-Decoded failed(DecodeFailure failure, const QString& error, const QString& detailForUser = QString()) {
-    return decodeFailure(failure, error, detailForUser);
+Decoded failed(DecodeFailure failure, const QString& error, RefusalDetail detail = RefusalDetail::None) {
+    return decodeFailure(failure, error, detail);
 }
 
 } // namespace
 
-Decoded decodeFailure(DecodeFailure failure, const QString& error, const QString& detailForUser) {
+Decoded decodeFailure(DecodeFailure failure, const QString& error, RefusalDetail detail,
+                      const QStringList& detailValues) {
     Decoded result;
     result.failure = failure;
     result.error = error;
-    result.detailForUser = detailForUser;
+    result.detail = detail;
+    result.detailValues = detailValues;
     return result;
 }
 
@@ -44,10 +46,8 @@ Decoded tooLargeFailure(const QSize& size) {
             .arg(size.width())
             .arg(size.height())
             .arg(kAllocationLimitMB),
-        QStringLiteral("La imagen declara %1 × %2 píxeles, más de lo que admite el límite de %3 MB.")
-            .arg(size.width())
-            .arg(size.height())
-            .arg(kAllocationLimitMB));
+        RefusalDetail::TooLarge,
+        {QString::number(size.width()), QString::number(size.height()), QString::number(kAllocationLimitMB)});
     result.declaredSize = size;
     return result;
 }
@@ -94,8 +94,7 @@ Decoded decodeFile(const QString& path) {
     if (source.kind == FileKind::Missing)
         return failed(DecodeFailure::Unreadable, source.error);
     if (source.kind != FileKind::Regular)
-        return failed(DecodeFailure::NotRegularFile, refusalReason(source.kind),
-                      refusalReasonEs(source.kind));
+        return failed(DecodeFailure::NotRegularFile, refusalReason(source.kind), refusalDetail(source.kind));
     if (looksLikeDicom(*source.file))
         return decodeDicomFile(path);
     const bool bare = looksLikeBareDataset(source.file->peek(8));

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -22,20 +23,45 @@ enum class DecodeFailure {
     OutOfMemory,
 };
 
+// Why a photo was refused, for the window to word below its headline in the interface's language
+// (output/decode_report); None where the headline says it all. The values a sentence names travel in
+// Decoded::detailValues, in the order given here.
+enum class RefusalDetail {
+    None,
+    Folder,
+    NamedPipe,
+    Socket,
+    Device,
+    NotRegularFile,
+    TooLarge,          // width, height, limit in MB
+    DicomCompression,  // the transfer syntax
+    DicomDamaged,      // the file cannot be parsed
+    DicomPixels,       // the pixel data cannot be decoded
+    DicomNoImage,      // the object's class
+    DicomNoSize,       // rows, columns or samples missing
+    DicomBitDepth,     // bits, the object's class
+    DicomColourModel,  // the photometric interpretation, the object's class
+    DicomNoPixelData,  // no pixel data element
+    DicomPixelsShort,  // fewer pixels than the header declares
+    DicomNoDictionary, // DCMTK's data dictionary is missing
+};
+
 struct DicomSource;
 
 struct Decoded {
     QImage image;  // null on failure
-    QString error; // the reason when image is null, in English
+    QString error; // the reason when image is null, in English, for logs and the command line
     DecodeFailure failure = DecodeFailure::None;
-    QSize declaredSize;    // the size the file's header declares, when TooLarge
-    QString detailForUser; // a Spanish sentence for the message box, empty when the headline says it all
+    QSize declaredSize; // the size the file's header declares, when TooLarge
+    RefusalDetail detail = RefusalDetail::None;
+    QStringList detailValues;
     std::shared_ptr<const DicomSource> dicom; // set when the photo came from a DICOM file
     bool ok() const { return !image.isNull(); }
 };
 
-// A failed decode with its reason, in English and for the message box.
-Decoded decodeFailure(DecodeFailure failure, const QString& error, const QString& detailForUser = QString());
+// A failed decode with its reason, in English, and what the window is to say below its headline.
+Decoded decodeFailure(DecodeFailure failure, const QString& error, RefusalDetail detail = RefusalDetail::None,
+                      const QStringList& detailValues = {});
 // The failure for a photo whose declared size is beyond the allocation limit.
 Decoded tooLargeFailure(const QSize& size);
 

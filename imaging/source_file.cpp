@@ -1,5 +1,7 @@
 #include "imaging/source_file.h"
 
+#include "imaging/imaging.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -86,23 +88,23 @@ QString refusalReason(FileKind kind) {
     return QString();
 }
 
-QString refusalReasonEs(FileKind kind) {
+RefusalDetail refusalDetail(FileKind kind) {
     switch (kind) {
     case FileKind::Folder:
-        return QStringLiteral("Es una carpeta, no un archivo.");
+        return RefusalDetail::Folder;
     case FileKind::Fifo:
-        return QStringLiteral("Es una tubería con nombre (FIFO), no un archivo normal.");
+        return RefusalDetail::NamedPipe;
     case FileKind::Socket:
-        return QStringLiteral("Es un socket, no un archivo normal.");
+        return RefusalDetail::Socket;
     case FileKind::Device:
-        return QStringLiteral("Es un dispositivo, no un archivo normal.");
+        return RefusalDetail::Device;
     case FileKind::Other:
-        return QStringLiteral("No es un archivo normal.");
+        return RefusalDetail::NotRegularFile;
     case FileKind::Missing:
     case FileKind::Regular:
         break;
     }
-    return QString();
+    return RefusalDetail::None;
 }
 
 } // namespace imaging

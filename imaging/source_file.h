@@ -25,8 +25,9 @@ struct OpenedSource {
 // file swapped for a FIFO between the check and the open is refused too.
 OpenedSource openRegularFile(const QString& path);
 
-// Why a file of this kind is not read, in English (command line) and in Spanish (the window).
+// Why a file of this kind is not read, in English (command line) and as the window's detail.
 QString refusalReason(FileKind kind);
-QString refusalReasonEs(FileKind kind);
+enum class RefusalDetail;
+RefusalDetail refusalDetail(FileKind kind);
 
 } // namespace imaging

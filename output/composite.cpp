@@ -3,8 +3,8 @@
 #include "output/composite_drawing.h"
 
 #include "gauge/geometry.h"
-#include "gauge/rounding.h"
 #include "imaging/imaging.h"
+#include "imaging/rounding.h"
 
 #include <QColorSpace>
 #include <QFontMetricsF>
@@ -98,9 +98,9 @@ CompositeLayout compositeLayout(int width, int height, float offsetX, float offs
     g.cy = centre.y();
     g.markRadius = roundHalfEven(g.shorterSide * centreSize / 200.0);
     g.edgeDistance = std::min({g.cx, g.cy, width - g.cx, height - g.cy});
-    g.numberRadius = roundHalfEven(g.edgeDistance * 0.95);
-    g.guideRadius = roundHalfEven(g.numberRadius * 0.94);
-    g.sectorRadius = roundHalfEven(g.numberRadius * 0.86);
+    g.numberRadius = roundHalfEven(g.edgeDistance * GaugeProportions::savedNumberReach);
+    g.guideRadius = roundHalfEven(g.numberRadius * GaugeProportions::guideNumber);
+    g.sectorRadius = roundHalfEven(g.numberRadius * GaugeProportions::savedSectorNumber);
     g.numberFont = roundHalfEven(g.shorterSide * 0.02);
     g.referenceFont = roundHalfEven(g.shorterSide * 0.025);
     g.eyeFont = roundHalfEven(g.shorterSide * 0.075);

@@ -1,8 +1,8 @@
 #include "output/composite_drawing.h"
 
 #include "gauge/geometry.h"
-#include "gauge/rounding.h"
 #include "imaging/imaging.h"
+#include "imaging/rounding.h"
 
 #include <QPainter>
 #include <QPen>

@@ -1,6 +1,6 @@
 #include "output/print_layout.h"
 
-#include "gauge/rounding.h"
+#include "imaging/rounding.h"
 
 #include <algorithm>
 #include <cstdint>

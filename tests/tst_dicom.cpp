@@ -137,7 +137,7 @@ private slots:
         const imaging::Decoded decoded = imaging::decodeFile(make(QTest::currentDataTag(), steps));
         if (expected.startsWith('!')) {
             QVERIFY2(!decoded.ok() && decoded.error.contains(expected.mid(1)), qPrintable(decoded.error));
-            QVERIFY(!decoded.detailForUser.isEmpty());
+            QVERIFY(decoded.detail != imaging::RefusalDetail::None);
             return;
         }
         QVERIFY2(decoded.ok(), qPrintable(decoded.error));

@@ -1,7 +1,7 @@
 // The main window's gauge, driven like a user: tool panel changes redraw the overlay, and the
 // pointer drags the centre, the guide line and the sector rays.
+#include "app/unitSpinField.h"
 #include "gauge/geometry.h"
-#include "gauge/unitSpinField.h"
 #include "testsupport.h"
 #include "unitMain.h"
 

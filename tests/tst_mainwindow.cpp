@@ -1,9 +1,9 @@
 #include "app/application.h"
 #include "app/unitMain.h"
-#include "gauge/unitSpinField.h"
+#include "app/unitOpciones.h"
+#include "app/unitSpinField.h"
 #include "imaging/fit.h"
 #include "imaging/imaging.h"
-#include "settings/unitOpciones.h"
 #include "testsupport.h"
 
 #include <QCheckBox>

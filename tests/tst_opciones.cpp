@@ -1,9 +1,9 @@
+#include "app/colour_chooser.h"
 #include "app/unitMain.h"
+#include "app/unitOpciones.h"
+#include "app/unitSpinField.h"
 #include "gauge/geometry.h"
-#include "gauge/unitSpinField.h"
 #include "output/composite.h"
-#include "settings/colour_chooser.h"
-#include "settings/unitOpciones.h"
 #include "testsupport.h"
 
 #include <QtTest>

@@ -1,8 +1,8 @@
 #include "app/application.h"
 #include "app/unitMain.h"
-#include "gauge/unitSpinField.h"
-#include "output/unitPrintImage.h"
-#include "output/unitPrinterSetup.h"
+#include "app/unitPrintImage.h"
+#include "app/unitPrinterSetup.h"
+#include "app/unitSpinField.h"
 #include "testsupport.h"
 
 #include <QCheckBox>

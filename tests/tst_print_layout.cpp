@@ -1,4 +1,4 @@
-#include "gauge/rounding.h"
+#include "imaging/rounding.h"
 #include "output/print_layout.h"
 
 #include <QtTest>

@@ -2,9 +2,9 @@
 // save dialog starts in.
 #include "app/platform.h"
 #include "app/unitMain.h"
+#include "app/unitOpciones.h"
 #include "output/clipboard.h"
 #include "output/composite.h"
-#include "settings/unitOpciones.h"
 #include "testsupport.h"
 
 #include <QClipboard>

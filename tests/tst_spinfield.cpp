@@ -1,6 +1,6 @@
 // The integer entry field as a user drives it: typed text, Enter, arrow keys, arrow buttons, the
 // wheel, leaving the field, and values set by the program.
-#include "gauge/unitSpinField.h"
+#include "app/unitSpinField.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>

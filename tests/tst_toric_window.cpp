@@ -2,10 +2,10 @@
 // languages, and prints its report through the print layout dialog as a one-page PDF file whose
 // photo lies where the report's layout puts it.
 #include "app/toric_window.h"
+#include "app/unitPrintImage.h"
 #include "i18n/catalogue.h"
 #include "output/composite.h"
 #include "output/save.h"
-#include "output/unitPrintImage.h"
 #include "testsupport.h"
 #include "toric/toric_report.h"
 #include "unitMain.h"

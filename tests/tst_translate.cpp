@@ -1,10 +1,10 @@
 #include "app/platform.h"
 #include "app/unitMain.h"
+#include "app/unitOpciones.h"
+#include "app/unitPrintImage.h"
 #include "i18n/catalogue.h"
 #include "i18n/translate.h"
 #include "output/composite.h"
-#include "output/unitPrintImage.h"
-#include "settings/unitOpciones.h"
 #include "testsupport.h"
 
 #include <QtTest>

@@ -30,8 +30,12 @@ white_near() { # x y: white within a pixel of (x, y) in the last shot
     $IM "$WORK/shot.png" -crop "3x3+$(($1 - 1))+$(($2 - 1))" -format %c histogram:info: | grep -qi "#FFFFFF"
 }
 mark_at() { # x y (layer pixels): the vertical stroke of the centre mark is there and not 5 px beside it
-    sleep 0.4
-    shot
+    # The search runs in the background: a loaded machine may take a few seconds to answer.
+    for _ in $(seq 25); do
+        sleep 0.2
+        shot
+        white_near $((LX + $1)) $((LY + $2 + 10)) && break
+    done
     white_near $((LX + $1)) $((LY + $2 + 10)) || fail "no centre mark at $1,$2 ($3)"
     near $((LX + $1 - 5)) $((LY + $2 + 10)) 22 18 18 40 || fail "not the pupil beside the mark at $1,$2 ($3)"
 }

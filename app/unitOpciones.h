@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/gauge_settings.h"
+#include "gauge/gauge_settings.h"
 
 #include <QColor>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "output/unitPrinterSetup.h"
+#include "app/unitPrinterSetup.h"
 
 #include "i18n/translate.h"
 #include "ui_unitPrinterSetup.h"

@@ -1,4 +1,4 @@
-#include "gauge/unitSpinField.h"
+#include "app/unitSpinField.h"
 
 #include "gauge/spin_field.h"
 

@@ -1,10 +1,10 @@
-#include "output/unitPrintImage.h"
+#include "app/unitPrintImage.h"
 
 #include "app/application.h"
 #include "app/caption_fit.h"
 #include "app/platform.h"
+#include "app/unitSpinField.h"
 #include "app/wait_cursor.h"
-#include "gauge/unitSpinField.h"
 #include "i18n/catalogue.h"
 #include "i18n/translate.h"
 #include "imaging/imaging.h"

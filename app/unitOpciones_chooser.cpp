@@ -1,4 +1,4 @@
-#include "settings/colour_chooser.h"
+#include "app/colour_chooser.h"
 
 #include <QColorDialog>
 

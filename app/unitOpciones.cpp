@@ -1,10 +1,10 @@
-#include "settings/unitOpciones.h"
+#include "app/unitOpciones.h"
 
 #include "app/application.h"
 #include "app/caption_fit.h"
-#include "gauge/unitSpinField.h"
+#include "app/colour_chooser.h"
+#include "app/unitSpinField.h"
 #include "i18n/translate.h"
-#include "settings/colour_chooser.h"
 #include "ui_unitOpciones.h"
 
 #include <QGuiApplication>

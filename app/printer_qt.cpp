@@ -1,10 +1,10 @@
 // The program's printers: Qt lists them and holds the chosen one's settings; the setup is our dialog;
 // the page is written as PDF and handed to CUPS directly, because Qt's own CUPS engine ignores the
 // spooler's answer and would report a refused job as printed.
+#include "app/unitPrinterSetup.h"
 #include "i18n/catalogue.h"
 #include "output/print_page.h"
 #include "output/printer_backend.h"
-#include "output/unitPrinterSetup.h"
 
 #include <QLocale>
 #include <QPageSize>
