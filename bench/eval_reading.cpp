@@ -18,11 +18,12 @@ namespace {
 
 constexpr double kDegree = M_PI / 180;
 constexpr double kFittedPhotoPerScreen = 3000.0 / 729; // a 3000 x 2000 photo in the fitted panel
-constexpr double kSightingNoise = 0.3;                // screen pixels: the eye's aim at a mark
+constexpr double kSightingNoise = 0.3;                 // screen pixels: the eye's aim at a mark
 
 struct Scenario {
     const char* placement;
     double fitError; // photo pixels, for a centre found by a double-click; < 0 for a drag
+    bool bothSides;  // marks either side of the centre, or one mark only
 };
 
 struct Trial {
@@ -55,22 +56,27 @@ Trial readOnce(std::mt19937& random, double photoPerScreen, const Scenario& s) {
         return QPointF(std::round(screen.x()) + kSightingNoise * normal(random),
                        std::round(screen.y()) + kSightingNoise * normal(random));
     };
-    const QPointF marks[2] = {seen(centre + r * u), seen(centre - r * u)};
+    std::vector<QPointF> marks = {seen(centre + r * u)};
+    if (s.bothSides)
+        marks.push_back(seen(centre - r * u));
     // The centre: dragged onto the eye's centre as seen, landing on a screen pixel; or found.
     QPointF placed;
     if (s.fitError < 0) {
-        const QPointF aim = centre / photoPerScreen + kSightingNoise * QPointF(normal(random), normal(random));
+        const QPointF aim =
+            centre / photoPerScreen + kSightingNoise * QPointF(normal(random), normal(random));
         placed = QPointF(std::round(aim.x()), std::round(aim.y())) * photoPerScreen;
     } else {
         placed = centre + s.fitError * QPointF(normal(random), normal(random));
     }
     // The guide line as the gauge draws it: whole degrees, its ends rounded to the screen's pixels.
-    const QPoint c(int(std::lround(placed.x() / photoPerScreen)), int(std::lround(placed.y() / photoPerScreen)));
+    const QPoint c(int(std::lround(placed.x() / photoPerScreen)),
+                   int(std::lround(placed.y() / photoPerScreen)));
     const double reach = 1.5 * r / photoPerScreen;
     int best = 0;
     double bestCost = 1e300;
     for (int g = int(std::floor(truth)) - 12; g <= int(std::ceil(truth)) + 12; ++g) {
-        const QPoint e(roundHalfEven(reach * std::cos(g * kDegree)), roundHalfEven(reach * std::sin(g * kDegree)));
+        const QPoint e(roundHalfEven(reach * std::cos(g * kDegree)),
+                       roundHalfEven(reach * std::sin(g * kDegree)));
         const QPointF a(c.x() + e.x(), c.y() - e.y()), b(c.x() - e.x(), c.y() + e.y());
         double cost = 0;
         for (const QPointF& m : marks)
@@ -81,7 +87,7 @@ Trial readOnce(std::mt19937& random, double photoPerScreen, const Scenario& s) {
     using namespace reading_error;
     const double sigma = s.fitError < 0 ? centreSigma(CentrePlacement::Dragged, photoPerScreen)
                                         : centreSigma(CentrePlacement::Found, photoPerScreen, s.fitError);
-    return {wrap90(best - truth), axisError({1, r, photoPerScreen, sigma}).total};
+    return {wrap90(best - truth), axisError({1, r, photoPerScreen, sigma, s.bothSides}).total};
 }
 
 void printCalibration(const std::vector<Trial>& all) {
@@ -115,10 +121,12 @@ int main(int argc, char** argv) {
         if (std::string(argv[i]) == "--trials")
             trials = std::max(1, std::atoi(argv[++i]));
     std::mt19937 random(2026);
-    const Scenario scenarios[] = {{"dragged", -1}, {"found 0.3 px", 0.3}, {"found 1 px", 1}, {"found 3 px", 3}};
+    const Scenario scenarios[] = {{"dragged", -1, true},           {"found 1 px", 1, true},
+                                  {"found 3 px", 3, true},         {"1 mark dragged", -1, false},
+                                  {"1 mark found 1 px", 1, false}, {"1 mark found 3 px", 3, false}};
     std::vector<Trial> all;
     double worstLow = 100, worstHigh = 0;
-    std::printf("%-14s %6s %9s %9s %14s %12s\n", "centre", "zoom", "photo/scr", "covered", "median stated",
+    std::printf("%-18s %6s %9s %9s %14s %12s\n", "centre", "zoom", "photo/scr", "covered", "median stated",
                 "p95 actual");
     for (const Scenario& s : scenarios)
         for (double zoom : {1.0, 2.0, 4.0, 8.0, 16.0, 32.0}) {
@@ -135,7 +143,7 @@ int main(int argc, char** argv) {
             const double share = 100.0 * covered / trials;
             worstLow = std::min(worstLow, share);
             worstHigh = std::max(worstHigh, share);
-            std::printf("%-14s %6.0f %9.3f %8.1f%% %14.2f %12.2f\n", s.placement, zoom, photoPerScreen, share,
+            std::printf("%-18s %6.0f %9.3f %8.1f%% %14.2f %12.2f\n", s.placement, zoom, photoPerScreen, share,
                         percentile(stated, 0.5), percentile(actual, 0.95));
         }
     printCalibration(all);

@@ -68,17 +68,28 @@ double defaultMarkRadius(double limbusRadius, int photoWidth, int photoHeight) {
     return kDefaultMarkShare * std::min(photoWidth, photoHeight);
 }
 
+namespace {
+
+double sightingSigma(const AxisReading& r) {
+    const double one = anglePerOffset(kSightingScreenPixels * r.photoPerScreen, r.markRadius);
+    return r.bothSides ? one / std::sqrt(2.0) : one;
+}
+
+double centreSigmaDegrees(const AxisReading& r) {
+    return r.bothSides ? 0 : anglePerOffset(r.centreSigma, r.markRadius);
+}
+
+} // namespace
+
 double normalSigma(const AxisReading& r) {
-    const double sighting = anglePerOffset(kSightingScreenPixels * r.photoPerScreen, r.markRadius);
-    const double centre = anglePerOffset(r.centreSigma, r.markRadius);
-    return std::hypot(sighting, centre);
+    return std::hypot(sightingSigma(r), centreSigmaDegrees(r));
 }
 
 AxisError axisError(const AxisReading& r) {
     AxisError e;
     e.step = halfWidth95(r.stepDegrees, 0);
-    e.sighting = kZ95 * anglePerOffset(kSightingScreenPixels * r.photoPerScreen, r.markRadius);
-    e.centre = kZ95 * anglePerOffset(r.centreSigma, r.markRadius);
+    e.sighting = kZ95 * sightingSigma(r);
+    e.centre = kZ95 * centreSigmaDegrees(r);
     e.total = halfWidth95(r.stepDegrees, normalSigma(r));
     return e;
 }

@@ -6,7 +6,7 @@
 // - sighting: the line is judged against marks at some distance from the centre, on a screen whose
 //   pixels each cover some photo pixels (zoom counts);
 // - the centre: a centre a little off turns the line through a mark by its offset over the mark's
-//   distance;
+//   distance, unless the line is judged on marks either side of the centre, whose offsets cancel;
 // - for an axis carried to another photo, the rotation's own error.
 // The step's error is even across a degree; the others are taken as normal, and the half-width of
 // their sum is the exact 95 % point of that mixture, not a rule of thumb.
@@ -18,6 +18,10 @@ struct AxisReading {
     double markRadius = 0;     // photo pixels from the centre to where the line is judged
     double photoPerScreen = 1; // photo pixels per screen pixel of the view the line was laid in
     double centreSigma = 0;    // photo pixels: the centre's standard error along each direction
+    // The line judged on marks either side of the centre (a lens's marks, an axis across the eye):
+    // the centre's offset moves both marks' distances alike and cancels, and the two sightings
+    // average. False for a single mark on one side.
+    bool bothSides = true;
 };
 
 // How the centre was placed, and the standard error that leaves, in photo pixels along a direction.

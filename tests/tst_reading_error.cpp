@@ -64,12 +64,17 @@ private slots:
         QFETCH(double, centreSigma);
         QFETCH(double, centre);
         QFETCH(double, sighting);
-        const AxisError e = axisError({1, markRadius, photoPerScreen, centreSigma});
+        // One mark: the centre's offset counts in full.
+        const AxisError e = axisError({1, markRadius, photoPerScreen, centreSigma, false});
         QCOMPARE(std::round(e.step * 1000), 475.0);
         QVERIFY2(std::abs(e.centre - centre) < 1e-3, qPrintable(QString::number(e.centre)));
         QVERIFY2(std::abs(e.sighting - sighting) < 1e-3, qPrintable(QString::number(e.sighting)));
         QVERIFY(e.total >= std::max({e.step, e.centre, e.sighting}));
         QVERIFY(e.total <= e.step + e.centre + e.sighting);
+        // Marks either side: the centre's offset cancels and the two sightings average.
+        const AxisError both = axisError({1, markRadius, photoPerScreen, centreSigma, true});
+        QCOMPARE(both.centre, 0.0);
+        QVERIFY(std::abs(both.sighting - sighting / std::sqrt(2.0)) < 1e-3);
     }
 
     // Zooming in narrows the reading down to the step's own half-degree; a carried axis adds the
