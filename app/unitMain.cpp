@@ -113,6 +113,7 @@ void TFormMain::FormCreate() {
     setupComparison();
     setupToric();
     setupZoom();
+    setupHelp();
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
                        static_cast<QObject*>(ui->pnlTools)})
@@ -351,6 +352,7 @@ void TFormMain::switchLanguage(const QString& language) {
     }
     if (toricWindow)
         toricWindow->refresh();
+    refreshShownTexts();
     updateZoomIndicator();
 }
 

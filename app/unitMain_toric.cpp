@@ -10,6 +10,7 @@
 #include "ui_unitMain.h"
 #include "wait_cursor.h"
 
+#include "i18n/catalogue.h"
 #include "output/composite.h"
 #include "output/unitPrintImage.h"
 #include "toric/toric_report.h"
@@ -22,6 +23,7 @@
 namespace {
 
 constexpr int kGap = 8;
+const char kNoPhotoForToric[] = "Abra primero una foto para comprobar en ella una lente tórica.";
 
 // Beside the window on its right, else on its left, and wholly on the screen.
 void placeBeside(QWidget* window, const QWidget* main) {
@@ -51,8 +53,10 @@ ToricWindow* TFormMain::toric() const {
 }
 
 void TFormMain::openToric() {
-    if (Photo.isNull())
+    if (Photo.isNull()) {
+        messages->message(this, i18n::lookup(QString::fromUtf8(kNoPhotoForToric)));
         return;
+    }
     const bool first = !toricWindow;
     if (first) {
         toricWindow = new ToricWindow(this);

@@ -1,0 +1,86 @@
+// Finding the commands without the README: the photo panel's tip, a hint over the empty panel, the
+// guide on F1, and the reference text marked while it is the previous photo's.
+#include "unitMain.h"
+
+#include "guide_window.h"
+#include "ui_unitMain.h"
+
+#include "i18n/catalogue.h"
+
+#include <QLabel>
+#include <QShortcut>
+
+namespace {
+
+const char kPanelTip[] =
+    "Doble clic en la pupila o en el iris: centra el calibre en su contorno. Arrastre: mueve el centro o "
+    "el radio. Rueda: zoom. Clic derecho: Comparar con foto de referencia… (Ctrl+R) y Lente tórica… "
+    "(Ctrl+T). F1: guía de uso.";
+const char kStartHint[] = "Abra una foto (Ctrl+O), péguela (Ctrl+V) o arrástrela aquí.\n"
+                          "Después, doble clic en la pupila para centrar el calibre.\n"
+                          "F1: guía de uso.";
+const char kCarriedReferenceTip[] =
+    "Texto de la foto anterior: compruébelo antes de guardar o imprimir; se desmarca al editarlo.";
+const char kCarriedReferenceStyle[] = "QLineEdit { background: #ffe9a8; }";
+
+} // namespace
+
+void TFormMain::setupHelp() {
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
+            &TFormMain::openGuide);
+    // Set before the window is translated, so that the walker keeps both in the current language.
+    ui->pnlScreen->setToolTip(QString::fromUtf8(kPanelTip));
+    startHint = new QLabel(ui->pnlScreen);
+    startHint->setObjectName(QStringLiteral("lblStartHint"));
+    startHint->setText(QString::fromUtf8(kStartHint));
+    startHint->setAlignment(Qt::AlignCenter);
+    startHint->setStyleSheet(QStringLiteral("color: #555; font-size: 14px;"));
+    startHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    connect(ui->Referencia, &QLineEdit::textEdited, this, [this] {
+        referencePhotoKey = Photo.cacheKey();
+        showPanelHints();
+    });
+}
+
+void TFormMain::showPanelHints() {
+    if (!startHint)
+        return; // a redraw during the window's creation
+    startHint->setVisible(Photo.isNull());
+    if (Photo.isNull()) {
+        startHint->adjustSize();
+        startHint->move((ui->pnlScreen->width() - startHint->width()) / 2,
+                        (ui->pnlScreen->height() - startHint->height()) / 2);
+        startHint->raise();
+    }
+    // A reference typed, or read from a file, belongs to the photo it came with; one typed before any
+    // photo, to the first one opened.
+    const bool empty = ui->Referencia->text().isEmpty();
+    if (empty || referencePhotoKey == 0)
+        referencePhotoKey = Photo.cacheKey();
+    const bool carried = !empty && referencePhotoKey != Photo.cacheKey();
+    ui->Referencia->setStyleSheet(carried ? QString::fromUtf8(kCarriedReferenceStyle) : QString());
+    ui->Referencia->setToolTip(carried ? i18n::lookup(QString::fromUtf8(kCarriedReferenceTip)) : QString());
+}
+
+bool TFormMain::referenceCarriedOver() const {
+    return !ui->Referencia->text().isEmpty() && referencePhotoKey != Photo.cacheKey();
+}
+
+// What the program set while it ran, in the language just chosen.
+void TFormMain::refreshShownTexts() {
+    if (compareWindow)
+        compareWindow->refresh();
+    showCarriedNote();
+    showPanelHints();
+    if (guideWindow && guideWindow->isVisible())
+        guideWindow->showGuide();
+}
+
+void TFormMain::openGuide() {
+    if (!guideWindow) {
+        guideWindow = new GuideWindow(this);
+        guideWindow->setObjectName(QStringLiteral("GuideWindow"));
+        guideWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    guideWindow->showGuide();
+}
