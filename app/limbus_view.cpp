@@ -43,7 +43,7 @@ QPointF polar(const QPointF& centre, double degrees, double distance) {
 } // namespace
 
 LimbusView::LimbusView(QWidget* parent) : QWidget(parent) {
-    setMinimumSize(240, 200);
+    setMinimumSize(200, 180);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setMouseTracking(true);
 }
