@@ -2,6 +2,7 @@
 // guide on F1, and the reference text marked while it is the previous photo's.
 #include "unitMain.h"
 
+#include "compare_window.h"
 #include "guide_window.h"
 #include "ui_unitMain.h"
 

@@ -23,6 +23,7 @@ private slots:
         RecordingSink sink;
         w.setMessageSink(&sink);
         w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
         QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
         QTest::mouseClick(w.findChild<QWidget*>("flag_gb"), Qt::LeftButton);
         QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
@@ -49,6 +50,7 @@ private slots:
     void guideInBothLanguages() {
         TFormMain w;
         w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
         QTest::keyClick(&w, Qt::Key_F1);
         auto* guide = w.findChild<GuideWindow*>("GuideWindow");
         QVERIFY(guide && guide->isVisible());
