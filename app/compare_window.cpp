@@ -32,8 +32,8 @@ const char kRefusedLine[] =
 const char kReferenceAxis[] = "Eje de referencia";
 const char kCarriedAxis[] = "Eje llevado";
 const char kNoAxis[] = "Escriba el eje de la foto de referencia.";
-const char kCarriedAxisLine[] = "Eje llevado a la foto actual: %1°";
-const char kAppliedAxisLine[] = "Eje llevado a la foto actual: %1° (aplicado)";
+const char kCarriedAxisLine[] = "Eje llevado: %1°";
+const char kAppliedAxisLine[] = "Eje llevado: %1° (aplicado)";
 
 // Where the reference axis shown comes from, in words.
 const char* axisSourceText(ReferenceAxisSource source) {
@@ -41,13 +41,13 @@ const char* axisSourceText(ReferenceAxisSource source) {
     case ReferenceAxisSource::Recorded:
         return "guardado en la foto de referencia";
     case ReferenceAxisSource::GuideLine:
-        return "la línea guía de la ventana principal al abrir la referencia";
+        return "línea guía de la ventana principal";
     case ReferenceAxisSource::Typed:
         return "escrito para esta foto de referencia";
     case ReferenceAxisSource::None:
         break;
     }
-    return "escríbalo: la línea guía muestra un eje ya llevado, no el de la referencia";
+    return "escríbalo: la línea guía muestra un eje llevado";
 }
 
 // The guide line a file saved by this program records, read without decoding its pixels.

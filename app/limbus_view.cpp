@@ -159,7 +159,11 @@ void LimbusView::drawLegend(QPainter& p, const QRectF& photoArea) const {
     double textWidth = 0;
     for (const auto& row : rows)
         textWidth = std::max(textWidth, metrics.horizontalAdvance(row.second));
-    const QRectF box = legendBox(photoArea, QSizeF(stroke + 3 * gap + textWidth, line * rows.size() + gap));
+    const QSizeF size(stroke + 3 * gap + textWidth, line * rows.size() + gap);
+    // On a photo shown small the legend would hide most of it; it shows again when the window grows.
+    if (size.width() > photoArea.width() / 2 || size.height() > photoArea.height() / 2)
+        return;
+    const QRectF box = legendBox(photoArea, size);
     p.fillRect(box, QColor(0, 0, 0, 150));
     for (size_t i = 0; i < rows.size(); ++i) {
         const double y = box.top() + gap / 2 + line * (i + 0.5);

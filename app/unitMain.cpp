@@ -347,7 +347,8 @@ void TFormMain::switchLanguage(const QString& language) {
          {static_cast<QWidget*>(this), static_cast<QWidget*>(PrintImage), static_cast<QWidget*>(formOpciones),
           static_cast<QWidget*>(compareWindow.data()), static_cast<QWidget*>(toricWindow.data())}) {
         i18n::RetranslateComponent(window);
-        if (window)
+        // The comparison's labels sit in layouts, which give each caption its room.
+        if (window && window != compareWindow)
             fitCaptions(window);
     }
     if (toricWindow)

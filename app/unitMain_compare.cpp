@@ -133,8 +133,17 @@ void TFormMain::showCarriedNote() {
                             ? QStringLiteral("background: rgba(150, 70, 0, 220); color: white; padding: 4px;")
                             : QStringLiteral("background: rgba(0, 0, 0, 170); color: white; padding: 4px;"));
     note->setText(text);
-    note->setMaximumWidth(std::max(80, ui->pnlScreen->width() - 12));
+    // On one line where the panel is wide enough, else wrapped to the panel's width.
+    const int widest = std::max(80, ui->pnlScreen->width() - 12);
+    note->setWordWrap(false);
+    note->setMinimumSize(0, 0);
+    note->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     note->adjustSize();
+    if (note->width() > widest) {
+        note->setWordWrap(true);
+        note->setFixedWidth(widest);
+        note->setFixedHeight(note->heightForWidth(widest));
+    }
     note->move(6, ui->pnlScreen->height() - note->height() - 6);
     note->show();
     note->raise();

@@ -10,19 +10,20 @@
 
 #include <QLabel>
 #include <QShortcut>
+#include <QVBoxLayout>
 
 namespace {
 
-const char kPanelTip[] =
-    "Doble clic en la pupila o en el iris: centra el calibre en su contorno. Arrastre: mueve el centro o "
-    "el radio. Rueda: zoom. Clic derecho: Comparar con foto de referencia… (Ctrl+R) y Lente tórica… "
-    "(Ctrl+T). F1: guía de uso.";
+const char kPanelTip[] = "Doble clic en la pupila o en el iris: centra el calibre en su contorno.\n"
+                         "Arrastre: mueve el centro o el radio. Rueda: zoom.\n"
+                         "Clic derecho: Comparar con foto de referencia… (Ctrl+R) y Lente tórica… (Ctrl+T).\n"
+                         "F1: guía de uso.";
 const char kStartHint[] = "Abra una foto (Ctrl+O), péguela (Ctrl+V) o arrástrela aquí.\n"
                           "Después, doble clic en la pupila para centrar el calibre.\n"
                           "F1: guía de uso.";
 const char kCarriedReferenceTip[] =
     "Texto de la foto anterior: compruébelo antes de guardar o imprimir; se desmarca al editarlo.";
-const char kCarriedReferenceStyle[] = "QLineEdit { background: #ffe9a8; }";
+const QColor kCarriedReferenceTint(255, 233, 168);
 
 } // namespace
 
@@ -37,6 +38,9 @@ void TFormMain::setupHelp() {
     startHint->setAlignment(Qt::AlignCenter);
     startHint->setStyleSheet(QStringLiteral("color: #555; font-size: 14px;"));
     startHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The panel's only laid-out child, so that it stays centred whatever the panel's size; the photo
+    // layers keep their own geometry.
+    (new QVBoxLayout(ui->pnlScreen))->addWidget(startHint);
     connect(ui->Referencia, &QLineEdit::textEdited, this, [this] {
         referencePhotoKey = Photo.cacheKey();
         showPanelHints();
@@ -47,19 +51,17 @@ void TFormMain::showPanelHints() {
     if (!startHint)
         return; // a redraw during the window's creation
     startHint->setVisible(Photo.isNull());
-    if (Photo.isNull()) {
-        startHint->adjustSize();
-        startHint->move((ui->pnlScreen->width() - startHint->width()) / 2,
-                        (ui->pnlScreen->height() - startHint->height()) / 2);
-        startHint->raise();
-    }
     // A reference typed, or read from a file, belongs to the photo it came with; one typed before any
     // photo, to the first one opened.
     const bool empty = ui->Referencia->text().isEmpty();
     if (empty || referencePhotoKey == 0)
         referencePhotoKey = Photo.cacheKey();
     const bool carried = !empty && referencePhotoKey != Photo.cacheKey();
-    ui->Referencia->setStyleSheet(carried ? QString::fromUtf8(kCarriedReferenceStyle) : QString());
+    // Through the palette, so that the field keeps the layout's font.
+    QPalette palette = ui->Referencia->parentWidget()->palette();
+    if (carried)
+        palette.setColor(QPalette::Base, kCarriedReferenceTint);
+    ui->Referencia->setPalette(palette);
     ui->Referencia->setToolTip(carried ? i18n::lookup(QString::fromUtf8(kCarriedReferenceTip)) : QString());
 }
 

@@ -76,12 +76,14 @@ private slots:
         auto* reference = w.findChild<QLineEdit*>("Referencia");
         QTest::keyClicks(reference, "Paciente 7");
         QVERIFY(w.openPhotoFile(dir + "/a.png"));
-        QVERIFY(!w.referenceCarriedOver() && reference->styleSheet().isEmpty());
+        const QColor plain = reference->palette().color(QPalette::Base);
+        QVERIFY(!w.referenceCarriedOver());
         QVERIFY(w.openPhotoFile(dir + "/a.png"));
-        QVERIFY(w.referenceCarriedOver() && !reference->styleSheet().isEmpty());
+        QVERIFY(w.referenceCarriedOver() && reference->palette().color(QPalette::Base) != plain);
         QVERIFY(reference->toolTip().startsWith("Texto de la foto anterior"));
         QTest::keyClicks(reference, " bis");
         QVERIFY(!w.referenceCarriedOver() && reference->toolTip().isEmpty());
+        QCOMPARE(reference->palette().color(QPalette::Base), plain);
     }
 };
 
