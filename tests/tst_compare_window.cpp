@@ -181,6 +181,18 @@ private slots:
         QVERIFY(!w.findChild<QLabel*>("lblCarried")->isVisible());
     }
 
+    // A rotation of low confidence is applied with a word saying so.
+    void uncheckedRotationSaysSo() {
+        TFormMain w;
+        const QString path = tempDir() + "/eye.png";
+        QVERIFY(eye().photo.save(path) && w.openPhotoFile(path));
+        w.show();
+        w.applyCarriedGuide(CarriedGuide{eye().limbusCentre, 30, 4.0, "ref.png", true});
+        const QString note = w.findChild<QLabel*>("lblCarried")->text();
+        QVERIFY2(note.startsWith("Eje 30° llevado desde ref.png") && note.contains("confianza baja"),
+                 qPrintable(note));
+    }
+
     // The axis lines stay on their photo, and the legend steps out of the pointer's way.
     void marksStayOnThePhoto() {
         LimbusView view;
