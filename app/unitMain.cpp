@@ -271,6 +271,7 @@ void TFormMain::dropEvent(QDropEvent* event) {
 void TFormMain::pnlScreenResize() {
     if (Photo.isNull()) {
         ui->imgScreen->setGeometry(0, 0, ui->pnlScreen->width(), ui->pnlScreen->height());
+        showPanelHints();
         return;
     }
     // A zoomed view keeps its scale and the photo point under the panel's centre.

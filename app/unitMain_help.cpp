@@ -38,9 +38,11 @@ void TFormMain::setupHelp() {
     startHint->setAlignment(Qt::AlignCenter);
     startHint->setStyleSheet(QStringLiteral("color: #555; font-size: 14px;"));
     startHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    startHint->ensurePolished();
+    startHint->setFixedSize(startHint->sizeHint());
     // The panel's only laid-out child, so that it stays centred whatever the panel's size; the photo
     // layers keep their own geometry.
-    (new QVBoxLayout(ui->pnlScreen))->addWidget(startHint);
+    (new QVBoxLayout(ui->pnlScreen))->addWidget(startHint, 0, Qt::AlignCenter);
     connect(ui->Referencia, &QLineEdit::textEdited, this, [this] {
         referencePhotoKey = Photo.cacheKey();
         showPanelHints();
@@ -50,7 +52,13 @@ void TFormMain::setupHelp() {
 void TFormMain::showPanelHints() {
     if (!startHint)
         return; // a redraw during the window's creation
-    startHint->setVisible(Photo.isNull());
+    // Its own size, which the caption fitting leaves alone; shown where the panel has room for it.
+    startHint->ensurePolished();
+    startHint->setFixedSize(startHint->sizeHint());
+    const QSize panel = ui->pnlScreen->size();
+    startHint->setVisible(Photo.isNull() && panel.width() >= startHint->width() &&
+                          panel.height() >= startHint->height());
+    ui->pnlScreen->layout()->activate(); // placed now, also while the window is still hidden
     // A reference typed, or read from a file, belongs to the photo it came with; one typed before any
     // photo, to the first one opened.
     const bool empty = ui->Referencia->text().isEmpty();
