@@ -49,16 +49,19 @@ void TFormMain::setupHelp() {
     });
 }
 
+// Called on every redraw: each part changes only what differs, so that a drag stays cheap.
 void TFormMain::showPanelHints() {
     if (!startHint)
         return; // a redraw during the window's creation
-    // Its own size, which the caption fitting leaves alone; shown where the panel has room for it.
-    startHint->ensurePolished();
-    startHint->setFixedSize(startHint->sizeHint());
-    const QSize panel = ui->pnlScreen->size();
-    startHint->setVisible(Photo.isNull() && panel.width() >= startHint->width() &&
-                          panel.height() >= startHint->height());
-    ui->pnlScreen->layout()->activate(); // placed now, also while the window is still hidden
+    if (Photo.isNull() || startHint->isVisibleTo(ui->pnlScreen)) {
+        // Its own size, which the caption fitting leaves alone; shown where the panel has room for it.
+        startHint->ensurePolished();
+        startHint->setFixedSize(startHint->sizeHint());
+        const QSize panel = ui->pnlScreen->size();
+        startHint->setVisible(Photo.isNull() && panel.width() >= startHint->width() &&
+                              panel.height() >= startHint->height());
+        ui->pnlScreen->layout()->activate(); // placed now, also while the window is still hidden
+    }
     // A reference typed, or read from a file, belongs to the photo it came with; one typed before any
     // photo, to the first one opened.
     const bool empty = ui->Referencia->text().isEmpty();
@@ -69,8 +72,11 @@ void TFormMain::showPanelHints() {
     QPalette palette = ui->Referencia->parentWidget()->palette();
     if (carried)
         palette.setColor(QPalette::Base, kCarriedReferenceTint);
-    ui->Referencia->setPalette(palette);
-    ui->Referencia->setToolTip(carried ? i18n::lookup(QString::fromUtf8(kCarriedReferenceTip)) : QString());
+    if (ui->Referencia->palette().color(QPalette::Base) != palette.color(QPalette::Base))
+        ui->Referencia->setPalette(palette);
+    const QString tip = carried ? i18n::lookup(QString::fromUtf8(kCarriedReferenceTip)) : QString();
+    if (ui->Referencia->toolTip() != tip)
+        ui->Referencia->setToolTip(tip);
 }
 
 bool TFormMain::referenceCarriedOver() const {
