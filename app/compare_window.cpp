@@ -31,6 +31,24 @@ const char kRefusedLine[] =
     "%1. Arrastre los anillos sobre el limbo en las dos fotos, o marque el mismo punto en ambas.";
 const char kReferenceAxis[] = "Eje de referencia";
 const char kCarriedAxis[] = "Eje llevado";
+const char kNoAxis[] = "Escriba el eje de la foto de referencia.";
+const char kCarriedAxisLine[] = "Eje llevado: %1°";
+const char kAppliedAxisLine[] = "Eje llevado: %1° (aplicado)";
+
+// Where the reference axis shown comes from, in words.
+const char* axisSourceText(ReferenceAxisSource source) {
+    switch (source) {
+    case ReferenceAxisSource::Recorded:
+        return "guardado en la foto de referencia";
+    case ReferenceAxisSource::GuideLine:
+        return "línea guía de la ventana principal";
+    case ReferenceAxisSource::Typed:
+        return "escrito para esta foto de referencia";
+    case ReferenceAxisSource::None:
+        break;
+    }
+    return "escríbalo: la línea guía muestra un eje llevado";
+}
 
 // The guide line a file saved by this program records, read without decoding its pixels.
 std::optional<int> recordedGuide(const QString& path) {
@@ -55,19 +73,19 @@ struct CompareWindow::Job {
     RotationResult result;
 };
 
-CompareWindow::CompareWindow(const QImage& current, int currentGuide, FileChooser& chooser,
+CompareWindow::CompareWindow(const QImage& current, std::optional<int> guideLine, FileChooser& chooser,
                              MessageSink& messages, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::CompareWindow>()), chooser(chooser), messages(messages),
-      currentGuide(currentGuide) {
+      guideLine(guideLine) {
     ui->setupUi(this);
     ui->viewCurrent->setPhoto(current);
-    ui->spnAxis->setValue(currentGuide);
+    setReferenceAxis(guideLine ? ReferenceAxis{guideLine, ReferenceAxisSource::GuideLine} : ReferenceAxis{});
     connect(ui->btnOpenReference, &QPushButton::clicked, this, &CompareWindow::chooseReference);
     connect(ui->btnApply, &QPushButton::clicked, this, &CompareWindow::apply);
     connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::close);
     connect(ui->btnCancel, &QPushButton::clicked, this, &CompareWindow::cancelMeasure);
     connect(ui->btnMeasure, &QPushButton::clicked, this, &CompareWindow::measure);
-    connect(ui->spnAxis, qOverload<int>(&QSpinBox::valueChanged), this, &CompareWindow::showResult);
+    connect(ui->spnAxis, qOverload<int>(&QSpinBox::valueChanged), this, &CompareWindow::axisTyped);
     connect(ui->rbMeasured, &QRadioButton::toggled, this, [this](bool on) {
         preferMeasured = on;
         showResult();
@@ -127,12 +145,19 @@ bool CompareWindow::openReference(const QString& path) {
         messages.message(this, i18n::lookup(QString::fromUtf8(kOpenError)));
         return false;
     }
+    // An axis typed before any reference was opened is meant for this one.
+    const bool typedFirst = referencePath.isEmpty() && axisSource == ReferenceAxisSource::Typed;
+    ReferenceAxis axis = axes->choose(path, recordedGuide(path), typedFirst ? referenceAxis() : guideLine);
+    if (typedFirst && axis.source == ReferenceAxisSource::GuideLine)
+        axis.source = ReferenceAxisSource::Typed;
+    axes->keep(path, axis);
+    referencePath = path;
     referenceName = QFileInfo(path).fileName();
     ui->lblReferenceName->setText(referenceName);
     ui->viewReference->setPhoto(decoded.image);
     ui->viewReference->setLimbus(std::nullopt);
     ui->viewCurrent->setLimbus(std::nullopt);
-    ui->spnAxis->setValue(recordedGuide(path).value_or(currentGuide));
+    setReferenceAxis(axis);
     pairs.clear();
     pending.reset();
     ui->rbLandmarks->setChecked(true);
@@ -196,8 +221,31 @@ const QImage& CompareWindow::referencePhoto() const {
     return ui->viewReference->photo();
 }
 
-int CompareWindow::referenceAxis() const {
-    return ui->spnAxis->value();
+std::optional<int> CompareWindow::referenceAxis() const {
+    const int value = ui->spnAxis->value();
+    return value < 0 ? std::nullopt : std::optional<int>(value);
+}
+
+void CompareWindow::setReferenceAxis(const ReferenceAxis& axis) {
+    {
+        const QSignalBlocker block(ui->spnAxis);
+        ui->spnAxis->setValue(axis.degrees.value_or(-1));
+    }
+    axisSource = axis.source;
+    showResult();
+}
+
+// A value typed by the user belongs to the reference photo open, and is kept with it.
+void CompareWindow::axisTyped(int value) {
+    axisSource = value < 0 ? ReferenceAxisSource::None : ReferenceAxisSource::Typed;
+    axes->keep(referencePath, ReferenceAxis{referenceAxis(), axisSource});
+    showResult();
+}
+
+void CompareWindow::refresh() {
+    if (!referenceName.isEmpty())
+        ui->lblReferenceName->setText(referenceName);
+    showResult();
 }
 
 std::optional<LandmarkRotation> CompareWindow::landmarkRotation() const {
@@ -238,11 +286,24 @@ void CompareWindow::showResult() {
     const bool both = landmarkRotation() && result.measured;
     for (QWidget* w : std::initializer_list<QWidget*>{ui->lblSource, ui->rbMeasured, ui->rbLandmarks})
         w->setVisible(both);
+    showAxisLines();
+}
+
+// The reference axis with where it comes from, and the axis it becomes on the current photo.
+void CompareWindow::showAxisLines() {
     const auto turn = rotation();
-    ui->viewReference->setAxis(double(ui->spnAxis->value()), kReferenceAxis);
+    const auto axis = referenceAxis();
+    const std::optional<int> carried =
+        turn && axis ? std::optional<int>(carriedAxis(*axis, *turn)) : std::nullopt;
+    ui->lblAxisSource->setText(i18n::lookup(QString::fromUtf8(axisSourceText(axisSource))));
+    if (carried && carried != appliedAxis)
+        appliedAxis.reset();
+    const char* carriedText = appliedAxis ? kAppliedAxisLine : kCarriedAxisLine;
+    ui->lblCarriedAxis->setText(carried ? i18n::lookup(QString::fromUtf8(carriedText)).arg(*carried)
+                                        : QString());
+    ui->viewReference->setAxis(axis ? std::optional<double>(*axis) : std::nullopt, kReferenceAxis);
     ui->viewCurrent->setCarriedZero(turn);
-    ui->viewCurrent->setAxis(
-        turn ? std::optional<double>(carriedAxis(ui->spnAxis->value(), *turn)) : std::nullopt, kCarriedAxis);
+    ui->viewCurrent->setAxis(carried ? std::optional<double>(*carried) : std::nullopt, kCarriedAxis);
 }
 
 void CompareWindow::showLandmarks() {
@@ -279,6 +340,15 @@ void CompareWindow::apply() {
         messages.message(this, i18n::lookup(QString::fromUtf8(kNoRotation)));
         return;
     }
-    emit applied(
-        CarriedGuide{limbus->centre, carriedAxis(ui->spnAxis->value(), *turn), *turn, referenceName});
+    const auto axis = referenceAxis();
+    if (!axis) {
+        messages.message(this, i18n::lookup(QString::fromUtf8(kNoAxis)));
+        ui->spnAxis->setFocus();
+        return;
+    }
+    const bool unchecked = !usesLandmarks() && rotationTrust(result) != RotationTrust::Reliable;
+    const CarriedGuide carried{limbus->centre, carriedAxis(*axis, *turn), *turn, referenceName, unchecked};
+    appliedAxis = carried.guide;
+    showAxisLines();
+    emit applied(carried);
 }

@@ -2,6 +2,7 @@
 
 #include "analysis/landmarks.h"
 #include "analysis/rotation.h"
+#include "gauge/reference_axis.h"
 
 #include <QDialog>
 #include <QImage>
@@ -24,6 +25,7 @@ struct CarriedGuide {
     int guide = 0;        // whole degrees, 0..179
     double rotation = 0;  // degrees, counter-clockwise on the screen positive
     QString referenceName;
+    bool unchecked = false; // a measured rotation below the reliable confidence
 };
 
 // Compares the current photo with a reference photo of the same eye: both side by side with their
@@ -33,13 +35,20 @@ struct CarriedGuide {
 class CompareWindow : public QDialog {
     Q_OBJECT
 public:
-    CompareWindow(const QImage& current, int currentGuide, FileChooser& chooser, MessageSink& messages,
-                  QWidget* parent = nullptr);
+    // guideLine: the main window's guide line, offered as the reference axis when the reference file
+    // records none; none while it holds an axis carried from a reference photo.
+    CompareWindow(const QImage& current, std::optional<int> guideLine, FileChooser& chooser,
+                  MessageSink& messages, QWidget* parent = nullptr);
     ~CompareWindow() override;
 
     // Loads the reference photo and starts measuring; on failure shows "Error al abrir la imagen" and
     // keeps everything as it was.
     bool openReference(const QString& path);
+    // Where the reference photos' axes are kept; the window's own until the main window gives one
+    // that outlives the window.
+    void setReferenceAxes(ReferenceAxes* kept) { axes = kept; }
+    // Brings what the window shows into the current language after a switch, keeping the result.
+    void refresh();
     // The rotation "Aplicar" uses: the one chosen when both exist (the landmarks unless the user
     // chose the measure), else whichever exists.
     std::optional<double> rotation() const;
@@ -49,7 +58,9 @@ public:
     // The reference photo (null before one is opened), its file name and the axis set on it.
     const QImage& referencePhoto() const;
     QString referenceFileName() const { return referenceName; }
-    int referenceAxis() const;
+    // None until one is known or typed.
+    std::optional<int> referenceAxis() const;
+    ReferenceAxisSource referenceAxisSource() const { return axisSource; }
 
 signals:
     void applied(const CarriedGuide& carried);
@@ -71,12 +82,20 @@ private:
     void landmarkClicked(bool inReference, const QPointF& point);
     bool usesLandmarks() const;
     void apply();
+    void setReferenceAxis(const ReferenceAxis& axis);
+    void axisTyped(int value);
+    void showAxisLines();
 
     std::unique_ptr<Ui::CompareWindow> ui;
     FileChooser& chooser;
     MessageSink& messages;
-    int currentGuide;
+    std::optional<int> guideLine;
     QString referenceName;
+    QString referencePath;
+    ReferenceAxes ownAxes;
+    ReferenceAxes* axes = &ownAxes;
+    ReferenceAxisSource axisSource = ReferenceAxisSource::None;
+    std::optional<int> appliedAxis; // the carried axis last applied, while it is what Aplicar gives
     RotationResult result;
     std::shared_ptr<Job> running;  // the measure whose result is awaited
     std::vector<QThread*> workers; // threads still running, waited for on destruction

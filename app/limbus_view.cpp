@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -42,8 +43,9 @@ QPointF polar(const QPointF& centre, double degrees, double distance) {
 } // namespace
 
 LimbusView::LimbusView(QWidget* parent) : QWidget(parent) {
-    setMinimumSize(320, 260);
+    setMinimumSize(200, 180);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setMouseTracking(true);
 }
 
 void LimbusView::setPhoto(const QImage& photo) {
@@ -100,6 +102,8 @@ void LimbusView::paintEvent(QPaintEvent*) {
     if (scaledCache.size() != r.size().toSize())
         scaledCache = shown.scaled(r.size().toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     p.drawImage(r.topLeft(), scaledCache);
+    // Every mark stays on its photo, never on the window around it.
+    p.setClipRect(r);
     p.setRenderHint(QPainter::Antialiasing);
     if (ring) {
         const QPointF c = viewPoint(ring->centre);
@@ -155,8 +159,11 @@ void LimbusView::drawLegend(QPainter& p, const QRectF& photoArea) const {
     double textWidth = 0;
     for (const auto& row : rows)
         textWidth = std::max(textWidth, metrics.horizontalAdvance(row.second));
-    const QRectF box(photoArea.topLeft() + QPointF(4, 4),
-                     QSizeF(stroke + 3 * gap + textWidth, line * rows.size() + gap));
+    const QSizeF size(stroke + 3 * gap + textWidth, line * rows.size() + gap);
+    // On a photo shown small the legend would hide most of it; it shows again when the window grows.
+    if (size.width() > photoArea.width() / 2 || size.height() > photoArea.height() / 2)
+        return;
+    const QRectF box = legendBox(photoArea, size);
     p.fillRect(box, QColor(0, 0, 0, 150));
     for (size_t i = 0; i < rows.size(); ++i) {
         const double y = box.top() + gap / 2 + line * (i + 0.5);
@@ -165,6 +172,37 @@ void LimbusView::drawLegend(QPainter& p, const QRectF& photoArea) const {
         p.setPen(Qt::white);
         p.drawText(QPointF(box.left() + 2 * gap + stroke, y + metrics.ascent() / 2 - 1), rows[i].second);
     }
+}
+
+// The corner of the photo where the legend hides the fewest marks, never the one under the pointer,
+// so that what lies under it can always be seen and clicked.
+QRectF LimbusView::legendBox(const QRectF& photoArea, const QSizeF& size) const {
+    std::vector<QPointF> marks;
+    for (const QPointF& landmark : landmarks)
+        marks.push_back(viewPoint(landmark));
+    if (ring)
+        marks.push_back(viewPoint(ring->centre));
+    const QRectF inner = photoArea.adjusted(4, 4, -4, -4);
+    const QPointF corners[] = {inner.topLeft(), inner.topRight() - QPointF(size.width(), 0),
+                               inner.bottomLeft() - QPointF(0, size.height()),
+                               inner.bottomRight() - QPointF(size.width(), size.height())};
+    QRectF best;
+    int fewest = std::numeric_limits<int>::max();
+    for (const QPointF& corner : corners) {
+        const QRectF box(corner, size);
+        const QRectF reach = box.adjusted(-kGrabPixels, -kGrabPixels, kGrabPixels, kGrabPixels);
+        int covered = pointer && reach.contains(*pointer) ? 1000 : 0;
+        for (const QPointF& m : marks)
+            covered += reach.contains(m) ? 1 : 0;
+        if (covered < fewest)
+            fewest = covered, best = box;
+    }
+    return best;
+}
+
+void LimbusView::leaveEvent(QEvent*) {
+    pointer.reset();
+    update();
 }
 
 void LimbusView::mousePressEvent(QMouseEvent* event) {
@@ -183,8 +221,11 @@ void LimbusView::mousePressEvent(QMouseEvent* event) {
 }
 
 void LimbusView::mouseMoveEvent(QMouseEvent* event) {
-    if (drag == Drag::None || !ring)
+    pointer = event->position();
+    if (drag == Drag::None || !ring) {
+        update(); // the legend may step out of the pointer's way
         return;
+    }
     const QPointF p = photoPoint(event->position());
     if (drag == Drag::Centre) // the centre stays on the photo
         ring->centre = QPointF(std::clamp(p.x(), 0.0, double(shown.width())),

@@ -10,8 +10,9 @@
 
 // One photo of the compare window, fitted into the view, with its limbus ring, the photo's 0 degree
 // direction, an axis through the limbus centre, on the current photo the reference's 0 degrees
-// carried across, the landmarks clicked, and a legend of what is drawn in the top left corner. The
-// ring's centre and edge can be dragged into place; in landmark mode a click marks a landmark instead.
+// carried across, the landmarks clicked, and a legend of what is drawn in a corner of the photo away
+// from the marks and the pointer. The ring's centre and edge can be dragged into place; in landmark mode a
+// click marks a landmark instead.
 class LimbusView : public QWidget {
     Q_OBJECT
 public:
@@ -42,10 +43,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     QRectF photoRect() const;
     void drawLegend(QPainter& p, const QRectF& photoArea) const;
+    QRectF legendBox(const QRectF& photoArea, const QSizeF& size) const;
     QImage shown;
     QImage scaledCache;
     std::optional<Circle> ring;
@@ -54,5 +57,6 @@ private:
     const char* axisName = "";
     std::vector<QPointF> landmarks;
     bool landmarkMode = false;
+    std::optional<QPointF> pointer; // where the pointer hovers, kept clear of the legend
     enum class Drag { None, Centre, Edge } drag = Drag::None;
 };

@@ -114,6 +114,7 @@ void TFormMain::FormCreate() {
     setupComparison();
     setupToric();
     setupZoom();
+    setupHelp();
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
                        static_cast<QObject*>(ui->pnlTools)})
@@ -272,6 +273,7 @@ void TFormMain::dropEvent(QDropEvent* event) {
 void TFormMain::pnlScreenResize() {
     if (Photo.isNull()) {
         ui->imgScreen->setGeometry(0, 0, ui->pnlScreen->width(), ui->pnlScreen->height());
+        showPanelHints();
         return;
     }
     // A zoomed view keeps its scale and the photo point under the panel's centre.
@@ -348,11 +350,13 @@ void TFormMain::switchLanguage(const QString& language) {
          {static_cast<QWidget*>(this), static_cast<QWidget*>(PrintImage), static_cast<QWidget*>(formOpciones),
           static_cast<QWidget*>(compareWindow.data()), static_cast<QWidget*>(toricWindow.data())}) {
         i18n::RetranslateComponent(window);
-        if (window)
+        // The comparison's labels sit in layouts, which give each caption its room.
+        if (window && window != compareWindow)
             fitCaptions(window);
     }
     if (toricWindow)
         toricWindow->refresh();
+    refreshShownTexts();
     updateZoomIndicator();
 }
 

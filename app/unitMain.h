@@ -4,6 +4,7 @@
 #include "gauge/gauge_history.h"
 #include "gauge/geometry.h"
 #include "gauge/overlay.h"
+#include "gauge/reference_axis.h"
 #include "gauge/zoom_view.h"
 #include "imaging/photo_view.h"
 #include "remembering_chooser.h"
@@ -33,6 +34,7 @@ class QUndoStack;
 class QUrl;
 class CompareWindow;
 class ToricWindow;
+class GuideWindow;
 struct CarriedGuide;
 struct CompositeInputs;
 namespace imaging {
@@ -123,10 +125,14 @@ public slots:
     void zoomIn();
     void zoomOut();
     void zoomFitted();
+    // The short illustrated guide in the interface's language (F1).
+    void openGuide();
 
 public:
     CompareWindow* comparison() const;
     ToricWindow* toric() const;
+    // Whether the reference text is the previous photo's, not yet edited for this one.
+    bool referenceCarriedOver() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -228,13 +234,30 @@ private:
     struct CarriedRotation {
         double rotation = 0;
         QString referenceName;
+        int guide = 0;          // the axis carried onto the guide line
+        bool unchecked = false; // a measured rotation of low confidence
     };
     void setupComparison();
+    // The note over the photo of what was carried, shown while the gauge stays as "Aplicar" left it.
+    void showCarriedNote();
+    QRect photoPanelOnScreen() const;
     QPointer<CompareWindow> compareWindow;
     std::optional<CarriedRotation> carriedRotation; // recorded in the saved file's measurement text
+    std::optional<GaugePlacement> carriedPlacement; // the gauge as the last "Aplicar" left it
+    std::optional<int> lastCarriedGuide;            // never offered back as a reference axis
+    ReferenceAxes referenceAxes;                    // kept with each reference photo for the session
 
     // The toric lens check (unitMain_toric.cpp); its results are recorded while it is open.
     void setupToric();
     void takeComparisonIntoToric();
     QPointer<ToricWindow> toricWindow;
+
+    // Help for finding the commands (unitMain_help.cpp).
+    void setupHelp();
+    void showPanelHints();
+    // The texts the program set while it ran, in the language just chosen.
+    void refreshShownTexts();
+    QLabel* startHint = nullptr;  // over the empty photo panel
+    qint64 referencePhotoKey = 0; // the photo the reference text was typed or read for
+    QPointer<GuideWindow> guideWindow;
 };

@@ -1,11 +1,13 @@
 // Comparing the photo with a reference photo of the same eye: the window opens from the photo's
 // context menu and on Ctrl+R, and "Aplicar" carries the reference axis across as one undo step,
-// brings the main window forward and says over the photo what was applied.
+// steps the window aside from the photo and says over the photo what was applied, until the gauge
+// changes.
 #include "unitMain.h"
 
 #include "compare_window.h"
 #include "platform.h"
 #include "ui_unitMain.h"
+#include "window_placement.h"
 
 #include "i18n/catalogue.h"
 #include "output/rotation_report.h"
@@ -13,7 +15,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QShortcut>
-#include <QTimer>
 #include <QUndoStack>
 
 namespace {
@@ -21,26 +22,20 @@ namespace {
 const char kCompareAction[] = "Comparar con foto de referencia…";
 const char kToricAction[] = "Lente tórica…";
 const char kNoPhotoToCompare[] = "Abra primero una foto para compararla con una foto de referencia.";
-constexpr int kNoticeMs = 10000;
+const char kUncheckedNote[] =
+    "La rotación es de confianza baja: compruébela marcando el mismo punto en las dos fotos.";
 
-// A note along the bottom of the photo panel that hides itself after a while; one label is reused.
-void showNotice(QWidget* panel, const QString& text) {
+// The note along the bottom of the photo panel; one label, made on first use, that lets the pointer
+// through to the photo.
+QLabel* carriedNoteLabel(QWidget* panel) {
     auto* label = panel->findChild<QLabel*>(QStringLiteral("lblCarried"), Qt::FindDirectChildrenOnly);
     if (!label) {
         label = new QLabel(panel);
         label->setObjectName(QStringLiteral("lblCarried"));
-        label->setStyleSheet(QStringLiteral("background: rgba(0, 0, 0, 170); color: white; padding: 4px;"));
-        auto* timer = new QTimer(label);
-        timer->setSingleShot(true);
-        timer->setInterval(kNoticeMs);
-        QObject::connect(timer, &QTimer::timeout, label, &QWidget::hide);
+        label->setWordWrap(true);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
     }
-    label->setText(text);
-    label->adjustSize();
-    label->move(6, panel->height() - label->height() - 6);
-    label->show();
-    label->raise();
-    label->findChild<QTimer*>()->start();
+    return label;
 }
 
 } // namespace
@@ -74,18 +69,25 @@ void TFormMain::openComparison() {
         return;
     }
     if (!compareWindow) {
-        compareWindow =
-            new CompareWindow(Photo, ui->GuiaGrados->fieldValue(), referenceChooser, *messages, this);
+        // An axis carried onto the guide line is not the reference photo's: it is not offered back.
+        const int guide = ui->GuiaGrados->fieldValue();
+        const std::optional<int> offered =
+            lastCarriedGuide == guide ? std::nullopt : std::optional<int>(guide);
+        compareWindow = new CompareWindow(Photo, offered, referenceChooser, *messages, this);
         compareWindow->setObjectName(QStringLiteral("CompareWindow"));
         compareWindow->setAttribute(Qt::WA_DeleteOnClose);
+        compareWindow->setReferenceAxes(&referenceAxes);
         connect(compareWindow, &CompareWindow::applied, this, [this](const CarriedGuide& carried) {
             applyCarriedGuide(carried);
             takeComparisonIntoToric();
+            stepAside(compareWindow, photoPanelOnScreen());
             raise();
             activateWindow();
-            showNotice(ui->pnlScreen, carriedLine(carried.guide, carried.referenceName, carried.rotation));
         });
         connect(compareWindow, &CompareWindow::measureFinished, this, &TFormMain::takeComparisonIntoToric);
+        compareWindow->show();
+        // Beside the photo when the screen has room for it whole; over it otherwise, until "Aplicar".
+        stepAside(compareWindow, photoPanelOnScreen(), false);
     }
     compareWindow->show();
     compareWindow->raise();
@@ -102,7 +104,47 @@ void TFormMain::applyCarriedGuide(const CarriedGuide& carried) {
     CentreOffsetY = float(carried.limbusCentre.y() / Photo.height() - 0.5);
     ui->GuiaGrados->setValue(carried.guide);
     ui->GuiaMostrar->setChecked(true);
-    carriedRotation = CarriedRotation{carried.rotation, carried.referenceName};
+    carriedRotation =
+        CarriedRotation{carried.rotation, carried.referenceName, carried.guide, carried.unchecked};
+    lastCarriedGuide = carried.guide;
     DrawOverlay();
     recordGaugeChange(before);
+    carriedPlacement = gaugePlacement();
+    showCarriedNote();
+}
+
+QRect TFormMain::photoPanelOnScreen() const {
+    return QRect(ui->pnlScreen->mapToGlobal(QPoint(0, 0)), ui->pnlScreen->size());
+}
+
+void TFormMain::showCarriedNote() {
+    QLabel* note = carriedNoteLabel(ui->pnlScreen);
+    if (!carriedRotation || carriedPlacement != gaugePlacement()) {
+        note->hide();
+        carriedPlacement.reset(); // a later undo back to it does not bring the note back
+        return;
+    }
+    QString text =
+        carriedLine(carriedRotation->guide, carriedRotation->referenceName, carriedRotation->rotation);
+    if (carriedRotation->unchecked)
+        text += QLatin1Char('\n') + i18n::lookup(QString::fromUtf8(kUncheckedNote));
+    // Orange where the rotation still wants checking.
+    note->setStyleSheet(carriedRotation->unchecked
+                            ? QStringLiteral("background: rgba(150, 70, 0, 220); color: white; padding: 4px;")
+                            : QStringLiteral("background: rgba(0, 0, 0, 170); color: white; padding: 4px;"));
+    note->setText(text);
+    // On one line where the panel is wide enough, else wrapped to the panel's width.
+    const int widest = std::max(80, ui->pnlScreen->width() - 12);
+    note->setWordWrap(false);
+    note->setMinimumSize(0, 0);
+    note->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    note->adjustSize();
+    if (note->width() > widest) {
+        note->setWordWrap(true);
+        note->setFixedWidth(widest);
+        note->setFixedHeight(note->heightForWidth(widest));
+    }
+    note->move(6, ui->pnlScreen->height() - note->height() - 6);
+    note->show();
+    note->raise();
 }

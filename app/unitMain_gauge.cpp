@@ -53,6 +53,8 @@ void TFormMain::DrawOverlay() {
     ui->SectorGrados->setText(result.readout);
     if (toricWindow)
         toricWindow->setMarks(ui->GuiaGrados->fieldValue());
+    showCarriedNote();
+    showPanelHints();
 }
 
 void TFormMain::tbRadioChange() {

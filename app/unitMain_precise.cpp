@@ -24,6 +24,10 @@ namespace {
 constexpr int kHistoryLimit = 100;
 // Shown when the search finds nothing round around the point.
 const char kNoRoundOutline[] = "No se encontró ningún contorno redondo alrededor del punto";
+// What to try next, below it.
+const char kRoundOutlineNextStep[] =
+    "Haga doble clic en el iris, cerca del limbo, en lugar de en la pupila (o al "
+    "revés), o arrastre el centro del calibre hasta el centro del ojo.";
 const QSize kLoupeSize(160, 160);
 } // namespace
 
@@ -107,7 +111,8 @@ void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
 
 void TFormMain::centreOnOutline(const std::optional<RoundOutline>& outline) {
     if (!outline) {
-        messages->message(this, i18n::lookup(QString::fromUtf8(kNoRoundOutline)));
+        messages->message(this, i18n::lookup(QString::fromUtf8(kNoRoundOutline)) + QStringLiteral("\n\n") +
+                                    i18n::lookup(QString::fromUtf8(kRoundOutlineNextStep)));
         return;
     }
     const GaugePlacement before = gaugePlacement();

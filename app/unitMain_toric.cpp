@@ -25,6 +25,7 @@
 namespace {
 
 constexpr int kGap = 8;
+const char kNoPhotoForToric[] = "Abra primero una foto para comprobar en ella una lente tórica.";
 
 // Beside the window on its right, else on its left, and wholly on the screen.
 void placeBeside(QWidget* window, const QWidget* main) {
@@ -54,8 +55,10 @@ ToricWindow* TFormMain::toric() const {
 }
 
 void TFormMain::openToric() {
-    if (Photo.isNull())
+    if (Photo.isNull()) {
+        messages->message(this, i18n::lookup(QString::fromUtf8(kNoPhotoForToric)));
         return;
+    }
     const bool first = !toricWindow;
     if (first) {
         toricWindow = new ToricWindow(this);

@@ -12,6 +12,10 @@ install(TARGETS pelvanor pelvanor-render pelvanor-compare pelvanor-toric RUNTIME
 # A private folder: the domain "default" would collide with other programs in the shared one.
 install(FILES ${MO_FILE} DESTINATION ${PELVANOR_DATADIR}/locale/en/LC_MESSAGES)
 
+# The guide the program shows on F1, also readable without it.
+file(GLOB GUIDE_FILES ${CMAKE_SOURCE_DIR}/resources/guide/guide_*)
+install(FILES ${GUIDE_FILES} DESTINATION ${PELVANOR_DOCDIR}/guide)
+
 install(FILES ${PACKAGING_DIR}/${PELVANOR_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PACKAGING_DIR}/${PELVANOR_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 22 24 32 48 64 128 256)

@@ -3,6 +3,7 @@
 // centres the gauge, carries the guide line across and shows it as one undo step.
 #include "app/compare_window.h"
 #include "app/limbus_view.h"
+#include "app/window_placement.h"
 #include "gauge/guide_axis.h"
 #include "i18n/catalogue.h"
 #include "i18n/translate.h"
@@ -99,6 +100,8 @@ private slots:
         QVERIFY2(compare->measured().measured, refusalMessage(compare->measured().refusal));
         QVERIFY(std::abs(compare->measured().degrees - 8) < 0.5);
         QCOMPARE(compare->findChild<QSpinBox*>("spnAxis")->value(), axis);
+        QCOMPARE(compare->referenceAxisSource(),
+                 recorded.isEmpty() ? ReferenceAxisSource::GuideLine : ReferenceAxisSource::Recorded);
         QVERIFY(compare->findChild<QLabel*>("lblResult")->text().contains("8,0° antihoraria"));
 
         const int steps = w.gaugeHistory()->count();
@@ -122,6 +125,105 @@ private slots:
         QVERIFY(!shown->isChecked());
         QCOMPARE(w.CentreOffsetX, x0);
         QCOMPARE(w.CentreOffsetY, y0);
+    }
+
+    // Comparing the same pair again starts from the axis kept with the reference photo, not from the
+    // axis the first "Aplicar" carried onto the guide line; a language switch keeps what is shown.
+    void repeatedComparisonCarriesTheSameAxis() {
+        const SyntheticEye e = eye();
+        const QString dir = tempDir();
+        QVERIFY(e.photo.save(dir + "/reference.png") && e.photo.save(dir + "/other.png"));
+        QVERIFY(turned(e, 8).save(dir + "/current.png"));
+        TFormMain w;
+        RecordingSink sink;
+        w.setMessageSink(&sink);
+        w.show();
+        QVERIFY(w.openPhotoFile(dir + "/current.png"));
+        auto* guide = w.findChild<QSpinBox*>("GuiaGrados");
+        guide->setValue(37);
+        for (int round = 0; round < 2; ++round) {
+            w.openComparison();
+            CompareWindow* compare = w.comparison();
+            QSignalSpy finished(compare, &CompareWindow::measureFinished);
+            QVERIFY(compare->openReference(dir + "/reference.png"));
+            QVERIFY(finished.wait(60000));
+            QCOMPARE(compare->referenceAxis(), 37);
+            QCOMPARE(compare->findChild<QLabel*>("lblAxisSource")->text(),
+                     QString("línea guía de la ventana principal"));
+            QTest::mouseClick(compare->findChild<QPushButton*>("btnApply"), Qt::LeftButton);
+            QCOMPARE(guide->value(), 45);
+            QCOMPARE(compare->findChild<QLabel*>("lblCarriedAxis")->text(),
+                     QString("Eje llevado: 45° (aplicado)"));
+            if (round == 0) {
+                const QFont font = compare->findChild<QLabel*>("lblAxis")->font();
+                QTest::mouseClick(w.findChild<QWidget*>("flag_gb"), Qt::LeftButton);
+                QVERIFY(compare->findChild<QLabel*>("lblResult")->text().contains("8.0° counter-clockwise"));
+                QCOMPARE(compare->findChild<QLabel*>("lblReferenceName")->text(), QString("reference.png"));
+                QCOMPARE(compare->findChild<QLabel*>("lblCarriedAxis")->text(),
+                         QString("Carried axis: 45° (applied)"));
+                QVERIFY(w.findChild<QLabel*>("lblCarried")->text().startsWith("Axis 45° carried from"));
+                QTest::mouseClick(w.findChild<QWidget*>("flag_es"), Qt::LeftButton);
+                QVERIFY(compare->findChild<QLabel*>("lblResult")->text().contains("8,0° antihoraria"));
+                QCOMPARE(compare->findChild<QLabel*>("lblAxis")->font(), font);
+            }
+            compare->close();
+            QTRY_VERIFY(!w.comparison());
+            // The note stays after the window is closed, until the gauge changes.
+            QVERIFY(w.findChild<QLabel*>("lblCarried")->isVisible());
+        }
+        // Another reference photo is not offered the carried axis: it is asked for.
+        w.openComparison();
+        QVERIFY(w.comparison()->openReference(dir + "/other.png"));
+        QVERIFY(!w.comparison()->referenceAxis());
+        QTest::mouseClick(w.comparison()->findChild<QPushButton*>("btnApply"), Qt::LeftButton);
+        QVERIFY(guide->value() == 45 && !sink.messages.isEmpty());
+        guide->setValue(50);
+        QVERIFY(!w.findChild<QLabel*>("lblCarried")->isVisible());
+    }
+
+    // A rotation of low confidence is applied with a word saying so.
+    void uncheckedRotationSaysSo() {
+        TFormMain w;
+        const QString path = tempDir() + "/eye.png";
+        QVERIFY(eye().photo.save(path) && w.openPhotoFile(path));
+        w.show();
+        w.applyCarriedGuide(CarriedGuide{eye().limbusCentre, 30, 4.0, "ref.png", true});
+        const QString note = w.findChild<QLabel*>("lblCarried")->text();
+        QVERIFY2(note.startsWith("Eje 30° llevado desde ref.png") && note.contains("confianza baja"),
+                 qPrintable(note));
+    }
+
+    // The axis lines stay on their photo, and the legend steps out of the pointer's way.
+    void marksStayOnThePhoto() {
+        LimbusView view;
+        view.resize(700, 300); // the photo is narrower than the view: bands on both sides
+        view.setPhoto(eye().photo);
+        view.setLimbus(Circle{eye().limbusCentre, 250});
+        view.setAxis(10.0, "Eje de referencia");
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QImage shot = view.grab().toImage();
+        const QRect photo = QRectF(view.viewPoint({0, 0}), view.viewPoint(QPointF(900, 640))).toRect();
+        for (int x : {photo.left() - 3, photo.right() + 3})
+            for (int y = 0; y < shot.height(); ++y)
+                QCOMPARE(shot.pixelColor(x, y), view.palette().window().color());
+        const QPoint corner = photo.topLeft() + QPoint(12, 12);
+        const int darkened = qGray(shot.pixel(corner));
+        QTest::mouseMove(&view, corner);
+        QTRY_VERIFY(qGray(view.grab().toImage().pixel(corner)) > darkened + 40);
+    }
+
+    // The comparison steps aside from the photo where the screen allows: beside it at full size on a
+    // wide screen, narrowed into the free band on a laptop's.
+    void placedBesideThePhoto() {
+        const QRect wide =
+            asideOf(QRect(0, 0, 2560, 1400), QRect(900, 300, 729, 606), {900, 560}, {560, 420});
+        QCOMPARE(wide.size(), QSize(900, 560));
+        QVERIFY(!wide.intersects(QRect(900, 300, 729, 606)));
+        const QRect laptop =
+            asideOf(QRect(0, 0, 1366, 740), QRect(637, 130, 729, 606), {900, 560}, {560, 420});
+        QVERIFY(!laptop.intersects(QRect(637, 130, 729, 606)) && QRect(0, 0, 1366, 740).contains(laptop));
+        QCOMPARE(laptop.width(), 637);
     }
 
     // Every text the window shows has its English entry.

@@ -11,7 +11,8 @@ P="$WORK/prefix"
 for f in bin/pelvanor bin/pelvanor-render bin/pelvanor-compare bin/pelvanor-toric share/pelvanor/locale/en/LC_MESSAGES/default.mo \
     share/applications/$ID.desktop share/metainfo/$ID.metainfo.xml share/icons/hicolor/scalable/apps/$ID.svg \
     share/man/man1/pelvanor.1.gz share/man/man1/pelvanor-render.1.gz share/man/man1/pelvanor-compare.1.gz share/man/man1/pelvanor-toric.1.gz \
-    share/doc/pelvanor/copyright share/doc/pelvanor/changelog.Debian.gz; do
+    share/doc/pelvanor/copyright share/doc/pelvanor/changelog.Debian.gz \
+    share/doc/pelvanor/guide/guide_es.html share/doc/pelvanor/guide/guide_en.html share/doc/pelvanor/guide/guide_carry.png; do
     [ -s "$P/$f" ] || fail "missing $f"
 done
 [ ! -e "$P/share/locale" ] || fail "something was installed into the shared locale folder"
