@@ -8,8 +8,8 @@
 #include "platform.h"
 #include "toric_window.h"
 #include "ui_unitMain.h"
-#include "wait_cursor.h"
 
+#include "imaging/background_task.h"
 #include "output/composite.h"
 #include "output/unitPrintImage.h"
 #include "toric/toric_report.h"
@@ -91,18 +91,12 @@ void TFormMain::takeComparisonIntoToric() {
     toricWindow->takeComparison(axis, rotation);
 }
 
+// The composite and the report's page are drawn on a thread of their own; the print layout dialog
+// opens once the page is there.
 void TFormMain::printToricReport() {
-    if (Photo.isNull() || !PrintImage || !toricWindow)
+    if (Photo.isNull() || !PrintImage || !toricWindow || busy())
         return;
-    WaitCursor wait;
-    const CompositeResult composite = RenderComposite();
-    if (!composite.ok()) {
-        wait.release();
-        messages->error(this, withFullStop(composite.error));
-        return;
-    }
     toric::ReportInputs report;
-    report.current = composite.image;
     if (compareWindow && !compareWindow->referencePhoto().isNull()) {
         report.reference = compareWindow->referencePhoto();
         report.referenceName = compareWindow->referenceFileName();
@@ -111,14 +105,30 @@ void TFormMain::printToricReport() {
     report.referenceText = ui->Referencia->text();
     report.date = QDate::currentDate();
     report.inputs = toricWindow->inputs();
-    const QImage page = toric::renderReport(report);
-    wait.release();
-    if (page.isNull()) {
-        messages->error(this, withFullStop(QStringLiteral("Not enough memory for the report")));
-        return;
-    }
+    const CompositeInputs inputs = withLabelsLookedUp(compositeInputs());
+    background->start<CompositeResult>(
+        [inputs, report]() mutable {
+            CompositeResult composite = renderComposite(inputs);
+            if (!composite.ok())
+                return composite;
+            report.current = std::move(composite.image);
+            const QImage page = toric::renderReport(report);
+            return page.isNull()
+                       ? CompositeResult{QImage(), QStringLiteral("Not enough memory for the report")}
+                       : CompositeResult{page, QString()};
+        },
+        [this, source = SourcePath](const CompositeResult& page) {
+            if (!page.ok()) {
+                messages->error(this, withFullStop(page.error));
+                return;
+            }
+            showToricReport(page.image, source);
+        });
+}
+
+void TFormMain::showToricReport(const QImage& page, const QString& source) {
     // Its own name, so that the report and the photo printed to PDF do not take each other's file.
-    PrintImage->setSourcePath(SourcePath, QStringLiteral("_torica"));
+    PrintImage->setSourcePath(source, QStringLiteral("_torica"));
     PrintImage->SetImage(page);
     PrintImage->exec();
 }

@@ -18,6 +18,10 @@ namespace imaging {
 // slower, level 6 over 0.15.
 constexpr int kPngDeflateLevel = 4;
 
+// How each row's filter is chosen (see filterBand in the writer).
+enum class PngFilterRule { SmallestSumUpTrial, GroupTrial, Entropy };
+constexpr PngFilterRule kPngFilterRule = PngFilterRule::SmallestSumUpTrial;
+
 struct PngWriteResult {
     bool ok = false;
     bool outOfMemory = false;
@@ -27,6 +31,7 @@ struct PngWriteResult {
 // Writes image as PNG to an open device. The image is taken by value and released once its rows are
 // filtered, so a caller that hands over its only copy does not hold the pixels while they are
 // compressed. threads 0 chooses from the machine.
-PngWriteResult writePng(QImage image, QIODevice& device, int threads = 0);
+PngWriteResult writePng(QImage image, QIODevice& device, int threads = 0,
+                        PngFilterRule rule = kPngFilterRule);
 
 } // namespace imaging

@@ -60,6 +60,29 @@ QImage smoothPhoto(int width, int height) {
     return image;
 }
 
+// Stripes and dots of `count` colours, half of them translucent when count is above 2.
+QImage fewColours(int width, int height, int count) {
+    QImage image(width, height, count > 2 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int i = (x / 3 + y * 7) % count;
+            image.setPixel(
+                x, y, qRgba(i * 37 % 256, i * 11 % 256, 255 - i, count > 2 && i % 2 ? 100 + i / 2 : 255));
+        }
+    return image;
+}
+
+// The same pixels with every colour made grey.
+QImage greyed(const QImage& image) {
+    QImage out = image;
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = out.pixel(x, y);
+            out.setPixel(x, y, qRgba(qGreen(p), qGreen(p), qGreen(p), qAlpha(p)));
+        }
+    return out;
+}
+
 QByteArray encoded(const QImage& image, int threads = 0) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -81,6 +104,13 @@ private slots:
         QTest::newRow("premultiplied") << noise(40, 40, QImage::Format_ARGB32_Premultiplied, 3) << 2 << true;
         QTest::newRow("one column") << noise(1, 50, QImage::Format_ARGB32, 5) << 7 << true;
         QTest::newRow("smooth photo") << smoothPhoto(300, 150) << 2 << false;
+        // Grey pixels are written as grey samples, with alpha where the image has it.
+        QTest::newRow("grey") << greyed(noise(203, 64, QImage::Format_RGB32, 4)) << 2 << true;
+        QTest::newRow("grey, alpha") << greyed(noise(64, 40, QImage::Format_ARGB32, 6)) << 1 << true;
+        // Few colours through a palette, translucent ones too, packed to 1 or 4 bits where they fit.
+        QTest::newRow("two colours") << fewColours(101, 30, 2) << 2 << false;
+        QTest::newRow("sixteen colours, alpha") << fewColours(77, 20, 16) << 1 << false;
+        QTest::newRow("200 colours, alpha") << fewColours(300, 40, 200) << 2 << false;
         // Over a million pixels: bands on the machine's threads, and several IDAT chunks.
         QTest::newRow("large") << noise(1300, 800, QImage::Format_RGB32, 7) << 0 << true;
     }
@@ -101,8 +131,19 @@ private slots:
         for (const QByteArray& c : chunks)
             zlib += c.startsWith("IDAT") ? c.mid(4) : QByteArray();
         QCOMPARE(png.count("IDAT") > 1, qint64(image.width()) * image.height() > 1000000);
-        // Each row is filtered by the filter that suits it, not all one way.
-        const int rowBytes = image.width() * (image.hasAlphaChannel() ? 4 : 3) + 1;
+        // A palette for at most 256 colours, else grey when every pixel is; then each row is filtered
+        // by the filter that suits it, not all one way.
+        std::set<QRgb> colours;
+        const QImage straight = image.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                colours.insert(straight.pixel(x, y));
+        const int colourType = chunks.first().at(4 + 9), depth = chunks.first().at(4 + 8);
+        QCOMPARE(colourType,
+                 colours.size() <= 256 ? 3 : (image.allGray() ? 0 : 2) + (image.hasAlphaChannel() ? 4 : 0));
+        QCOMPARE(depth, colourType != 3 ? 8 : colours.size() <= 2 ? 1 : colours.size() <= 16 ? 4 : 8);
+        const int samples = colourType == 3 ? 1 : (colourType & 2 ? 3 : 1) + (colourType & 4 ? 1 : 0);
+        const int rowBytes = (image.width() * samples * depth + 7) / 8 + 1;
         QByteArray rows(image.height() * rowBytes, '\0');
         uLongf size = uLongf(rows.size());
         QVERIFY(uncompress(reinterpret_cast<Bytef*>(rows.data()), &size,
@@ -111,7 +152,10 @@ private slots:
         std::set<int> types;
         for (int y = 0; y < image.height(); ++y)
             types.insert(uchar(rows[y * rowBytes]));
-        QVERIFY(*types.rbegin() <= 4 && (!mixedFilters || image.height() < 30 || types.size() >= 3));
+        if (colourType == 3) // indices are not levels: no filter predicts them
+            QCOMPARE(types, std::set<int>{0});
+        else
+            QVERIFY(*types.rbegin() <= 4 && (!mixedFilters || image.height() < 30 || types.size() >= 3));
 
         const QImage expected = image.convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(decodedByLibpng(png), expected);
