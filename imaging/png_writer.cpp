@@ -45,9 +45,9 @@ Bytes allocate(size_t n) {
     return Bytes(new (std::nothrow) uint8_t[n]); // left uninitialised: pages are touched as written
 }
 
-// The PNG colour type a 32-bit image is written as: with a palette when it has at most 256 colours
-// (drawings, masks), else grey when every pixel is grey (infrared and monochrome photos), a third of
-// the samples to filter and deflate; alpha only where the image has it.
+// The PNG colour type a 32-bit image is written as: grey when every pixel is grey (infrared and
+// monochrome photos), a third of the samples to filter and deflate; else with a palette when it has
+// at most 256 colours (drawings, masks); alpha only where the image has it.
 struct SampleLayout {
     bool grey = false;
     bool alpha = false;
@@ -598,8 +598,9 @@ PngWriteResult writePng(QImage image, QIODevice& device, int threads, PngFilterR
 
     SampleLayout layout;
     layout.alpha = alpha;
-    layout.palette = fewColours(image);
-    layout.grey = layout.palette.empty() && allGrey(image);
+    layout.grey = allGrey(image);
+    if (!layout.grey)
+        layout.palette = fewColours(image);
     const size_t rowBytes = layout.rowBytes(image.width()) + 1;
     const size_t filteredSize = rowBytes * size_t(image.height());
     threads = chooseThreads(threads, image);

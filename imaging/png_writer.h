@@ -20,7 +20,7 @@ constexpr int kPngDeflateLevel = 4;
 
 // How each row's filter is chosen (see filterBand in the writer).
 enum class PngFilterRule { SmallestSumUpTrial, GroupTrial, Entropy };
-constexpr PngFilterRule kPngFilterRule = PngFilterRule::SmallestSumUpTrial;
+constexpr PngFilterRule kPngFilterRule = PngFilterRule::GroupTrial;
 
 struct PngWriteResult {
     bool ok = false;
