@@ -554,7 +554,9 @@ void writePalette(ChunkWriter& w, const SampleLayout& layout) {
 
 void writeMetadata(ChunkWriter& w, const QImage& image) {
     const QColorSpace space = image.colorSpace();
-    if (space.isValid()) {
+    if (space == QColorSpace(QColorSpace::SRgb)) {
+        w.chunk("sRGB", QByteArray(1, '\0')); // says as much as the profile, in one byte (perceptual)
+    } else if (space.isValid()) {
         QByteArray name = space.description().toLatin1().left(79);
         if (name.isEmpty() || name.contains('\0'))
             name = "ICC Profile";

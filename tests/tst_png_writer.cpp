@@ -1,6 +1,7 @@
 // The PNG encoder against libpng and Qt's decoder: the same pixels, valid chunks, the text kept.
 #include "imaging/png_writer.h"
 
+#include <QColorSpace>
 #include <QtTest>
 
 #include <png.h>
@@ -179,6 +180,22 @@ private slots:
         QCOMPARE(QStringList({byQt.text("Description"), byQt.text("Comment")}),
                  QStringList({latin1, unicode}));
         QCOMPARE(QList<int>({byQt.dotsPerMeterX(), byQt.dotsPerMeterY()}), QList<int>({3780, 2000}));
+    }
+
+    // sRGB as its one-byte chunk, any other colour space as its profile; both read back the same.
+    void colourSpaceKept() {
+        for (const auto& [space, chunk] :
+             {std::pair{QColorSpace(QColorSpace::SRgb), QByteArray("sRGB")},
+              std::pair{QColorSpace(QColorSpace::DisplayP3), QByteArray("iCCP")}}) {
+            QImage image = smoothPhoto(40, 30);
+            image.setColorSpace(space);
+            const QByteArray png = encoded(image);
+            QList<QByteArray> types;
+            for (const QByteArray& c : chunksOf(png))
+                types << c.left(4);
+            QVERIFY(types.contains(chunk) && types.count("sRGB") + types.count("iCCP") == 1);
+            QCOMPARE(QImage::fromData(png, "PNG").colorSpace(), space);
+        }
     }
 
     // Pieces deflated on separate threads are joined wherever the previous one's last bit fell.
