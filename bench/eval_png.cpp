@@ -31,8 +31,7 @@ struct Rule {
     imaging::PngFilterRule rule;
 };
 const Rule kRules[] = {{"sum+up", imaging::PngFilterRule::SmallestSumUpTrial},
-                       {"trial5", imaging::PngFilterRule::GroupTrial},
-                       {"entropy", imaging::PngFilterRule::Entropy}};
+                       {"trial5", imaging::PngFilterRule::GroupTrial}};
 constexpr int kRuleCount = int(sizeof(kRules) / sizeof(kRules[0]));
 
 double median(std::vector<double> v) {

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -190,30 +189,14 @@ unsigned noFilter(const uint8_t* __restrict raw, size_t n, uint8_t* __restrict o
     return sum;
 }
 
-// The bits an order-0 entropy coder would spend on the bytes: a closer estimate than the sum of
-// magnitudes of how well a row deflates, at the price of a histogram a filter.
-unsigned entropyBits(const uint8_t* data, size_t n) {
-    uint32_t counts[256] = {};
-    for (size_t i = 0; i < n; ++i)
-        ++counts[data[i]];
-    double bits = 0;
-    for (uint32_t c : counts)
-        if (c > 0)
-            bits += c * std::log2(double(n) / c);
-    return unsigned(bits);
-}
-
-// Filters one row of n bytes five ways into scratch and writes the one the rule estimates smallest,
-// preceded by its type byte.
-void filterRow(const uint8_t* raw, const uint8_t* prev, size_t n, size_t bpp, uint8_t* scratch, uint8_t* out,
-               PngFilterRule rule) {
-    unsigned costs[kFilters] = {noFilter(raw, n, scratch), subFilter(raw, n, bpp, scratch + n),
-                                upFilter(raw, prev, n, scratch + 2 * n),
-                                averageFilter(raw, prev, n, bpp, scratch + 3 * n),
-                                paethFilter(raw, prev, n, bpp, scratch + 4 * n)};
-    if (rule == PngFilterRule::Entropy)
-        for (int f = 0; f < kFilters; ++f)
-            costs[f] = entropyBits(scratch + size_t(f) * n, n);
+// Filters one row of n bytes five ways into scratch and writes the one that costs least, preceded
+// by its type byte.
+void filterRow(const uint8_t* raw, const uint8_t* prev, size_t n, size_t bpp, uint8_t* scratch,
+               uint8_t* out) {
+    const unsigned costs[kFilters] = {noFilter(raw, n, scratch), subFilter(raw, n, bpp, scratch + n),
+                                      upFilter(raw, prev, n, scratch + 2 * n),
+                                      averageFilter(raw, prev, n, bpp, scratch + 3 * n),
+                                      paethFilter(raw, prev, n, bpp, scratch + 4 * n)};
     const int chosen = int(std::min_element(costs, costs + kFilters) - costs);
     out[0] = uint8_t(chosen);
     std::memcpy(out + 1, scratch + size_t(chosen) * n, n);
@@ -258,7 +241,6 @@ size_t deflatedSize(libdeflate_compressor* c, const uint8_t* data, size_t n, std
 //   are filtered both ways and trial-deflated, and the group follows the way that came out smaller.
 //  GroupTrial: the first rows of each group trial-deflated filtered each of the five ways and by
 //   the smallest sum row by row; the group follows the smallest.
-//  Entropy: each row by the smallest order-0 entropy of its filtered bytes.
 // Rows of palette indices are left unfiltered.
 void filterBand(const QImage& image, const SampleLayout& layout, PngFilterRule rule, int top, int bottom,
                 uint8_t* out) {
@@ -275,8 +257,6 @@ void filterBand(const QImage& image, const SampleLayout& layout, PngFilterRule r
     uint8_t* raw = rows.data() + n;
     if (top > 0)
         toSamples(reinterpret_cast<const QRgb*>(image.constScanLine(top - 1)), image.width(), layout, prev);
-    const bool trials = rule == PngFilterRule::SmallestSumUpTrial || rule == PngFilterRule::GroupTrial;
-    const PngFilterRule perRow = rule == PngFilterRule::Entropy ? rule : PngFilterRule::SmallestSumUpTrial;
     int way = kAdaptive;
     for (int y = top; y < bottom; ++y) {
         toSamples(reinterpret_cast<const QRgb*>(image.constScanLine(y)), image.width(), layout, raw);
@@ -284,8 +264,8 @@ void filterBand(const QImage& image, const SampleLayout& layout, PngFilterRule r
         const int inGroup = (y - top) % kGroupRows;
         if (!layout.palette.empty()) { // indices, not levels: no filter predicts them
             filterRowAs(0, raw, prev, n, bpp, row);
-        } else if (trials && inGroup < kTrialRows) {
-            filterRow(raw, prev, n, bpp, scratch.data(), row, perRow);
+        } else if (inGroup < kTrialRows) {
+            filterRow(raw, prev, n, bpp, scratch.data(), row);
             for (int f = 0; f < kFilters; ++f)
                 if (rule == PngFilterRule::GroupTrial || f == 2)
                     filterRowAs(f, raw, prev, n, bpp,
@@ -306,10 +286,10 @@ void filterBand(const QImage& image, const SampleLayout& layout, PngFilterRule r
                 if (way != kAdaptive)
                     std::memcpy(first, trialRows.data() + size_t(way) * kTrialRows * stride, bytes);
             }
-        } else if (trials && way != kAdaptive) {
+        } else if (way != kAdaptive) {
             filterRowAs(way, raw, prev, n, bpp, row);
         } else {
-            filterRow(raw, prev, n, bpp, scratch.data(), row, perRow);
+            filterRow(raw, prev, n, bpp, scratch.data(), row);
         }
         std::swap(prev, raw);
     }
