@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     // A photo named on the command line ("Open with") is opened once the window is up.
     const QString path = command_line::photoArgument(QCoreApplication::arguments().mid(1));
     if (!path.isEmpty()) {
-        QTimer::singleShot(0, &FormMain, [&FormMain, path] { FormMain.openPhotoFile(path); });
+        QTimer::singleShot(0, &FormMain, [&FormMain, path] { FormMain.startOpening(path); });
     }
     return app.exec();
 }

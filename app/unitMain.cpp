@@ -15,6 +15,7 @@
 #include "app/unitPrintImage.h"
 #include "i18n/catalogue.h"
 #include "i18n/translate.h"
+#include "imaging/background_task.h"
 #include "imaging/dicom.h"
 #include "imaging/file_types.h"
 #include "imaging/fit.h"
@@ -22,7 +23,6 @@
 #include "imaging/screen_scale.h"
 #include "output/decode_report.h"
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
@@ -36,6 +36,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+
+#include <utility>
 
 namespace {
 
@@ -115,6 +117,8 @@ void TFormMain::FormCreate() {
     setupToric();
     setupZoom();
     setupHelp();
+    background = new BackgroundTask(this);
+    connect(background, &BackgroundTask::busyChanged, this, &TFormMain::showBusy);
 
     for (QObject* o : {static_cast<QObject*>(ui->pnlScreen), static_cast<QObject*>(ui->imgLineas),
                        static_cast<QObject*>(ui->pnlTools)})
@@ -156,23 +160,51 @@ void TFormMain::showBrandPicture() {
                                                  : picture));
 }
 
+bool TFormMain::startOpening(const QString& path) {
+    return background->start<imaging::Decoded>(
+        [path] { return imaging::decodeFile(path); },
+        [this, path](imaging::Decoded decoded) { adoptDecoded(std::move(decoded), path); });
+}
+
 bool TFormMain::openPhotoFile(const QString& path) {
-    WaitCursor wait;
-    imaging::Decoded decoded = imaging::decodeFile(path);
+    const qint64 before = Photo.cacheKey();
+    return startOpening(path) && waitUntilIdle() && Photo.cacheKey() != before;
+}
+
+bool TFormMain::busy() const {
+    return background->busy();
+}
+
+bool TFormMain::waitUntilIdle() {
+    return background->waitUntilIdle();
+}
+
+// While a step runs in the background, the buttons that would start another are disabled (their keys
+// click them) and a file dropped on the window is refused.
+void TFormMain::showBusy(bool busy) {
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+    for (QWidget* button : {ui->btnImagenOpen, ui->btnImagenPaste, ui->btnImagenSave, ui->btnPrint})
+        button->setEnabled(!busy);
+    if (!busy && !pendingLanguage.isEmpty())
+        switchLanguage(std::exchange(pendingLanguage, QString()));
+}
+
+void TFormMain::adoptDecoded(imaging::Decoded decoded, const QString& path) {
     if (!decoded.ok()) {
-        wait.release();
         // The fixed headline; a folder, a FIFO or an oversized photo also says why below it.
         QString text = QString::fromUtf8(kOpenError);
         const QString detail = refusalDetailText(decoded);
         if (!detail.isEmpty())
             text += QStringLiteral("\n\n") + detail;
         messages->message(this, text);
-        return false;
+        return;
     }
     adoptPhoto(std::move(decoded.image), path, decoded.dicom);
     if (photoDicom)
         applyDicomHeader(*photoDicom);
-    return true;
 }
 
 // The eye and, when none is typed, the reference come from the file; a multi-frame file says that
@@ -221,51 +253,52 @@ void TFormMain::btnImagenOpenClick() {
     const QString path = fileChooser->openFile(this, filter);
     if (path.isEmpty())
         return;
-    openPhotoFile(path);
+    startOpening(path);
 }
 
 void TFormMain::btnImagenPasteClick() {
+    if (busy())
+        return;
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     if (!offersPicture(mime)) {
         messages->message(this, QString::fromUtf8(kPasteError));
         return;
     }
-    WaitCursor wait;
-    const QImage bitmap = qvariant_cast<QImage>(mime->imageData());
+    QImage bitmap;
+    {
+        WaitCursor wait; // the program that holds the clipboard hands its picture over meanwhile
+        bitmap = qvariant_cast<QImage>(mime->imageData());
+    }
     if (bitmap.isNull()) {
-        wait.release();
         messages->error(this, withFullStop(QStringLiteral("Unsupported clipboard format")));
         return;
     }
-    // Through BMP bytes and the file decoder: the pasted photo is opaque, like a clipboard bitmap.
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    imaging::Decoded decoded;
-    if (bitmap.save(&buffer, "BMP"))
-        decoded = imaging::decodeBytes(bytes);
-    if (!decoded.ok()) {
-        wait.release();
-        messages->error(this, withFullStop(QStringLiteral("The clipboard image cannot be read: ") +
-                                           (decoded.error.isEmpty() ? QStringLiteral("not enough memory")
-                                                                    : decoded.error)));
-        return;
-    }
-    adoptPhoto(std::move(decoded.image), QString());
+    background->start<imaging::Decoded>(
+        [bitmap] { return imaging::decodeBitmap(bitmap); },
+        [this](imaging::Decoded decoded) {
+            if (!decoded.ok()) {
+                messages->error(this, withFullStop(QStringLiteral("The clipboard image cannot be read: ") +
+                                                   decoded.error));
+                return;
+            }
+            adoptPhoto(std::move(decoded.image), QString());
+        });
 }
 
 void TFormMain::FormDropFiles(const QStringList& paths) {
     if (paths.isEmpty())
         return;
-    openPhotoFile(paths.constFirst());
+    startOpening(paths.constFirst());
 }
 
 void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls())
+    if (event->mimeData()->hasUrls() && !busy())
         event->acceptProposedAction();
 }
 
 void TFormMain::dropEvent(QDropEvent* event) {
+    if (busy())
+        return;
     event->acceptProposedAction();
     FormDropFiles(droppedFiles(event->mimeData()));
 }
@@ -343,8 +376,13 @@ void TFormMain::flag_gbClick() {
     switchLanguage(QStringLiteral("en"));
 }
 
-// The hidden dialogs are retranslated too, so they open in the new language.
+// The hidden dialogs are retranslated too, so they open in the new language. While work runs in the
+// background the switch waits for its end.
 void TFormMain::switchLanguage(const QString& language) {
+    if (busy()) { // the work may be reading the catalogue, which a switch must not change under it
+        pendingLanguage = language;
+        return;
+    }
     i18n::SetLanguage(language);
     for (QWidget* window :
          {static_cast<QWidget*>(this), static_cast<QWidget*>(PrintImage), static_cast<QWidget*>(formOpciones),

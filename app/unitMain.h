@@ -26,20 +26,25 @@ class FileChooser;
 class MessageSink;
 class TPrintImage;
 class TformOpciones;
+namespace toric {
+struct ReportInputs;
+}
 class QKeyEvent;
 class QLabel;
 class QMouseEvent;
 class QThread;
 class QUndoStack;
 class QUrl;
+class BackgroundTask;
 class CompareWindow;
 class ToricWindow;
 class GuideWindow;
 struct CarriedGuide;
 struct CompositeInputs;
 namespace imaging {
+struct Decoded;
 struct DicomSource;
-}
+} // namespace imaging
 struct CompositeResult;
 
 // The main window: tool panel, screen panel with the photo layer and the overlay layer above it.
@@ -68,9 +73,18 @@ public:
     const QImage& brandLogo() const { return BrandLogo; }
     const QImage& brandLettering() const { return BrandLettering; }
 
-    // Decodes the file and adopts it; on failure shows "Error al abrir la imagen" and keeps
-    // everything as it was. Returns whether the photo was replaced.
+    // Decodes the file on a thread of its own and then adopts it; on failure shows "Error al abrir
+    // la imagen" and keeps everything as it was. False, doing nothing, while a photo is being opened
+    // or the composite saved, copied or readied for printing.
+    bool startOpening(const QString& path);
+    // startOpening, then waits (the window repainting) until the photo is adopted or refused.
+    // Returns whether the photo was replaced.
     bool openPhotoFile(const QString& path);
+    // Whether a photo is being opened or the composite saved, copied or readied for printing; the
+    // buttons that would start another such step are disabled meanwhile.
+    bool busy() const;
+    // Processes events until that work, and what its end shows, is done; false on timeout.
+    bool waitUntilIdle();
 
     // The controls and settings a redraw reads, as they stand now; the composite reads the same.
     GaugeInputs gaugeInputs() const;
@@ -146,6 +160,11 @@ private:
     void switchLanguage(const QString& language);
     void adoptPhoto(QImage decoded, const QString& path,
                     std::shared_ptr<const imaging::DicomSource> dicom = nullptr);
+    void adoptDecoded(imaging::Decoded decoded, const QString& path);
+    // Opening, saving, copying and printing: one at a time on a thread of its own, with a busy cursor.
+    BackgroundTask* background = nullptr;
+    void showBusy(bool busy);
+    QString pendingLanguage; // a flag clicked while the background work may read the catalogue
     void applyDicomHeader(const imaging::DicomSource& dicom);
     void showBrandPicture();
     void placeOnScreen();
@@ -250,6 +269,7 @@ private:
     // The toric lens check (unitMain_toric.cpp); its results are recorded while it is open.
     void setupToric();
     void takeComparisonIntoToric();
+    void showToricReport(const QImage& page, const toric::ReportInputs& report, const QString& source);
     QPointer<ToricWindow> toricWindow;
 
     // Help for finding the commands (unitMain_help.cpp).

@@ -3,8 +3,8 @@
 
 #include "platform.h"
 #include "ui_unitMain.h"
-#include "wait_cursor.h"
 
+#include "imaging/background_task.h"
 #include "output/clipboard.h"
 #include "output/composite.h"
 
@@ -38,15 +38,18 @@ void TFormMain::setupShortcuts() {
             &QWidget::close);
 }
 
+// Drawn and encoded as PNG on a thread of its own; on the clipboard once both are done.
 void TFormMain::copyComposite() {
-    if (Photo.isNull())
+    if (Photo.isNull() || busy())
         return;
-    WaitCursor wait;
-    const CompositeResult composite = RenderComposite();
-    wait.release();
-    if (!composite.ok()) {
-        messages->message(this, QString::fromUtf8(kCopyError) + QLatin1Char('\n') + composite.error);
-        return;
-    }
-    QGuiApplication::clipboard()->setMimeData(output::compositeMimeData(composite.image));
+    const CompositeInputs inputs = withLabelsLookedUp(compositeInputs());
+    background->start<output::ClipboardComposite>(
+        [inputs] { return output::clipboardComposite(inputs); },
+        [this](const output::ClipboardComposite& composite) {
+            if (composite.image.isNull()) {
+                messages->message(this, QString::fromUtf8(kCopyError) + QLatin1Char('\n') + composite.error);
+                return;
+            }
+            QGuiApplication::clipboard()->setMimeData(output::compositeMimeData(composite));
+        });
 }

@@ -5,10 +5,10 @@
 #include "platform.h"
 #include "toric_window.h"
 #include "ui_unitMain.h"
-#include "wait_cursor.h"
 
 #include "app/unitPrintImage.h"
 #include "i18n/catalogue.h"
+#include "imaging/background_task.h"
 #include "imaging/file_types.h"
 #include "output/composite.h"
 #include "output/save.h"
@@ -59,7 +59,7 @@ CompositeResult TFormMain::RenderComposite() const {
 }
 
 void TFormMain::btnImagenSaveClick() {
-    if (Photo.isNull())
+    if (Photo.isNull() || busy())
         return;
     lastSaveName = output::proposedSaveName(sourcePath(), lastSaveName);
     if (!sourcePath().isEmpty())
@@ -76,33 +76,32 @@ void TFormMain::btnImagenSaveClick() {
         return;
     }
 
-    WaitCursor wait;
-    const CompositeInputs inputs = compositeInputs();
-    CompositeResult composite = renderComposite(inputs);
-    output::WriteResult written;
-    if (composite.ok())
-        written = output::writeImageFile(std::move(composite.image), chosen, mimeType,
-                                         output::measurementText(inputs), {{}, inputs.leftEye, photoDicom});
-    else
-        written.error = composite.error;
-    wait.release();
-    if (!written.ok)
-        messages->message(this, QString::fromUtf8(kSaveError) + QLatin1Char('\n') + written.error);
+    // Drawn and written on a thread of its own from the values as they are now; the file appears
+    // complete or not at all.
+    const CompositeInputs inputs = withLabelsLookedUp(compositeInputs());
+    const imaging::DicomMetadata dicom{{}, inputs.leftEye, photoDicom};
+    background->start<output::WriteResult>(
+        [inputs, chosen, mimeType, dicom] { return output::saveComposite(inputs, chosen, mimeType, dicom); },
+        [this](const output::WriteResult& written) {
+            if (!written.ok)
+                messages->message(this, QString::fromUtf8(kSaveError) + QLatin1Char('\n') + written.error);
+        });
 }
 
+// The composite is drawn on a thread of its own; the print layout dialog opens once it is there.
 void TFormMain::btnPrintClick() {
-    if (Photo.isNull() || !PrintImage)
+    if (Photo.isNull() || !PrintImage || busy())
         return;
-    WaitCursor wait;
-    CompositeResult composite = RenderComposite();
-    if (!composite.ok()) {
-        wait.release();
-        messages->error(this, withFullStop(composite.error));
-        return;
-    }
-    PrintImage->setSourcePath(SourcePath);
-    PrintImage->SetImage(composite.image);
-    wait.release();
-    PrintImage->exec();
-    composite = CompositeResult(); // the dialog has let go of it too
+    const CompositeInputs inputs = withLabelsLookedUp(compositeInputs());
+    background->start<CompositeResult>([inputs] { return renderComposite(inputs); },
+                                       [this, source = SourcePath](CompositeResult composite) {
+                                           if (!composite.ok()) {
+                                               messages->error(this, withFullStop(composite.error));
+                                               return;
+                                           }
+                                           PrintImage->setSourcePath(source);
+                                           PrintImage->SetImage(composite.image);
+                                           PrintImage->exec();
+                                           composite = CompositeResult(); // the dialog has let go of it too
+                                       });
 }

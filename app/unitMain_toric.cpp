@@ -8,10 +8,10 @@
 #include "platform.h"
 #include "toric_window.h"
 #include "ui_unitMain.h"
-#include "wait_cursor.h"
 
 #include "app/unitPrintImage.h"
 #include "i18n/catalogue.h"
+#include "imaging/background_task.h"
 #include "output/composite.h"
 #include "toric/toric_report.h"
 
@@ -97,23 +97,28 @@ void TFormMain::takeComparisonIntoToric() {
     toricWindow->takeComparison(axis, rotation);
 }
 
+namespace {
+
+// The report drawn off the interface thread: its page for the preview, and its inputs with the
+// current photo's composite, from which the page is drawn again as text on the printer.
+struct ReportPage {
+    QImage page;
+    toric::ReportInputs report;
+    QString error;
+};
+
+} // namespace
+
+// The composite and the report's page are drawn on a thread of their own; the print layout dialog
+// opens once the page is there.
 void TFormMain::printToricReport() {
-    if (Photo.isNull() || !PrintImage || !toricWindow)
+    if (Photo.isNull() || !PrintImage || !toricWindow || busy())
         return;
-    WaitCursor wait;
-    const CompositeResult composite = RenderComposite();
-    if (!composite.ok()) {
-        wait.release();
-        messages->error(this, withFullStop(composite.error));
-        return;
-    }
     if (const auto problem = toric::inputError(toricWindow->inputs())) {
-        wait.release();
         messages->error(this, withFullStop(i18n::lookup(problem->reason)));
         return;
     }
     toric::ReportInputs report;
-    report.current = composite.image;
     if (!SourcePath.isEmpty()) {
         report.currentName = QFileInfo(SourcePath).fileName();
         report.currentDate = QFileInfo(SourcePath).lastModified();
@@ -129,14 +134,30 @@ void TFormMain::printToricReport() {
     report.referenceText = ui->Referencia->text();
     report.date = QDate::currentDate();
     report.inputs = toricWindow->inputs();
-    const QImage page = toric::renderReport(report);
-    wait.release();
-    if (page.isNull()) {
-        messages->error(this, withFullStop(QStringLiteral("Not enough memory for the report")));
-        return;
-    }
+    const CompositeInputs inputs = withLabelsLookedUp(compositeInputs());
+    background->start<ReportPage>(
+        [inputs, report]() mutable {
+            CompositeResult composite = renderComposite(inputs);
+            if (!composite.ok())
+                return ReportPage{QImage(), report, composite.error};
+            report.current = std::move(composite.image);
+            const QImage page = toric::renderReport(report);
+            return ReportPage{page, report,
+                              page.isNull() ? QStringLiteral("Not enough memory for the report") : QString()};
+        },
+        [this, source = SourcePath](const ReportPage& done) {
+            if (!done.error.isEmpty()) {
+                messages->error(this, withFullStop(done.error));
+                return;
+            }
+            showToricReport(done.page, done.report, source);
+        });
+}
+
+void TFormMain::showToricReport(const QImage& page, const toric::ReportInputs& report,
+                                const QString& source) {
     // Its own name, so that the report and the photo printed to PDF do not take each other's file.
-    PrintImage->setSourcePath(SourcePath, QStringLiteral("_torica"));
+    PrintImage->setSourcePath(source, QStringLiteral("_torica"));
     PrintImage->SetImage(page, [report](QPainter& painter) { toric::paintReport(painter, report); });
     PrintImage->exec();
 }

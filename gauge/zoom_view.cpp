@@ -5,11 +5,10 @@
 
 namespace {
 
-// One axis of clampedView: the layer's origin for a zoomed length on a panel of panelLength.
-double clampedOrigin(double origin, double length, double panelLength) {
-    if (length <= panelLength)
-        return (panelLength - length) / 2;
-    return std::clamp(origin, panelLength - length, 0.0);
+// One axis of clampedView: the layer's origin for a zoomed length on a panel of panelLength, leaving
+// no more of the panel bare before and after the layer than the fitted view does.
+double clampedOrigin(double origin, double length, double panelLength, double bandBefore, double bandAfter) {
+    return std::clamp(origin, std::min(panelLength - length - bandAfter, bandBefore), bandBefore);
 }
 
 } // namespace
@@ -38,8 +37,12 @@ ZoomView clampedView(const ZoomView& view, const ZoomFrame& frame, double maximu
     if (zoom <= 1.0 + 1e-9 || frame.fitted.isEmpty())
         return fittedView(frame);
     const QSizeF length = QSizeF(frame.fitted.size()) * zoom;
-    return ZoomView{zoom, QPointF(clampedOrigin(view.origin.x(), length.width(), frame.panel.width()),
-                                  clampedOrigin(view.origin.y(), length.height(), frame.panel.height()))};
+    const QRect& f = frame.fitted;
+    const int right = frame.panel.width() - f.x() - f.width(),
+              bottom = frame.panel.height() - f.y() - f.height();
+    return ZoomView{
+        zoom, QPointF(clampedOrigin(view.origin.x(), length.width(), frame.panel.width(), f.x(), right),
+                      clampedOrigin(view.origin.y(), length.height(), frame.panel.height(), f.y(), bottom))};
 }
 
 ZoomView zoomedAbout(const ZoomView& view, double factor, const QPointF& panelPoint, const ZoomFrame& frame,

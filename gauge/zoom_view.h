@@ -43,9 +43,10 @@ double maxZoom(const QSize& layer, const QSize& photo);
 double screenPerPhotoPixel(double zoom, const QSize& layer, const QSize& photo);
 int zoomPercent(double zoom, const QSize& layer, const QSize& photo);
 
-// Keeps the view lawful: zoom between fitted and the maximum, the fitted view exactly at 1; along a
-// side the zoomed layer fills, no gap between its edge and the panel's; along a side it does not
-// fill, centred.
+// Keeps the view lawful: zoom between fitted and the maximum, the fitted view exactly at 1; on each
+// side of the panel no wider a bare band than the fitted view leaves there (none where the fitted
+// layer reaches the panel's edge). Zooming in about a point of the layer then never has to move
+// that point, whatever bands a letterboxed or pillarboxed photo leaves.
 ZoomView clampedView(const ZoomView& view, const ZoomFrame& frame, double maximum);
 
 // Zoom by factor keeping the layer point under panelPoint where it is (as far as the limits allow).

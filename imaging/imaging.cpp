@@ -121,6 +121,15 @@ Decoded decodeBytes(const QByteArray& bytes) {
     return dicom.error == QLatin1String("no DICOM image") ? decoded : dicom;
 }
 
+Decoded decodeBitmap(const QImage& bitmap) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (bitmap.isNull() || !bitmap.save(&buffer, "BMP"))
+        return decodeFailure(DecodeFailure::OutOfMemory, QStringLiteral("not enough memory"));
+    return decodeBytes(bytes);
+}
+
 QImage::Format photoFormat(bool hasAlpha) {
     return hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
 }

@@ -77,6 +77,9 @@ bool withinAllocationLimit(const QSize& size);
 // not a regular file is refused before anything is read, so the call never blocks on it.
 Decoded decodeFile(const QString& path);
 Decoded decodeBytes(const QByteArray& bytes);
+// A bitmap taken from the clipboard, through BMP bytes and the file decoder: opaque, as a clipboard
+// bitmap is.
+Decoded decodeBitmap(const QImage& bitmap);
 
 // The 32-bit format a photo with or without alpha is held in.
 QImage::Format photoFormat(bool hasAlpha);

@@ -44,9 +44,79 @@ Bytes allocate(size_t n) {
     return Bytes(new (std::nothrow) uint8_t[n]); // left uninitialised: pages are touched as written
 }
 
-// One row of 32-bit pixels as PNG samples: R, G, B and, with alpha, A.
-void toSamples(const QRgb* row, int width, bool alpha, uint8_t* out) {
-    if (alpha) {
+// The PNG colour type a 32-bit image is written as: grey when every pixel is grey (infrared and
+// monochrome photos), a third of the samples to filter and deflate; else with a palette when it has
+// at most 256 colours (drawings, masks); alpha only where the image has it.
+struct SampleLayout {
+    bool grey = false;
+    bool alpha = false;
+    std::vector<QRgb> palette; // straight ARGB, ascending: the translucent entries come first
+    int paletteBits() const {
+        const size_t n = palette.size();
+        return n == 0 ? 0 : n <= 2 ? 1 : n <= 4 ? 2 : n <= 16 ? 4 : 8;
+    }
+    size_t bpp() const { return palette.empty() ? size_t(grey ? 1 : 3) + (alpha ? 1 : 0) : 1; }
+    size_t rowBytes(int width) const {
+        return palette.empty() ? size_t(width) * bpp() : (size_t(width) * size_t(paletteBits()) + 7) / 8;
+    }
+    char colourType() const { return char(palette.empty() ? (grey ? 0 : 2) + (alpha ? 4 : 0) : 3); }
+    char bitDepth() const { return char(palette.empty() ? 8 : paletteBits()); }
+};
+
+// The image's colours, ascending, when it has at most 256; else none.
+std::vector<QRgb> fewColours(const QImage& image) {
+    std::vector<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (x > 0 && row[x] == row[x - 1])
+                continue;
+            const auto at = std::lower_bound(colours.begin(), colours.end(), row[x]);
+            if (at != colours.end() && *at == row[x])
+                continue;
+            if (colours.size() == 256)
+                return {};
+            colours.insert(at, row[x]);
+        }
+    }
+    return colours;
+}
+
+bool allGrey(const QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        quint32 differ = 0;
+        for (int x = 0; x < image.width(); ++x) // branch-free within the row, so it vectorises
+            differ |= (((row[x] >> 16) ^ row[x]) & 0xff) | (((row[x] >> 8) ^ row[x]) & 0xff);
+        if (differ)
+            return false;
+    }
+    return true;
+}
+
+// One row of 32-bit pixels as PNG samples: palette indices packed into bytes, or R, G, B (or the grey
+// level) and, with alpha, A.
+void toSamples(const QRgb* row, int width, const SampleLayout& layout, uint8_t* out) {
+    if (!layout.palette.empty()) {
+        const int bits = layout.paletteBits();
+        std::fill(out, out + layout.rowBytes(width), uint8_t(0));
+        auto index = unsigned(std::lower_bound(layout.palette.begin(), layout.palette.end(), row[0]) -
+                              layout.palette.begin());
+        for (int x = 0; x < width; ++x) {
+            if (x > 0 && row[x] != row[x - 1])
+                index = unsigned(std::lower_bound(layout.palette.begin(), layout.palette.end(), row[x]) -
+                                 layout.palette.begin());
+            const size_t bit = size_t(x) * size_t(bits);
+            out[bit / 8] |= uint8_t(index << (8 - bits - int(bit % 8)));
+        }
+    } else if (layout.grey) {
+        const size_t step = layout.bpp();
+        for (int x = 0; x < width; ++x, out += step) {
+            out[0] = uint8_t(qBlue(row[x]));
+            if (layout.alpha)
+                out[1] = uint8_t(qAlpha(row[x]));
+        }
+    } else if (layout.alpha) {
         for (int x = 0; x < width; ++x, out += 4) {
             out[0] = uint8_t(qRed(row[x]));
             out[1] = uint8_t(qGreen(row[x]));
@@ -132,6 +202,28 @@ void filterRow(const uint8_t* raw, const uint8_t* prev, size_t n, size_t bpp, ui
     std::memcpy(out + 1, scratch + size_t(chosen) * n, n);
 }
 
+// One row filtered by the given filter, preceded by its type byte.
+void filterRowAs(int filter, const uint8_t* raw, const uint8_t* prev, size_t n, size_t bpp, uint8_t* out) {
+    out[0] = uint8_t(filter);
+    switch (filter) {
+    case 0:
+        noFilter(raw, n, out + 1);
+        break;
+    case 1:
+        subFilter(raw, n, bpp, out + 1);
+        break;
+    case 2:
+        upFilter(raw, prev, n, out + 1);
+        break;
+    case 3:
+        averageFilter(raw, prev, n, bpp, out + 1);
+        break;
+    default:
+        paethFilter(raw, prev, n, bpp, out + 1);
+        break;
+    }
+}
+
 using Compressor = std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)>;
 
 Compressor compressor(int level) {
@@ -143,43 +235,59 @@ size_t deflatedSize(libdeflate_compressor* c, const uint8_t* data, size_t n, std
     return libdeflate_deflate_compress(c, data, n, out.data(), out.size());
 }
 
-// Filters rows [top, bottom) into their places in out (n + 1 bytes a row). The smallest filtered
-// sum misjudges smooth photos, where rows filtered Up repeat the rows above and deflate better. So
-// the first rows of each group are filtered both ways and trial-deflated, and the group follows the
-// way that came out smaller.
-void filterBand(const QImage& image, bool alpha, int top, int bottom, uint8_t* out) {
-    const size_t bpp = alpha ? 4 : 3;
-    const size_t n = size_t(image.width()) * bpp, stride = n + 1;
-    std::vector<uint8_t> rows(2 * n, 0), scratch(kFilters * n), upRows(kTrialRows * stride);
+// Filters rows [top, bottom) into their places in out (n + 1 bytes a row), by rule.
+//  SmallestSumUpTrial: each row by the smallest sum of magnitudes; that sum misjudges smooth photos,
+//   where rows filtered Up repeat the rows above and deflate better, so the first rows of each group
+//   are filtered both ways and trial-deflated, and the group follows the way that came out smaller.
+//  GroupTrial: the first rows of each group trial-deflated filtered each of the five ways and by
+//   the smallest sum row by row; the group follows the smallest.
+// Rows of palette indices are left unfiltered.
+void filterBand(const QImage& image, const SampleLayout& layout, PngFilterRule rule, int top, int bottom,
+                uint8_t* out) {
+    const size_t bpp = layout.bpp();
+    const size_t n = layout.rowBytes(image.width()), stride = n + 1;
+    constexpr int kWays = kFilters + 1; // the five filters, then row by row by the smallest sum
+    constexpr int kAdaptive = kFilters;
+    std::vector<uint8_t> rows(2 * n, 0), scratch(kFilters * n), trialRows(kWays * kTrialRows * stride);
     const Compressor trial = compressor(1);
     if (!trial)
         throw std::bad_alloc();
-    std::vector<uint8_t> trialOut(libdeflate_deflate_compress_bound(trial.get(), upRows.size()));
+    std::vector<uint8_t> trialOut(libdeflate_deflate_compress_bound(trial.get(), kTrialRows * stride));
     uint8_t* prev = rows.data(); // the row above the first is zeros
     uint8_t* raw = rows.data() + n;
     if (top > 0)
-        toSamples(reinterpret_cast<const QRgb*>(image.constScanLine(top - 1)), image.width(), alpha, prev);
-    bool up = false;
+        toSamples(reinterpret_cast<const QRgb*>(image.constScanLine(top - 1)), image.width(), layout, prev);
+    int way = kAdaptive;
     for (int y = top; y < bottom; ++y) {
-        toSamples(reinterpret_cast<const QRgb*>(image.constScanLine(y)), image.width(), alpha, raw);
+        toSamples(reinterpret_cast<const QRgb*>(image.constScanLine(y)), image.width(), layout, raw);
         uint8_t* row = out + size_t(y) * stride;
         const int inGroup = (y - top) % kGroupRows;
-        if (inGroup < kTrialRows) {
+        if (!layout.palette.empty()) { // indices, not levels: no filter predicts them
+            filterRowAs(0, raw, prev, n, bpp, row);
+        } else if (inGroup < kTrialRows) {
             filterRow(raw, prev, n, bpp, scratch.data(), row);
-            uint8_t* upRow = upRows.data() + size_t(inGroup) * stride;
-            upRow[0] = 2;
-            upFilter(raw, prev, n, upRow + 1);
+            for (int f = 0; f < kFilters; ++f)
+                if (rule == PngFilterRule::GroupTrial || f == 2)
+                    filterRowAs(f, raw, prev, n, bpp,
+                                trialRows.data() + (size_t(f) * kTrialRows + size_t(inGroup)) * stride);
             if (inGroup + 1 == kTrialRows || y + 1 == bottom) {
                 uint8_t* first = row - size_t(inGroup) * stride;
                 const size_t bytes = size_t(inGroup + 1) * stride;
-                const size_t adaptive = deflatedSize(trial.get(), first, bytes, trialOut);
-                up = deflatedSize(trial.get(), upRows.data(), bytes, trialOut) < adaptive;
-                if (up)
-                    std::memcpy(first, upRows.data(), bytes);
+                size_t best = deflatedSize(trial.get(), first, bytes, trialOut);
+                way = kAdaptive;
+                for (int f = 0; f < kFilters; ++f) {
+                    if (rule != PngFilterRule::GroupTrial && f != 2)
+                        continue;
+                    const uint8_t* tried = trialRows.data() + size_t(f) * kTrialRows * stride;
+                    const size_t size = deflatedSize(trial.get(), tried, bytes, trialOut);
+                    if (size < best)
+                        best = size, way = f;
+                }
+                if (way != kAdaptive)
+                    std::memcpy(first, trialRows.data() + size_t(way) * kTrialRows * stride, bytes);
             }
-        } else if (up) {
-            row[0] = 2;
-            upFilter(raw, prev, n, row + 1);
+        } else if (way != kAdaptive) {
+            filterRowAs(way, raw, prev, n, bpp, row);
         } else {
             filterRow(raw, prev, n, bpp, scratch.data(), row);
         }
@@ -214,12 +322,13 @@ template <typename Work> bool inParallel(int parts, const Work& work) {
 }
 
 // Filters every row, in horizontal bands on up to `threads` threads; false when memory ran out.
-bool filterImage(const QImage& image, bool alpha, int threads, uint8_t* out) {
+bool filterImage(const QImage& image, const SampleLayout& layout, PngFilterRule rule, int threads,
+                 uint8_t* out) {
     const int height = image.height();
     const int bands = std::max(1, std::min(threads, height));
     const int rowsPerBand = (height + bands - 1) / bands;
     return inParallel((height + rowsPerBand - 1) / rowsPerBand, [&](int i) {
-        filterBand(image, alpha, i * rowsPerBand, std::min(height, (i + 1) * rowsPerBand), out);
+        filterBand(image, layout, rule, i * rowsPerBand, std::min(height, (i + 1) * rowsPerBand), out);
         return true;
     });
 }
@@ -369,10 +478,10 @@ QByteArray bigEndian32(quint32 v) {
     return bytes;
 }
 
-QByteArray header(const QImage& image, bool alpha) {
+QByteArray header(const QImage& image, const SampleLayout& layout) {
     QByteArray ihdr = bigEndian32(quint32(image.width())) + bigEndian32(quint32(image.height()));
-    ihdr += char(8);             // bits per sample
-    ihdr += char(alpha ? 6 : 2); // RGBA or RGB
+    ihdr += layout.bitDepth();
+    ihdr += layout.colourType();
     ihdr += QByteArray(3, '\0'); // deflate, adaptive filtering, no interlace
     return ihdr;
 }
@@ -406,9 +515,28 @@ void writeTexts(ChunkWriter& w, const QImage& image) {
     }
 }
 
+// PLTE and, for translucent entries, tRNS: those come first, so tRNS stops at the last of them.
+void writePalette(ChunkWriter& w, const SampleLayout& layout) {
+    if (layout.palette.empty())
+        return;
+    QByteArray rgb, alpha;
+    for (QRgb c : layout.palette) {
+        rgb += char(qRed(c));
+        rgb += char(qGreen(c));
+        rgb += char(qBlue(c));
+        if (qAlpha(c) < 255)
+            alpha += char(qAlpha(c));
+    }
+    w.chunk("PLTE", rgb);
+    if (!alpha.isEmpty())
+        w.chunk("tRNS", alpha);
+}
+
 void writeMetadata(ChunkWriter& w, const QImage& image) {
     const QColorSpace space = image.colorSpace();
-    if (space.isValid()) {
+    if (space == QColorSpace(QColorSpace::SRgb)) {
+        w.chunk("sRGB", QByteArray(1, '\0')); // says as much as the profile, in one byte (perceptual)
+    } else if (space.isValid()) {
         QByteArray name = space.description().toLatin1().left(79);
         if (name.isEmpty() || name.contains('\0'))
             name = "ICC Profile";
@@ -437,7 +565,7 @@ int chooseThreads(int requested, const QImage& image) {
 
 } // namespace
 
-PngWriteResult writePng(QImage image, QIODevice& device, int threads) {
+PngWriteResult writePng(QImage image, QIODevice& device, int threads, PngFilterRule rule) {
     if (image.isNull()) {
         PngWriteResult r;
         r.error = QStringLiteral("No image to encode");
@@ -450,18 +578,24 @@ PngWriteResult writePng(QImage image, QIODevice& device, int threads) {
     if (image.isNull())
         return outOfMemory();
 
-    const size_t rowBytes = size_t(image.width()) * (alpha ? 4 : 3) + 1;
+    SampleLayout layout;
+    layout.alpha = alpha;
+    layout.grey = allGrey(image);
+    if (!layout.grey)
+        layout.palette = fewColours(image);
+    const size_t rowBytes = layout.rowBytes(image.width()) + 1;
     const size_t filteredSize = rowBytes * size_t(image.height());
     threads = chooseThreads(threads, image);
     Bytes filtered = allocate(filteredSize);
-    if (!filtered || !filterImage(image, alpha, threads, filtered.get()))
+    if (!filtered || !filterImage(image, layout, rule, threads, filtered.get()))
         return outOfMemory();
 
     // Everything but the pixels is written first, then the pixels are let go before compressing.
     ChunkWriter w(device);
     w.raw("\x89PNG\r\n\x1a\n", 8);
-    w.chunk("IHDR", header(image, alpha));
+    w.chunk("IHDR", header(image, layout));
     writeMetadata(w, image);
+    writePalette(w, layout);
     image = QImage();
 
     const std::vector<Piece> pieces = deflatePieces(filtered.get(), filteredSize, threads);

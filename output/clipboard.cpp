@@ -1,6 +1,7 @@
 #include "output/clipboard.h"
 
 #include "imaging/png_writer.h"
+#include "output/composite.h"
 
 #include <QBuffer>
 #include <QMimeData>
@@ -13,7 +14,9 @@ const char kPng[] = "image/png";
 
 class CompositeMimeData : public QMimeData {
 public:
-    explicit CompositeMimeData(const QImage& composite) { setImageData(composite); }
+    CompositeMimeData(const QImage& composite, const QByteArray& encoded) : png(encoded) {
+        setImageData(composite);
+    }
 
     bool hasFormat(const QString& mimeType) const override {
         return mimeType == QLatin1String(kPng) || QMimeData::hasFormat(mimeType);
@@ -36,13 +39,28 @@ protected:
     }
 
 private:
-    mutable QByteArray png; // encoded once, on the first request
+    mutable QByteArray png; // encoded beforehand, or on the first request
 };
 
 } // namespace
 
-QMimeData* compositeMimeData(const QImage& composite) {
-    return new CompositeMimeData(composite);
+ClipboardComposite clipboardComposite(const CompositeInputs& in) {
+    ClipboardComposite out;
+    CompositeResult composite = renderComposite(in);
+    if (!composite.ok()) {
+        out.error = composite.error;
+        return out;
+    }
+    QBuffer buffer(&out.png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!imaging::writePng(composite.image, buffer).ok)
+        out.png.clear(); // encoded again if another program asks for PNG
+    out.image = std::move(composite.image);
+    return out;
+}
+
+QMimeData* compositeMimeData(const ClipboardComposite& composite) {
+    return new CompositeMimeData(composite.image, composite.png);
 }
 
 } // namespace output

@@ -38,6 +38,10 @@ struct CompositeInputs {
     std::function<QString(const QString&)> translate;
 };
 
+// The same inputs with the labels' catalogue look-ups made now, for a composite drawn on another
+// thread: the language may be switched meanwhile, and the catalogue is not to be read from two threads.
+CompositeInputs withLabelsLookedUp(CompositeInputs in);
+
 // Transparency in percent to an alpha value: 0 opaque (255) .. 100 invisible (0).
 int alphaForTransparency(int percent);
 // Thickness index 0, 1, 2 to a pen width of 4, 12, 20 pixels.

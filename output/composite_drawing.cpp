@@ -4,6 +4,7 @@
 #include "imaging/imaging.h"
 #include "imaging/rounding.h"
 
+#include <QHash>
 #include <QPainter>
 #include <QPen>
 #include <QTextOption>
@@ -155,6 +156,15 @@ void addGuideAndSector(Builder& b, const CompositeInputs& in, const CompositeLay
     }
 }
 
+// The two labels, as looked up in the catalogue.
+QString eyeLabel(const CompositeInputs& in) {
+    return in.leftEye ? QStringLiteral("OI") : QStringLiteral("OD");
+}
+
+QString deltaLabel(const CompositeInputs& in) {
+    return QStringLiteral("Delta: ") + in.sectorReadout;
+}
+
 void addAnnotations(Builder& b, const CompositeInputs& in, const CompositeLayout& g, const QColor& numbers) {
     if (!in.reference.isEmpty()) {
         const int h = roundHalfEven(g.referenceLineSpacing);
@@ -167,9 +177,9 @@ void addAnnotations(Builder& b, const CompositeInputs& in, const CompositeLayout
     b.picture(in.brandLettering, g.letteringBox);
 
     const auto translate = [&in](const QString& text) { return in.translate ? in.translate(text) : text; };
-    b.text(g.eyeBox, translate(in.leftEye ? QStringLiteral("OI") : QStringLiteral("OD")), g.eyeFont, numbers);
+    b.text(g.eyeBox, translate(eyeLabel(in)), g.eyeFont, numbers);
     if (in.sectorShown)
-        b.text(g.deltaBox, translate(QStringLiteral("Delta: ") + in.sectorReadout), g.deltaFont, numbers);
+        b.text(g.deltaBox, translate(deltaLabel(in)), g.deltaFont, numbers);
 }
 
 // The most a step can paint, with a margin for anti-aliasing, before any clipping.
@@ -263,4 +273,14 @@ void replayDrawing(QPainter& painter, const std::vector<DrawOp>& ops, const QRec
             break;
         }
     }
+}
+
+CompositeInputs withLabelsLookedUp(CompositeInputs in) {
+    if (!in.translate)
+        return in;
+    QHash<QString, QString> looked;
+    for (const QString& label : {eyeLabel(in), deltaLabel(in)})
+        looked.insert(label, in.translate(label));
+    in.translate = [looked](const QString& text) { return looked.value(text, text); };
+    return in;
 }

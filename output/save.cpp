@@ -166,4 +166,12 @@ WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& 
     return result;
 }
 
+WriteResult saveComposite(const CompositeInputs& in, const QString& path, const QByteArray& mimeType,
+                          const imaging::DicomMetadata& dicom) {
+    CompositeResult composite = renderComposite(in);
+    if (!composite.ok())
+        return WriteResult{false, composite.error};
+    return writeImageFile(std::move(composite.image), path, mimeType, measurementText(in), dicom);
+}
+
 } // namespace output

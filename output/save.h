@@ -40,6 +40,11 @@ inline const char kDicomMimeType[] = "application/dicom";
 WriteResult writeImageFile(QImage image, const QString& path, const QByteArray& mimeType,
                            const QString& measurement, const imaging::DicomMetadata& dicom = {});
 
+// Draws the composite of in and writes it as writeImageFile does, with its measurement; for a
+// window, a step that can run on a thread of its own (in's look-ups made beforehand).
+WriteResult saveComposite(const CompositeInputs& in, const QString& path, const QByteArray& mimeType,
+                          const imaging::DicomMetadata& dicom = {});
+
 // Gives a classic TIFF file an ImageDescription entry; false when the bytes are no TIFF it knows.
 bool addTiffDescription(QByteArray& tiff, const QByteArray& description);
 

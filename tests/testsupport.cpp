@@ -1,11 +1,14 @@
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -151,4 +154,18 @@ QByteArray nestedSequences(int depth) {
     for (int i = 0; i < depth; ++i)
         b += le(0xE00DFFFE, 4) + le(0, 4) + le(0xE0DDFFFE, 4) + le(0, 4);
     return b;
+}
+
+void onceModal(QWidget* dialog, std::function<void()> act) {
+    auto* poll = new QTimer(dialog ? static_cast<QObject*>(dialog) : qApp);
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, dialog, act = std::move(act)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || (dialog && modal != dialog))
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act();
+    });
+    poll->start();
 }

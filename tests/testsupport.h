@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Scripted stand-ins for the modal choosers and message boxes.
 class ScriptedChooser : public FileChooser {
 public:
@@ -58,6 +60,10 @@ public:
     bool setup(QWidget*) override;
     void print(const PrintJob& job) override;
 };
+
+// Runs act once dialog (any window when null) is the active modal window: for a dialog or message
+// box that a window opens when its background work ends, not at once.
+void onceModal(QWidget* dialog, std::function<void()> act);
 
 QString testData(const QString& name);
 // A fresh temporary folder for the calling test.

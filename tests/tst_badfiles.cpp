@@ -112,6 +112,7 @@ class TestBadFiles : public QObject {
             QGuiApplication::clipboard()->setMimeData(new OfferedPicture(contents(f.path)));
             form->btnImagenPasteClick();
         }
+        form->waitUntilIdle(); // decoding runs in the background
     }
 
     // Empty when the load either adopted the whole photo or reported one failure and changed nothing.

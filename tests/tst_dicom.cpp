@@ -172,6 +172,7 @@ private slots:
         for (const QString& name : {"a.dcm", "b.dcm"}) {
             chooser.nextSave = dir + "/" + name;
             form.btnImagenSaveClick();
+            QVERIFY(form.waitUntilIdle());
             QByteArray report;
             runTool("dciodvfy", {chooser.nextSave}, &report);
             QVERIFY2(report.contains("SCImage") && !report.contains("Error"), report.constData());

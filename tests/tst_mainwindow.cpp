@@ -60,7 +60,7 @@ class TestMainWindow : public QObject {
     bool open(const QString& path) {
         chooser.nextOpen = path;
         form->btnImagenOpenClick();
-        return sink.messages.isEmpty();
+        return form->waitUntilIdle() && sink.messages.isEmpty();
     }
     void dropFiles(const QStringList& paths) {
         QMimeData mime;
@@ -73,6 +73,7 @@ class TestMainWindow : public QObject {
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(form.get(), &drop);
+        QVERIFY(form->waitUntilIdle());
     }
     // The photo, its source path and the display: what a failed load must leave alone.
     auto snapshot() {
@@ -268,7 +269,7 @@ private slots:
         QString title, text;
         int icon = -1, buttons = -1;
         QPoint boxCentre, screenCentre;
-        QTimer::singleShot(0, this, [&] {
+        onceModal(nullptr, [&] { // the box shows once the file has been tried in the background
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             QVERIFY(box);
             title = box->windowTitle();
@@ -365,6 +366,7 @@ private slots:
         pasted.fill(qRgba(0, 128, 255, 255));
         QGuiApplication::clipboard()->setImage(pasted);
         form->btnImagenPasteClick();
+        QVERIFY(form->waitUntilIdle());
         QVERIFY(sink.messages.isEmpty() && sink.errors.isEmpty());
         QCOMPARE(form->photo().size(), QSize(300, 100));
         QVERIFY(!form->photo().hasAlphaChannel()); // a pasted bitmap is opaque

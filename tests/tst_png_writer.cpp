@@ -1,6 +1,7 @@
 // The PNG encoder against libpng and Qt's decoder: the same pixels, valid chunks, the text kept.
 #include "imaging/png_writer.h"
 
+#include <QColorSpace>
 #include <QtTest>
 
 #include <png.h>
@@ -60,11 +61,35 @@ QImage smoothPhoto(int width, int height) {
     return image;
 }
 
-QByteArray encoded(const QImage& image, int threads = 0) {
+// Stripes and dots of `count` colours, half of them translucent when count is above 2.
+QImage fewColours(int width, int height, int count) {
+    QImage image(width, height, count > 2 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int i = (x / 3 + y * 7) % count;
+            image.setPixel(
+                x, y, qRgba(i * 37 % 256, i * 11 % 256, 255 - i, count > 2 && i % 2 ? 100 + i / 2 : 255));
+        }
+    return image;
+}
+
+// The same pixels with every colour made grey.
+QImage greyed(const QImage& image) {
+    QImage out = image;
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = out.pixel(x, y);
+            out.setPixel(x, y, qRgba(qGreen(p), qGreen(p), qGreen(p), qAlpha(p)));
+        }
+    return out;
+}
+
+QByteArray encoded(const QImage& image, int threads = 0,
+                   imaging::PngFilterRule rule = imaging::kPngFilterRule) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    return imaging::writePng(image, buffer, threads).ok ? bytes : QByteArray();
+    return imaging::writePng(image, buffer, threads, rule).ok ? bytes : QByteArray();
 }
 
 } // namespace
@@ -72,28 +97,45 @@ QByteArray encoded(const QImage& image, int threads = 0) {
 class TestPngWriter : public QObject {
     Q_OBJECT
 private slots:
+    // Each case under each rule of choosing the filters: row by row by the smallest sum (with groups
+    // of rows Up where a trial prefers it), and group by group by a trial of all five and of that.
     void decodersSeeTheSamePixels_data() {
         QTest::addColumn<QImage>("image");
         QTest::addColumn<int>("threads");
         QTest::addColumn<bool>("mixedFilters"); // rows differ enough to be filtered several ways
-        QTest::newRow("opaque") << noise(257, 31, QImage::Format_RGB32, 1) << 1 << true;
-        QTest::newRow("straight alpha") << noise(100, 77, QImage::Format_ARGB32, 2) << 3 << true;
-        QTest::newRow("premultiplied") << noise(40, 40, QImage::Format_ARGB32_Premultiplied, 3) << 2 << true;
-        QTest::newRow("one column") << noise(1, 50, QImage::Format_ARGB32, 5) << 7 << true;
-        QTest::newRow("smooth photo") << smoothPhoto(300, 150) << 2 << false;
+        QTest::addColumn<int>("rule");
+        const auto row = [](const char* name, const QImage& image, int threads, bool mixed) {
+            using imaging::PngFilterRule;
+            for (const auto rule : {PngFilterRule::SmallestSumUpTrial, PngFilterRule::GroupTrial})
+                QTest::addRow("%s, %s", name, rule == PngFilterRule::GroupTrial ? "trial" : "sum")
+                    << image << threads << mixed << int(rule);
+        };
+        row("opaque", noise(257, 31, QImage::Format_RGB32, 1), 1, true);
+        row("straight alpha", noise(100, 77, QImage::Format_ARGB32, 2), 3, true);
+        row("premultiplied", noise(40, 40, QImage::Format_ARGB32_Premultiplied, 3), 2, true);
+        row("one column", noise(1, 50, QImage::Format_ARGB32, 5), 7, true);
+        row("smooth photo", smoothPhoto(300, 150), 2, false);
+        // Grey pixels are written as grey samples, with alpha where the image has it.
+        row("grey", greyed(noise(203, 64, QImage::Format_RGB32, 4)), 2, true);
+        row("grey, alpha", greyed(noise(64, 40, QImage::Format_ARGB32, 6)), 1, true);
+        // Few colours through a palette, translucent ones too, packed to 1 or 4 bits where they fit.
+        row("two colours", fewColours(101, 30, 2), 2, false);
+        row("sixteen colours, alpha", fewColours(77, 20, 16), 1, false);
+        row("200 colours, alpha", fewColours(300, 40, 200), 2, false);
         // Over a million pixels: bands on the machine's threads, and several IDAT chunks.
-        QTest::newRow("large") << noise(1300, 800, QImage::Format_RGB32, 7) << 0 << true;
+        row("large", noise(1300, 800, QImage::Format_RGB32, 7), 0, true);
     }
     void decodersSeeTheSamePixels() {
         QFETCH(QImage, image);
         QFETCH(int, threads);
         QFETCH(bool, mixedFilters);
+        QFETCH(int, rule);
         image.setDotsPerMeterX(3780), image.setDotsPerMeterY(2000);
         const QString latin1 = QStringLiteral("Eye: OI (left); Reference: Paciente 7, revisión");
         const QString unicode = QStringLiteral("Referencia: Łukasz ✓ 患者");
         image.setText(QStringLiteral("Description"), latin1);
         image.setText(QStringLiteral("Comment"), unicode);
-        const QByteArray png = encoded(image, threads);
+        const QByteArray png = encoded(image, threads, imaging::PngFilterRule(rule));
         const QList<QByteArray> chunks = chunksOf(png);
         QVERIFY2(chunks.size() >= 3, "signature, lengths or CRCs are wrong");
         QVERIFY(chunks.first().startsWith("IHDR") && chunks.last() == "IEND");
@@ -101,8 +143,20 @@ private slots:
         for (const QByteArray& c : chunks)
             zlib += c.startsWith("IDAT") ? c.mid(4) : QByteArray();
         QCOMPARE(png.count("IDAT") > 1, qint64(image.width()) * image.height() > 1000000);
-        // Each row is filtered by the filter that suits it, not all one way.
-        const int rowBytes = image.width() * (image.hasAlphaChannel() ? 4 : 3) + 1;
+        // Grey when every pixel is, else a palette for at most 256 colours; then, by the smallest
+        // sum, each row is filtered by the filter that suits it, not all one way.
+        std::set<QRgb> colours;
+        const QImage straight = image.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                colours.insert(straight.pixel(x, y));
+        const int colourType = chunks.first().at(4 + 9), depth = chunks.first().at(4 + 8);
+        QCOMPARE(colourType, image.allGray()         ? (image.hasAlphaChannel() ? 4 : 0)
+                             : colours.size() <= 256 ? 3
+                                                     : 2 + (image.hasAlphaChannel() ? 4 : 0));
+        QCOMPARE(depth, colourType != 3 ? 8 : colours.size() <= 2 ? 1 : colours.size() <= 16 ? 4 : 8);
+        const int samples = colourType == 3 ? 1 : (colourType & 2 ? 3 : 1) + (colourType & 4 ? 1 : 0);
+        const int rowBytes = (image.width() * samples * depth + 7) / 8 + 1;
         QByteArray rows(image.height() * rowBytes, '\0');
         uLongf size = uLongf(rows.size());
         QVERIFY(uncompress(reinterpret_cast<Bytef*>(rows.data()), &size,
@@ -111,7 +165,12 @@ private slots:
         std::set<int> types;
         for (int y = 0; y < image.height(); ++y)
             types.insert(uchar(rows[y * rowBytes]));
-        QVERIFY(*types.rbegin() <= 4 && (!mixedFilters || image.height() < 30 || types.size() >= 3));
+        if (colourType == 3) // indices are not levels: no filter predicts them
+            QCOMPARE(types, std::set<int>{0});
+        else
+            QVERIFY(*types.rbegin() <= 4 &&
+                    (!mixedFilters || image.height() < 30 || types.size() >= 3 ||
+                     imaging::PngFilterRule(rule) == imaging::PngFilterRule::GroupTrial));
 
         const QImage expected = image.convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(decodedByLibpng(png), expected);
@@ -121,6 +180,22 @@ private slots:
         QCOMPARE(QStringList({byQt.text("Description"), byQt.text("Comment")}),
                  QStringList({latin1, unicode}));
         QCOMPARE(QList<int>({byQt.dotsPerMeterX(), byQt.dotsPerMeterY()}), QList<int>({3780, 2000}));
+    }
+
+    // sRGB as its one-byte chunk, any other colour space as its profile; both read back the same.
+    void colourSpaceKept() {
+        for (const auto& [space, chunk] :
+             {std::pair{QColorSpace(QColorSpace::SRgb), QByteArray("sRGB")},
+              std::pair{QColorSpace(QColorSpace::DisplayP3), QByteArray("iCCP")}}) {
+            QImage image = smoothPhoto(40, 30);
+            image.setColorSpace(space);
+            const QByteArray png = encoded(image);
+            QList<QByteArray> types;
+            for (const QByteArray& c : chunksOf(png))
+                types << c.left(4);
+            QVERIFY(types.contains(chunk) && types.count("sRGB") + types.count("iCCP") == 1);
+            QCOMPARE(QImage::fromData(png, "PNG").colorSpace(), space);
+        }
     }
 
     // Pieces deflated on separate threads are joined wherever the previous one's last bit fell.

@@ -361,12 +361,13 @@ private slots:
 
         QVERIFY(form.openPhotoFile(testData("eye_600x400.jpg")));
         QSize previewSize;
-        QTimer::singleShot(0, this, [&] {
-            shown = QApplication::activeModalWidget() == dialog.get();
+        onceModal(dialog.get(), [&] {
+            shown = true;
             previewSize = dialog->previewPicture().size();
             dialog->reject();
         });
-        form.btnPrintClick();
+        form.btnPrintClick(); // the composite is drawn in the background, then the dialog opens
+        QVERIFY(form.waitUntilIdle());
         QVERIFY(shown);
         QCOMPARE(previewSize, QSize(167, 240));
         QVERIFY(printers.jobs.isEmpty());

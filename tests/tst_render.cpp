@@ -60,7 +60,8 @@ private slots:
         form.findChild<QLineEdit*>("Referencia")->setText("Paciente 7");
         chooser.nextSave = saved;
         form.btnImagenSaveClick();
-        i18n::SetLanguage("es");
+        i18n::SetLanguage("es"); // the labels were looked up when the save began
+        QVERIFY(form.waitUntilIdle());
         QVERIFY(sink.messages.isEmpty());
 
         const Run run = render({"--offset", "0.1,-0.05", "--size", "20", "--guide", "30", "--sector", "75,20",

@@ -57,10 +57,12 @@ struct Window {
             QVERIFY(QFile::copy(testData(source), path(name)) && form.openPhotoFile(path(name)));
     }
     QString path(const QString& name) const { return QDir(dir).filePath(name); }
-    // Clicks save with the dialog answering the given name ("" cancels), taken inside the folder.
+    // Clicks save with the dialog answering the given name ("" cancels), taken inside the folder, and
+    // waits until the file is written.
     void saveAs(const QString& name) {
         chooser.nextSave = name.isEmpty() ? name : path(name);
         form.btnImagenSaveClick();
+        QVERIFY(form.waitUntilIdle());
     }
 };
 
@@ -99,6 +101,7 @@ private slots:
         pasted.fill(Qt::darkCyan);
         QGuiApplication::clipboard()->setImage(pasted);
         w.form.btnImagenPasteClick();
+        QVERIFY(w.form.waitUntilIdle());
         w.saveAs("");
         QCOMPARE(w.chooser.lastProposedName, w.path("elegido.png")); // after a paste, the name last chosen
         QVERIFY(w.sink.messages.isEmpty());
@@ -243,6 +246,61 @@ private slots:
         QCOMPARE(readAll(w.path(target)), QByteArray("previous"));
         QCOMPARE(entries(w.dir).size(), 2); // no temporary file either
         QVERIFY2(isSaveError(w.sink.messages), qPrintable(w.sink.messages.join('|')));
+    }
+
+    // A large photo opened and its composite saved in the background: meanwhile the window handles
+    // events under a busy cursor, the open, paste, save and print buttons are disabled, and a second
+    // open or save, or a dropped file, is refused; the photo is shown once decoded, the file is whole.
+    void openAndSaveRunInTheBackground() {
+        Window w("");
+        QImage big(6000, 4000, QImage::Format_RGB32);
+        big.fill(Qt::darkGray);
+        QVERIFY(big.save(w.path("grande.jpg"), "JPEG", 90));
+        big = QImage();
+        const auto buttonsEnabled = [&w] {
+            int n = 0;
+            for (const char* name : {"btnImagenOpen", "btnImagenPaste", "btnImagenSave", "btnPrint"})
+                n += requireChild<QPushButton>(&w.form, name)->isEnabled();
+            return n;
+        };
+        bool handledWhileBusy = false;
+        const auto refusedWhileBusy = [&] {
+            QTimer::singleShot(0, &w.form, [&] { handledWhileBusy = w.form.busy(); });
+            QVERIFY(w.form.busy());
+            QCOMPARE(buttonsEnabled(), 0);
+            QVERIFY(QGuiApplication::overrideCursor() &&
+                    QGuiApplication::overrideCursor()->shape() == Qt::BusyCursor);
+            QVERIFY(!w.form.startOpening(testData("eye_600x400.jpg")));
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(testData("sample.bmp"))});
+            QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&w.form, &enter);
+            QVERIFY(!enter.isAccepted());
+            const int saves = w.chooser.saves;
+            w.form.btnImagenSaveClick();
+            QCOMPARE(w.chooser.saves, saves);
+        };
+
+        QVERIFY(w.form.startOpening(w.path("grande.jpg")));
+        refusedWhileBusy();
+        QVERIFY(w.form.photo().isNull()); // nothing shown before it is decoded
+        QVERIFY(w.form.waitUntilIdle());
+        QVERIFY(handledWhileBusy);
+        QCOMPARE(w.form.photo().size(), QSize(6000, 4000));
+        QCOMPARE(w.form.sourcePath(), w.path("grande.jpg"));
+        QCOMPARE(buttonsEnabled(), 4);
+        QVERIFY(!QGuiApplication::overrideCursor());
+
+        handledWhileBusy = false;
+        w.chooser.nextSave = w.path("grande_ang.png");
+        w.form.btnImagenSaveClick();
+        refusedWhileBusy();
+        QVERIFY(w.form.waitUntilIdle());
+        QVERIFY(handledWhileBusy);
+        QCOMPARE(QImage(w.path("grande_ang.png")).size(), QSize(6000, 4000));
+        QCOMPARE(entries(w.dir), QStringList({"grande.jpg", "grande_ang.png"}));
+        QCOMPARE(w.form.sourcePath(), w.path("grande.jpg"));
+        QVERIFY(w.sink.messages.isEmpty());
     }
 
     // Permissions do not stop root, so for root the immutable attribute locks the folder.

@@ -97,6 +97,7 @@ private slots:
 
         child<QWidget>("tbRadio")->setFocus();
         press(child<QWidget>("tbRadio"), Qt::Key_C);
+        QVERIFY(form->waitUntilIdle());
         const QImage expected = form->RenderComposite().image;
         const QMimeData* mime = clipboard->mimeData();
         QVERIFY(mime && mime->hasImage() && mime->hasFormat("image/png"));
@@ -126,6 +127,7 @@ private slots:
                 QMetaObject::invokeMethod(dialog, "accept");
             });
             form->btnImagenSaveClick();
+            QVERIFY(form->waitUntilIdle());
         };
         QVERIFY(form->openPhotoFile(photos + "/ojo1.jpg"));
         saveAs(QString());

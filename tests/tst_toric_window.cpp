@@ -25,8 +25,14 @@ namespace {
 // Prints the report from the window to a PDF file and renders its page at 10 pixels per millimetre.
 QImage printedReport(ToricWindow* toric, TPrintImage* dialog, ScriptedChooser& chooser, const QString& pdf) {
     chooser.nextSave = pdf;
-    QTimer::singleShot(0, dialog, [dialog] { dialog->findChild<QPushButton*>("btnImprimir")->click(); });
-    toric->findChild<QPushButton*>("btnPrintReport")->click();
+    bool printed = false;
+    onceModal(dialog, [dialog, &printed] {
+        dialog->findChild<QPushButton*>("btnImprimir")->click();
+        printed = true;
+    });
+    toric->findChild<QPushButton*>("btnPrintReport")->click(); // the page is drawn in the background
+    if (!QTest::qWaitFor([&] { return printed && !dialog->isVisible(); }, 120000))
+        qWarning("the print layout dialog did not open and close");
     const QString page = pdf + ".page";
     const QString failed = runTool("pdftoppm", {"-r", "254", "-gray", "-singlefile", pdf, page});
     if (!failed.isEmpty())

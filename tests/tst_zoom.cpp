@@ -5,6 +5,12 @@
 #include "gauge/zoom_view.h"
 #include "imaging/fit.h"
 #include "imaging/photo_view.h"
+#include "testsupport.h"
+#include "unitMain.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QWheelEvent>
 
 #include <QtTest>
 
@@ -15,45 +21,150 @@ const QSize kPhoto(6000, 4000);
 const ZoomFrame kFrame{fitPhotoRect(729, 606, 6000, 4000), kPanel}; // 729 x 486 at top 60
 const double kMax = maxZoom(kFrame.fitted.size(), kPhoto);
 
+// The centre of the pixels of one colour that the window's photo layer shows, in panel pixels.
+QPointF centreOfColour(QLabel* photoLayer, QRgb colour) {
+    const QImage shown = photoLayer->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QPointF sum;
+    int n = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (shown.pixel(x, y) == colour) {
+                sum += QPointF(x + 0.5, y + 0.5);
+                ++n;
+            }
+    return n == 0 ? QPointF(-1e6, -1e6) : sum / n + QPointF(photoLayer->pos());
+}
+
 } // namespace
 
 class TestZoom : public QObject {
     Q_OBJECT
 private slots:
+    // Every notch in keeps the point under the pointer, wherever it is on a letterboxed (landscape) or
+    // pillarboxed (portrait) photo; and every notch out at the same point, back to the fitted view.
     void zoomKeepsThePointAndItsLimits_data() {
+        QTest::addColumn<QSize>("photo");
         QTest::addColumn<QPointF>("at");
         QTest::addColumn<int>("notches");
-        QTest::newRow("middle") << QPointF(364, 303) << 3;
-        // Off the vertical middle the first notch, 607.5 pixels high, cannot keep the point.
-        QTest::newRow("right") << QPointF(700, 303) << 5;
-        QTest::newRow("far in, left") << QPointF(100, 303) << 12;
+        QTest::newRow("landscape, middle") << kPhoto << QPointF(364, 303) << 3;
+        QTest::newRow("landscape, right") << kPhoto << QPointF(700, 303) << 5;
+        QTest::newRow("landscape, upper left") << kPhoto << QPointF(170, 76) << 3;
+        QTest::newRow("landscape, low, far in") << kPhoto << QPointF(100, 540) << 12;
+        QTest::newRow("portrait, left") << QSize(2000, 3000) << QPointF(180, 206) << 4;
+        QTest::newRow("portrait, lower right") << QSize(2000, 3000) << QPointF(560, 590) << 9;
     }
     void zoomKeepsThePointAndItsLimits() {
+        QFETCH(QSize, photo);
         QFETCH(QPointF, at);
         QFETCH(int, notches);
-        ZoomView v = fittedView(kFrame);
+        const ZoomFrame frame{fitPhotoRect(729, 606, photo.width(), photo.height()), kPanel};
+        const double most = maxZoom(frame.fitted.size(), photo);
+        ZoomView v = fittedView(frame);
         const QPointF layerPoint = v.toLayer(at);
-        for (int i = 0; i < notches; ++i)
-            v = zoomedAbout(v, kZoomStep, at, kFrame, kMax);
+        for (int i = 0; i < notches; ++i) {
+            v = zoomedAbout(v, kZoomStep, at, frame, most);
+            QVERIFY2((v.toLayer(at) - layerPoint).manhattanLength() < 1e-6, qPrintable(QString::number(i)));
+        }
         QCOMPARE(v.zoom, std::pow(kZoomStep, notches));
-        QVERIFY((v.toLayer(at) - layerPoint).manhattanLength() < 1e-6);
+        for (int i = notches - 1; i >= 0; --i) {
+            v = zoomedAbout(v, 1 / kZoomStep, at, frame, most);
+            QVERIFY((v.toLayer(at) - layerPoint).manhattanLength() < 1e-6);
+        }
+        QVERIFY(v == fittedView(frame));
         for (int i = 0; i < 40; ++i) // far beyond the closest view, then back out past the fitted one
-            v = zoomedAbout(v, kZoomStep, at, kFrame, kMax);
-        QCOMPARE(zoomPercent(v.zoom, kFrame.fitted.size(), kPhoto), 800);
+            v = zoomedAbout(v, kZoomStep, at, frame, most);
+        QCOMPARE(zoomPercent(v.zoom, frame.fitted.size(), photo), 800);
         for (int i = 0; i < 60; ++i)
-            v = zoomedAbout(v, 1 / kZoomStep, at, kFrame, kMax);
-        QVERIFY(v == fittedView(kFrame));
+            v = zoomedAbout(v, 1 / kZoomStep, at, frame, most);
+        QVERIFY(v == fittedView(frame));
+    }
+
+    // The real window, photos read from files: a red disc under the pointer stays under it, within a
+    // pixel, notch by notch in and out; a blue one at the panel's middle through Ctrl++ and Ctrl+-.
+    void windowKeepsThePointUnderThePointer_data() {
+        QTest::addColumn<QSize>("photo");
+        QTest::addColumn<QRect>("fitted"); // the photo layer at the fitted view: its bands are the rest
+        QTest::addColumn<QPoint>("pointer");
+        QTest::newRow("landscape, bands above and below")
+            << QSize(3000, 2000) << QRect(0, 60, 729, 486) << QPoint(170, 206);
+        QTest::newRow("portrait, bands left and right")
+            << QSize(2000, 3000) << QRect(162, 0, 404, 606) << QPoint(230, 420);
+    }
+    void windowKeepsThePointUnderThePointer() {
+        QFETCH(QSize, photo);
+        QFETCH(QRect, fitted);
+        QFETCH(QPoint, pointer);
+        const QRgb red = qRgb(255, 0, 0), blue = qRgb(0, 0, 255);
+        const double scale = double(fitted.width()) / photo.width();
+        QImage image(photo, QImage::Format_RGB32);
+        image.fill(qRgb(128, 128, 128));
+        QPainter painter(&image);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(red));
+        painter.drawEllipse(QPointF(pointer - fitted.topLeft()) / scale, 40, 40);
+        painter.setBrush(QColor(blue));
+        const QPointF middle(729 / 2.0, 606 / 2.0);
+        painter.drawEllipse((middle - fitted.topLeft()) / scale, 40, 40);
+        painter.end();
+        const QString path = tempDir() + QStringLiteral("/photo.png");
+        QVERIFY(image.save(path));
+
+        RecordingSink sink;
+        TFormMain w;
+        w.setMessageSink(&sink);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.openPhotoFile(path));
+        auto* photoLayer = requireChild<QLabel>(&w, "imgScreen");
+        auto* overlay = requireChild<QLabel>(&w, "imgLineas");
+        QCOMPARE(photoLayer->geometry(), fitted);
+        const auto near = [&](QRgb colour, const QPointF& where, const char* what) {
+            const QPointF at = centreOfColour(photoLayer, colour);
+            QVERIFY2((at - where).manhattanLength() <= 1.0, qPrintable(QStringLiteral("%1 at %2, %3, zoom %4")
+                                                                           .arg(QLatin1String(what))
+                                                                           .arg(at.x())
+                                                                           .arg(at.y())
+                                                                           .arg(w.zoomView().zoom)));
+        };
+        const auto notch = [&](int delta) {
+            const QPointF local = QPointF(pointer) - QPointF(overlay->pos());
+            QWheelEvent wheel(local, overlay->mapToGlobal(local), QPoint(), QPoint(0, delta), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(overlay, &wheel);
+        };
+        near(red, pointer, "fitted");
+        for (int i = 0; i < 6; ++i) {
+            notch(120);
+            near(red, pointer, "in");
+        }
+        for (int i = 0; i < 6; ++i) {
+            notch(-120);
+            near(red, pointer, "out");
+        }
+        QVERIFY(w.zoomView().fitted());
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(&w, Qt::Key_Plus, Qt::ControlModifier);
+            near(blue, middle, "Ctrl++");
+        }
+        QCOMPARE(w.zoomView().zoom, std::pow(kZoomStep, 4));
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(&w, Qt::Key_Minus, Qt::ControlModifier);
+            near(blue, middle, "Ctrl+-");
+        }
+        QVERIFY(w.zoomView().fitted());
+        QVERIFY(sink.messages.isEmpty());
     }
 
     void panStopsAtTheEdges() {
         const ZoomView v = zoomedAbout(fittedView(kFrame), 1.1, QPointF(364, 303), kFrame, kMax);
-        // 801.9 x 534.6: wider than the panel, still lower than it.
+        // 801.9 x 534.6: wider than the panel, still lower than it; no wider a band than the fitted 60.
         const ZoomView left = pannedBy(v, QPointF(5000, 5000), kFrame, kMax);
-        QCOMPARE(left.origin, QPointF(0, (606 - 486 * 1.1) / 2));
+        QCOMPARE(left.origin, QPointF(0, 60));
+        QCOMPARE(pannedBy(v, QPointF(0, -5000), kFrame, kMax).origin.y(), 606 - 60 - 486 * 1.1);
         const ZoomView right = pannedBy(v, QPointF(-5000, 0), kFrame, kMax);
         QCOMPARE(right.origin.x(), 729 - 729 * 1.1);
         QVERIFY(pannedBy(fittedView(kFrame), QPointF(30, 30), kFrame, kMax) == fittedView(kFrame));
-        QCOMPARE(visibleLayerRect(left, kFrame), QRect(0, 35, 729, 536)); // 35.7 .. 570.3
+        QCOMPARE(visibleLayerRect(left, kFrame), QRect(0, 60, 729, 535)); // 60 .. 594.6
     }
 
     void resizeKeepsTheScaleAndTheCentre() {
