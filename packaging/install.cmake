@@ -45,9 +45,10 @@ if(HELP2MAN)
             COMMAND ${CMAKE_COMMAND} -E make_directory ${GENERATED_DIR}
             COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
                 ${HELP2MAN} --no-info --no-discard-stderr --section=1 --source=Pelvanor
-                "--name=${summary}" --output=${GENERATED_DIR}/${program}.1 $<TARGET_FILE:${program}>
+                "--name=${summary}" --include=${PACKAGING_DIR}/man/${program}.h2m
+                --output=${GENERATED_DIR}/${program}.1 $<TARGET_FILE:${program}>
             COMMAND ${GZIP} -9nf ${GENERATED_DIR}/${program}.1
-            DEPENDS ${program}
+            DEPENDS ${program} ${PACKAGING_DIR}/man/${program}.h2m
             VERBATIM)
         list(APPEND MAN_PAGES ${page})
     endforeach()
