@@ -63,6 +63,11 @@ LimbusChoice chooseLimbus(const ClickSearch& s, const std::optional<Circle>& pup
             refuse(why);
             continue;
         }
+        if (beyondGreyShare(s.planes.value, s.planes.luma, Circle{outline->centre / f, outline->radius / f}) <
+            t.minScleraGrey) {
+            refuse(OutlineCheck::LimbusNotWhite);
+            continue;
+        }
         const bool aboutPoint = inside(s.point, outline->centre, t.pupilZone * outline->radius);
         if (!pupil && aboutPoint)
             out.aboutPupilZone.push_back(*outline);

@@ -7,6 +7,8 @@
 #include "outline_fit.h"
 #include "pupil_search.h"
 #include "tuning.h"
+#include <cstdio>
+#define DBG(x) (std::getenv("OUTLINE_DEBUG") ? std::printf("path %s  ", x) : 0)
 
 // The search, in order:
 // 1. The pupil (pupil_search): the dark round outline around the point, and the pupil near the point
@@ -14,7 +16,8 @@
 //    puts the point on an iris whose limbus the dark outline is not.
 // 2. Else the limbus (limbus_choice), by the step from iris to sclera on the sides of the eye.
 // 3. Else, with no pupil in sight, a large bright round field (bright_field): a fundus photo.
-// Whatever is answered is refused when the point lies in a dark core of it, a pupil not found.
+// Whatever is answered is refused when the point lies in a dark core of it, a pupil not found; nothing
+// answered for a point in the middle of a limbus is a pupil not told from the iris, and said so.
 
 namespace {
 
@@ -67,6 +70,9 @@ OutlineSearch searchRoundOutline(const QImage& photo, const QPointF& point) {
     const FieldSearch field = brightFieldAround(s, limbus.aboutPupilZone);
     if (field.field)
         return answered(*field.field);
+    // A limbus about the point puts it in a pupil not told from the iris, whatever else was refused.
+    if (!limbus.aboutPupilZone.empty())
+        return refused(OutlineCheck::LimbusAboutPoint);
     return refused(field.seen ? field.refusedBy : limbus.refusedBy);
 }
 

@@ -140,6 +140,8 @@ const Field kFields[] = {
     PELVANOR_FIELD(outline, limbusCandidates),
     PELVANOR_FIELD(outline, pupilZone),
     PELVANOR_FIELD(outline, comparableStep),
+    PELVANOR_FIELD(outline, frameShare),
+    PELVANOR_FIELD(outline, minScleraGrey),
     // Limbus fields.
     PELVANOR_FIELD(limbus, lateralUpDegrees),
     PELVANOR_FIELD(limbus, lateralDownDegrees),

@@ -83,7 +83,7 @@ struct OutlineTuning {
 
     // A bright round field (a fundus photo) and its frame.
     double minFieldShare = 0.1; // of the plane: a bright field fills at least this much of the photo
-    double fieldFrame = 0.35;   // of the field's level: the photo beyond it is at most this bright
+    double fieldFrame = 0.35;   // of the field's level: a spot in it at most this bright is no part of it
     int frameDirections = 180;  // directions in which the field and its frame are read
     double frameShares[6] = {0.6, 0.7, 0.8, 1.1, 1.15, 1.2}; // radii read: below 1 the field, above the frame
     int leastFrameSamples = 12;   // samples beyond the field: fewer, and the photo is cropped to it
@@ -145,6 +145,14 @@ struct OutlineTuning {
     int limbusCandidates = 5;    // circles from the limbus search refined at full size
     double pupilZone = 0.4;      // of a limbus radius: where a pupil not found may lie
     double comparableStep = 0.7; // an inner limbus candidate steps this much of the strongest
+
+    // A fundus camera's black frame: the rim of a bright field lies where the level falls to this share
+    // of the way from the photo's darkest level (its 2nd percentile) to the field's, and what lies
+    // beyond the field is no brighter.
+    double frameShare = 0.05;
+    // What lies beyond a limbus on the sides of the eye is white or grey, the sclera: its weighted grey
+    // level is at least this share of its brightest channel (the orange of a fundus photo: about 0.6).
+    double minScleraGrey = 0.7;
 };
 
 // The search for the iris-to-sclera step, shared by centring and by a photo's own rings.

@@ -11,6 +11,7 @@
 #include "gauge/loupe.h"
 #include "i18n/catalogue.h"
 #include "imaging/fit.h"
+#include "output/outline_refusal.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -22,8 +23,6 @@
 
 namespace {
 constexpr int kHistoryLimit = 100;
-// Shown when the search finds nothing round around the point.
-const char kNoRoundOutline[] = "No se encontró ningún contorno redondo alrededor del punto";
 const QSize kLoupeSize(160, 160);
 } // namespace
 
@@ -86,9 +85,9 @@ void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
                                    ? photoPointOfLayerPixel(at, layer, Photo.size())
                                    : photoToOverlay().inverted().map(QPointF(at) + QPointF(0.5, 0.5));
     const QImage photo = Photo; // shares the pixels; a new photo detaches from it
-    auto outline = std::make_shared<std::optional<RoundOutline>>();
+    auto outline = std::make_shared<OutlineSearch>();
     QThread* worker =
-        QThread::create([photo, photoPoint, outline] { *outline = findRoundOutline(photo, photoPoint); });
+        QThread::create([photo, photoPoint, outline] { *outline = searchRoundOutline(photo, photoPoint); });
     outlineWorkers.append(worker);
     QApplication::setOverrideCursor(Qt::BusyCursor);
     connect(worker, &QThread::finished, this,
@@ -105,9 +104,10 @@ void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
     worker->start();
 }
 
-void TFormMain::centreOnOutline(const std::optional<RoundOutline>& outline) {
+void TFormMain::centreOnOutline(const OutlineSearch& search) {
+    const std::optional<RoundOutline>& outline = search.outline;
     if (!outline) {
-        messages->message(this, i18n::lookup(QString::fromUtf8(kNoRoundOutline)));
+        messages->message(this, i18n::lookup(QString::fromUtf8(outlineRefusalMessage(search.refusedBy))));
         return;
     }
     const GaugePlacement before = gaugePlacement();
