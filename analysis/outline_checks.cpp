@@ -234,7 +234,8 @@ bool framedInBlack(const cv::Mat& value, const Circle& field, double frame) {
     }
     if (in.empty() || out.size() < size_t(t.leastFrameSamples))
         return true; // nothing shows beyond the field: the photo is cropped to it
-    return medianOf(out) < frame + t.frameShare * (medianOf(in) - frame);
+    const double level = medianOf(in);
+    return frame < t.fieldFrame * level && medianOf(out) < frame + t.frameShare * (level - frame);
 }
 
 double darkestLevel(const cv::Mat& value) {

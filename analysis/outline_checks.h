@@ -51,8 +51,8 @@ double steppingShare(const PhotoGray& full, const Circle& c, int sign);
 // Whether the point lies in a dark core of the outline (both in the plane's pixels), a pupil not found.
 bool inDarkCore(const cv::Mat& value, const QPointF& point, const Circle& outline);
 
-// Whether a bright field is framed in black, as a fundus camera frames its field: beyond it, the level
-// is close to frame, the photo's darkest level.
+// Whether a bright field is framed in black, as a fundus camera frames its field: frame, the photo's
+// darkest level, is far darker than the field, and the level beyond the field is close to it.
 bool framedInBlack(const cv::Mat& value, const Circle& field, double frame);
 
 // The photo's darkest level: its 2nd percentile, the level of a fundus camera's frame.

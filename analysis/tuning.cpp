@@ -142,6 +142,7 @@ const Field kFields[] = {
     PELVANOR_FIELD(outline, comparableStep),
     PELVANOR_FIELD(outline, frameShare),
     PELVANOR_FIELD(outline, minScleraGrey),
+    PELVANOR_FIELD(outline, minIrisColour),
     // Limbus fields.
     PELVANOR_FIELD(limbus, lateralUpDegrees),
     PELVANOR_FIELD(limbus, lateralDownDegrees),

@@ -83,8 +83,9 @@ struct OutlineTuning {
 
     // A bright round field (a fundus photo) and its frame.
     double minFieldShare = 0.1; // of the plane: a bright field fills at least this much of the photo
-    double fieldFrame = 0.35;   // of the field's level: a spot in it at most this bright is no part of it
-    int frameDirections = 180;  // directions in which the field and its frame are read
+    double fieldFrame =
+        0.35; // of the field's level: the frame, and any spot of the field no part of it, darker
+    int frameDirections = 180; // directions in which the field and its frame are read
     double frameShares[6] = {0.6, 0.7, 0.8, 1.1, 1.15, 1.2}; // radii read: below 1 the field, above the frame
     int leastFrameSamples = 12;   // samples beyond the field: fewer, and the photo is cropped to it
     int rimRays = 180;            // rays from a bright region's centre on which its rim is sought
@@ -153,6 +154,9 @@ struct OutlineTuning {
     // What lies beyond a limbus on the sides of the eye is white or grey, the sclera: its weighted grey
     // level is at least this share of its brightest channel (the orange of a fundus photo: about 0.6).
     double minScleraGrey = 0.7;
+    // A dark outline about a click is the whole of a dark iris only when coloured: the median of its
+    // brightest channel over its weighted grey level is at least this (grey levels; pupils: 0 to 7).
+    double minIrisColour = 10;
 };
 
 // The search for the iris-to-sclera step, shared by centring and by a photo's own rings.

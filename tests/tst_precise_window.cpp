@@ -128,7 +128,7 @@ void TestPreciseWindow::nothingRoundLeavesGauge() {
 // language, and leaves the gauge where it was; a click on that iris then centres on the limbus.
 void TestPreciseWindow::pupilNotToldFromIris() {
     EyeSpec s;
-    s.iris = s.pupil = QColor(48, 36, 30), s.lidCover = 0.15, s.seed = 21;
+    s.iris = s.pupil = QColor(62, 40, 28), s.lidCover = 0.15, s.seed = 21;
     s.size = QSize(1224, 816), s.limbusCentre = QPointF(612, 408), s.limbusRadius = 245;
     eye = makeSyntheticEye(s);
     load(eye.photo);

@@ -158,7 +158,7 @@ void TestRoundOutline::fundus() {
 // the pupil finds nothing, and says it lies in a pupil not told from the iris.
 void TestRoundOutline::darkIrisWithoutPupil() {
     EyeSpec s = eye(QSize(1224, 816), {0.5, 0.5}, 0.3);
-    s.iris = s.pupil = QColor(48, 36, 30), s.lidCover = 0.15, s.seed = 21;
+    s.iris = s.pupil = QColor(62, 40, 28), s.lidCover = 0.15, s.seed = 21;
     const SyntheticEye e = makeSyntheticEye(s);
     for (double side : {-1.0, 1.0})
         expectCentre(e.photo, e.limbusCentre + QPointF(side * 0.65 * e.limbusRadius, 0), e.limbusCentre,
