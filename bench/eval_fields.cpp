@@ -124,21 +124,12 @@ struct FieldTally {
     std::vector<double> centreErrors, radiusErrors; // in % of the radius, where answered
 };
 
-void dumpField(const QString& dir, const FieldRow& row, QImage photo,
-               const std::vector<std::pair<QPointF, std::optional<RoundOutline>>>& found) {
+void dumpField(const QString& dir, const FieldRow& row, QImage photo, const FoundAt& found) {
     QPainter p(&photo);
     const double w = std::max(1.0, photo.width() / 600.0);
     p.setPen(QPen(Qt::green, w));
     p.drawEllipse(row.centre, row.radius, row.radius);
-    for (const auto& [click, outline] : found) {
-        p.setPen(QPen(outline ? Qt::yellow : Qt::red, w));
-        p.drawLine(click - QPointF(4 * w, 0), click + QPointF(4 * w, 0));
-        p.drawLine(click - QPointF(0, 4 * w), click + QPointF(0, 4 * w));
-        if (outline) {
-            p.setPen(QPen(Qt::magenta, w));
-            p.drawEllipse(outline->centre, outline->radius, outline->radius);
-        }
-    }
+    drawClicks(p, found, w);
     p.end();
     photo.save(QDir(dir).filePath(QFileInfo(row.file).completeBaseName() + QStringLiteral(".png")));
 }
@@ -192,7 +183,7 @@ int evaluateFields(const QString& folder, const QString& dumpDir, const QStringL
         FieldTally& t = tallies[row.dataset];
         ++t.photos;
         bool allRight = true;
-        std::vector<std::pair<QPointF, std::optional<RoundOutline>>> found;
+        FoundAt found;
         for (const Click& c : fieldClicks(photo, row)) {
             if (!QRectF(0, 0, photo.width(), photo.height()).contains(c.target))
                 continue;

@@ -1,14 +1,19 @@
 #pragma once
 // Double-click centring on fundus photos with known field circles, for eval_outlines.
 
+#include "analysis/round_outline.h"
 #include "imaging/fit.h"
 
+#include <QPainter>
 #include <QPointF>
 #include <QSize>
 #include <QString>
 #include <QStringList>
 
 #include <cmath>
+#include <optional>
+#include <utility>
+#include <vector>
 
 // Where a double-click aimed at a photo point lands, as the window takes it: the photo fitted into the
 // 729 x 606 screen panel, the click at the layer pixel under the point, mapped back to the photo.
@@ -17,6 +22,23 @@ inline QPointF windowClick(const QSize& photo, const QPointF& target) {
     const QPoint pixel(int(std::floor(target.x() * layer.width() / photo.width())),
                        int(std::floor(target.y() * layer.height() / photo.height())));
     return photoPointOfLayerPixel(pixel, layer, photo);
+}
+
+using FoundAt = std::vector<std::pair<QPointF, std::optional<RoundOutline>>>; // each click and its answer
+
+// Each click drawn as a cross w wide, yellow where an outline was found (drawn in magenta with its
+// centre), red where nothing was.
+inline void drawClicks(QPainter& p, const FoundAt& found, double w) {
+    for (const auto& [click, outline] : found) {
+        p.setPen(QPen(outline ? Qt::yellow : Qt::red, w));
+        p.drawLine(click - QPointF(3 * w, 0), click + QPointF(3 * w, 0));
+        p.drawLine(click - QPointF(0, 3 * w), click + QPointF(0, 3 * w));
+        if (outline) {
+            p.setPen(QPen(Qt::magenta, w));
+            p.drawEllipse(outline->centre, outline->radius, outline->radius);
+            p.drawPoint(outline->centre);
+        }
+    }
 }
 
 // Whether the folder's truth.csv gives field circles (field_cx, field_cy, field_r).

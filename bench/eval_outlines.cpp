@@ -133,8 +133,7 @@ struct Tally {
     double seconds = 0;
 };
 
-void dump(const QString& outDir, const Row& row, QImage photo,
-          const std::vector<std::pair<QPointF, std::optional<RoundOutline>>>& found) {
+void dump(const QString& outDir, const Row& row, QImage photo, const FoundAt& found) {
     photo = photo.convertToFormat(QImage::Format_RGB32);
     QPainter p(&photo);
     p.setRenderHint(QPainter::Antialiasing);
@@ -147,16 +146,7 @@ void dump(const QString& outDir, const Row& row, QImage photo,
     };
     circle(row.pupil, Qt::green);
     circle(row.limbus, Qt::green);
-    for (const auto& [click, outline] : found) {
-        p.setPen(QPen(outline ? Qt::yellow : Qt::red, w));
-        p.drawLine(click - QPointF(3 * w, 0), click + QPointF(3 * w, 0));
-        p.drawLine(click - QPointF(0, 3 * w), click + QPointF(0, 3 * w));
-        if (outline) {
-            p.setPen(QPen(Qt::magenta, w));
-            p.drawEllipse(outline->centre, outline->radius, outline->radius);
-            p.drawPoint(outline->centre);
-        }
-    }
+    drawClicks(p, found, w);
     p.end();
     photo.save(QDir(outDir).filePath(QFileInfo(row.file).completeBaseName() + QStringLiteral(".png")));
 }
@@ -243,7 +233,7 @@ void evaluatePhoto(Row row, QImage photo, const Options& o, Tally& t, Tally& ts)
         for (Known* k : {&row.pupil, &row.limbus})
             k->centre *= o.scale, k->radius *= o.scale;
     }
-    std::vector<std::pair<QPointF, std::optional<RoundOutline>>> found;
+    FoundAt found;
     for (const Click& c : clicksFor(row)) {
         if (!QRectF(0, 0, photo.width(), photo.height()).contains(c.target))
             continue;
