@@ -63,8 +63,9 @@ LimbusChoice chooseLimbus(const ClickSearch& s, const std::optional<Circle>& pup
             refuse(why);
             continue;
         }
-        if (beyondGreyShare(s.planes.value, s.planes.luma, Circle{outline->centre / f, outline->radius / f}) <
-            t.minScleraGrey) {
+        const Circle inPlane{outline->centre / f, outline->radius / f};
+        if (beyondGreyShare(s.planes.value, s.planes.luma, inPlane) < t.minScleraGrey ||
+            !darkMiddle(s.planes.luma, inPlane)) {
             refuse(OutlineCheck::LimbusNotWhite);
             continue;
         }

@@ -283,6 +283,20 @@ double beyondGreyShare(const cv::Mat& value, const cv::Mat& luma, const Circle& 
     return medianOf(shares, 1.0);
 }
 
+bool darkMiddle(const cv::Mat& luma, const Circle& limbus) {
+    const OutlineTuning& t = tuning().outline;
+    std::vector<uchar> beyond;
+    for (int i = 0; i < t.coreDirections; ++i) {
+        const double a = 2 * M_PI * i / t.coreDirections;
+        if (isLateral(a))
+            for (double share : {1.1, 1.2, 1.3})
+                sampleAt(luma, limbus.centre + limbus.radius * share * QPointF(std::cos(a), std::sin(a)),
+                         beyond);
+    }
+    const std::vector<uchar> middle = levelsWithin(luma, limbus.centre, 0.5 * limbus.radius);
+    return middle.empty() || beyond.empty() || medianOf(middle) < medianOf(beyond);
+}
+
 bool sameOutline(const RoundOutline& a, const RoundOutline& b) {
     return sameCircle(Circle{a.centre, a.radius}, Circle{b.centre, b.radius},
                       tuning().outline.sameOutlineShare);

@@ -66,6 +66,10 @@ bool onDarkSpot(const cv::Mat& value, const QPointF& point, const Circle& field)
 // of a fundus photo.
 double beyondGreyShare(const cv::Mat& value, const cv::Mat& luma, const Circle& limbus);
 
+// Whether the middle of a limbus (plane pixels), iris and pupil, is darker than the white of the eye
+// beyond its sides: not a circle on the white of the eye through the lid's margin and the iris's edge.
+bool darkMiddle(const cv::Mat& luma, const Circle& limbus);
+
 // Whether two outlines are one.
 bool sameOutline(const RoundOutline& a, const RoundOutline& b);
 
