@@ -37,7 +37,7 @@ std::optional<QPointF> rimOnRay(const cv::Mat& value, const Circle& region, cons
 // rays from the region's centre, fitted with a circle. Rays that reach the photo's border while still
 // on the field are left out, so that a field cut off by the frame (at top and bottom, or on all four
 // sides) is not taken for the smaller disc of the same area.
-std::optional<Circle> fieldRim(const cv::Mat& value, const Circle& region) {
+std::optional<Circle> fieldRim(const cv::Mat& value, const Circle& region, double frame) {
     const OutlineTuning& t = tuning().outline;
     const int rays = t.rimRays;
     std::vector<uchar> inner;
@@ -50,7 +50,7 @@ std::optional<Circle> fieldRim(const cv::Mat& value, const Circle& region) {
     }
     if (inner.size() < size_t(rays / 2))
         return std::nullopt;
-    const double dark = t.fieldFrame * medianOf(inner);
+    const double dark = frame + t.frameShare * (medianOf(inner) - frame);
     std::vector<QPointF> rim;
     for (int i = 0; i < rays; ++i) {
         const QPointF u(std::cos(2 * M_PI * i / rays), std::sin(2 * M_PI * i / rays));
@@ -72,29 +72,37 @@ FieldSearch brightFieldAround(ClickSearch& s, const std::vector<RoundOutline>& a
     const cv::Mat& value = s.planes.value;
     const int f = s.f;
     const double planeArea = double(value.cols) * value.rows;
+    const double frame = darkestLevel(value);
     FieldSearch out;
+    const auto refuse = [&](OutlineCheck check) {
+        if (!out.seen)
+            out.refusedBy = check;
+        out.seen = true;
+    };
+    // Innermost first: the field's lighter middle and the rings of its uneven lighting are regions
+    // too, each refused in turn until the whole field, framed in black, is reached.
     for (const RegionEllipse& r : roundRegionsAround(value, s.p, true)) {
         if (r.area < t.minFieldShare * planeArea)
             continue;
-        Circle start = circleOf(r, 1);
-        if (r.touchesBorder)
-            start = fieldRim(value, start).value_or(start);
+        const Circle start = fieldRim(value, circleOf(r, 1), frame).value_or(circleOf(r, 1));
         OutlineCheck why = OutlineCheck::None;
         const auto outline = s.fits.fit(Circle{start.centre * f, start.radius * f}, -1, s.point, &why);
         if (!outline) {
-            if (!out.seen)
-                out.refusedBy = why;
-            out.seen = true;
+            refuse(why);
             continue;
         }
-        out.seen = true;
         const Circle field{outline->centre / f, outline->radius / f};
-        out.refusedBy = !framedInBlack(value, field)               ? OutlineCheck::FieldUnframed
-                        : onDarkSpot(value, s.p, field)            ? OutlineCheck::FieldDarkSpot
-                        : holdsPupilZone(*outline, aboutPupilZone) ? OutlineCheck::PupilZone
-                                                                   : OutlineCheck::None;
-        if (out.refusedBy == OutlineCheck::None)
-            out.field = outline;
+        why = !framedInBlack(value, field, frame)        ? OutlineCheck::FieldUnframed
+              : onDarkSpot(value, s.p, field)            ? OutlineCheck::FieldDarkSpot
+              : holdsPupilZone(*outline, aboutPupilZone) ? OutlineCheck::PupilZone
+                                                         : OutlineCheck::None;
+        if (why != OutlineCheck::None) {
+            refuse(why);
+            continue;
+        }
+        out.field = outline;
+        out.refusedBy = OutlineCheck::None;
+        out.seen = true;
         return out;
     }
     return out;

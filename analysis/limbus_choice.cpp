@@ -63,6 +63,12 @@ LimbusChoice chooseLimbus(const ClickSearch& s, const std::optional<Circle>& pup
             refuse(why);
             continue;
         }
+        const Circle inPlane{outline->centre / f, outline->radius / f};
+        if (beyondGreyShare(s.planes.value, s.planes.luma, inPlane) < t.minScleraGrey ||
+            !darkMiddle(s.planes.luma, inPlane)) {
+            refuse(OutlineCheck::LimbusNotWhite);
+            continue;
+        }
         const bool aboutPoint = inside(s.point, outline->centre, t.pupilZone * outline->radius);
         if (!pupil && aboutPoint)
             out.aboutPupilZone.push_back(*outline);

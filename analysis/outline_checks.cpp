@@ -35,9 +35,15 @@ const char* outlineCheckName(OutlineCheck check) {
                                         "dark-core",
                                         "pupil-zone",
                                         "field-unframed",
-                                        "field-dark-spot"};
-    static_assert(std::size(names) == size_t(OutlineCheck::FieldDarkSpot) + 1, "a name for every check");
+                                        "field-dark-spot",
+                                        "limbus-not-white"};
+    static_assert(std::size(names) == size_t(OutlineCheck::LimbusNotWhite) + 1, "a name for every check");
     return names[size_t(check)];
+}
+
+bool inUnseenPupil(OutlineCheck check) {
+    return check == OutlineCheck::DarkCore || check == OutlineCheck::PupilZone ||
+           check == OutlineCheck::LimbusAboutPoint;
 }
 
 namespace {
@@ -218,7 +224,7 @@ bool inDarkCore(const cv::Mat& value, const QPointF& point, const Circle& outlin
 }
 
 // What the photo shows just beyond a fundus camera's field is far darker than the field itself.
-bool framedInBlack(const cv::Mat& value, const Circle& field) {
+bool framedInBlack(const cv::Mat& value, const Circle& field, double frame) {
     const OutlineTuning& t = tuning().outline;
     std::vector<uchar> in, out;
     for (int i = 0; i < t.frameDirections; ++i) {
@@ -229,7 +235,21 @@ bool framedInBlack(const cv::Mat& value, const Circle& field) {
     }
     if (in.empty() || out.size() < size_t(t.leastFrameSamples))
         return true; // nothing shows beyond the field: the photo is cropped to it
-    return medianOf(out) < t.fieldFrame * medianOf(in);
+    const double level = medianOf(in);
+    return frame < t.fieldFrame * level && medianOf(out) < frame + t.frameShare * (level - frame);
+}
+
+double darkestLevel(const cv::Mat& value) {
+    int histogram[256] = {};
+    for (int y = 0; y < value.rows; ++y)
+        for (const uchar *p = value.ptr<uchar>(y), *end = p + value.cols; p < end; ++p)
+            ++histogram[*p];
+    const double wanted = 0.02 * value.total();
+    double seen = 0;
+    for (int level = 0; level < 256; ++level)
+        if ((seen += histogram[level]) >= wanted)
+            return level;
+    return 255;
 }
 
 // A pupil not found inside a camera's round aperture, say, is no point of the field.
@@ -243,6 +263,39 @@ bool onDarkSpot(const cv::Mat& value, const QPointF& point, const Circle& field)
             sampleAt(value, field.centre + field.radius * share * QPointF(std::cos(a), std::sin(a)), in);
     }
     return !spot.empty() && !in.empty() && medianOf(spot) < t.fieldFrame * medianOf(in);
+}
+
+double beyondGreyShare(const cv::Mat& value, const cv::Mat& luma, const Circle& limbus) {
+    const OutlineTuning& t = tuning().outline;
+    std::vector<double> shares;
+    for (int i = 0; i < t.coreDirections; ++i) {
+        const double a = 2 * M_PI * i / t.coreDirections;
+        if (!isLateral(a))
+            continue;
+        for (double share : {1.1, 1.2, 1.3}) {
+            const QPointF q = limbus.centre + limbus.radius * share * QPointF(std::cos(a), std::sin(a));
+            if (q.x() < 0 || q.y() < 0 || q.x() >= value.cols || q.y() >= value.rows)
+                continue;
+            const int v = value.at<uchar>(int(q.y()), int(q.x()));
+            if (v > 0)
+                shares.push_back(double(luma.at<uchar>(int(q.y()), int(q.x()))) / v);
+        }
+    }
+    return medianOf(shares, 1.0);
+}
+
+bool darkMiddle(const cv::Mat& luma, const Circle& limbus) {
+    const OutlineTuning& t = tuning().outline;
+    std::vector<uchar> beyond;
+    for (int i = 0; i < t.coreDirections; ++i) {
+        const double a = 2 * M_PI * i / t.coreDirections;
+        if (isLateral(a))
+            for (double share : {1.1, 1.2, 1.3})
+                sampleAt(luma, limbus.centre + limbus.radius * share * QPointF(std::cos(a), std::sin(a)),
+                         beyond);
+    }
+    const std::vector<uchar> middle = levelsWithin(luma, limbus.centre, 0.5 * limbus.radius);
+    return middle.empty() || beyond.empty() || medianOf(middle) < medianOf(beyond);
 }
 
 bool sameOutline(const RoundOutline& a, const RoundOutline& b) {

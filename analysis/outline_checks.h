@@ -51,11 +51,24 @@ double steppingShare(const PhotoGray& full, const Circle& c, int sign);
 // Whether the point lies in a dark core of the outline (both in the plane's pixels), a pupil not found.
 bool inDarkCore(const cv::Mat& value, const QPointF& point, const Circle& outline);
 
-// Whether a bright field is framed in black, as a fundus camera frames its field.
-bool framedInBlack(const cv::Mat& value, const Circle& field);
+// Whether a bright field is framed in black, as a fundus camera frames its field: frame, the photo's
+// darkest level, is far darker than the field, and the level beyond the field is close to it.
+bool framedInBlack(const cv::Mat& value, const Circle& field, double frame);
+
+// The photo's darkest level: its 2nd percentile, the level of a fundus camera's frame.
+double darkestLevel(const cv::Mat& value);
 
 // Whether the point lies on a spot as dark as what frames a bright field.
 bool onDarkSpot(const cv::Mat& value, const QPointF& point, const Circle& field);
+
+// How grey what lies just beyond a limbus on the sides of the eye is: the median of the weighted grey
+// level over the brightest channel there (both planes), 1 for white or grey, about 0.6 for the orange
+// of a fundus photo.
+double beyondGreyShare(const cv::Mat& value, const cv::Mat& luma, const Circle& limbus);
+
+// Whether the middle of a limbus (plane pixels), iris and pupil, is darker than the white of the eye
+// beyond its sides: not a circle on the white of the eye through the lid's margin and the iris's edge.
+bool darkMiddle(const cv::Mat& luma, const Circle& limbus);
 
 // Whether two outlines are one.
 bool sameOutline(const RoundOutline& a, const RoundOutline& b);

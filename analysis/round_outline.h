@@ -44,7 +44,12 @@ enum class OutlineCheck {
     PupilZone,            // the outline holds a limbus about the point's pupil zone
     FieldUnframed,        // a bright field not framed in black: the white of an eye, skin
     FieldDarkSpot,        // the point lies on a dark spot in the field
+    LimbusNotWhite,       // what lies beyond the limbus on the sides is coloured, no white of the eye
 };
+
+// Whether a refusal says the point lies in a pupil that cannot be told from the iris about it: in the
+// middle of a limbus found about the point, or in a dark core of an outline, with no pupil found.
+bool inUnseenPupil(OutlineCheck check);
 
 // A short fixed name of a check, for logs and evaluation programs ("limbus-both-sides").
 const char* outlineCheckName(OutlineCheck check);

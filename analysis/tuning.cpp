@@ -144,6 +144,9 @@ const Field kFields[] = {
     PELVANOR_FIELD(outline, limbusCandidates, 0, 1000),
     PELVANOR_FIELD(outline, pupilZone, 0, 100),
     PELVANOR_FIELD(outline, comparableStep, 0, 100),
+    PELVANOR_FIELD(outline, frameShare, 0, 1),
+    PELVANOR_FIELD(outline, minScleraGrey, 0, 10),
+    PELVANOR_FIELD(outline, minIrisColour, 0, 255),
     // Limbus fields.
     PELVANOR_FIELD(limbus, lateralUpDegrees, 0, 90),
     PELVANOR_FIELD(limbus, lateralDownDegrees, 0, 90),

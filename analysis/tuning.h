@@ -87,8 +87,9 @@ struct OutlineTuning {
 
     // A bright round field (a fundus photo) and its frame.
     double minFieldShare = 0.1; // of the plane: a bright field fills at least this much of the photo
-    double fieldFrame = 0.35;   // of the field's level: the photo beyond it is at most this bright
-    int frameDirections = 180;  // directions in which the field and its frame are read
+    double fieldFrame =
+        0.35; // of the field's level: the frame, and any spot of the field no part of it, darker
+    int frameDirections = 180; // directions in which the field and its frame are read
     double frameShares[6] = {0.6, 0.7, 0.8, 1.1, 1.15, 1.2}; // radii read: below 1 the field, above the frame
     int leastFrameSamples = 12;   // samples beyond the field: fewer, and the photo is cropped to it
     int rimRays = 180;            // rays from a bright region's centre on which its rim is sought
@@ -149,6 +150,17 @@ struct OutlineTuning {
     int limbusCandidates = 5;    // circles from the limbus search refined at full size
     double pupilZone = 0.4;      // of a limbus radius: where a pupil not found may lie
     double comparableStep = 0.7; // an inner limbus candidate steps this much of the strongest
+
+    // A fundus camera's black frame: the rim of a bright field lies where the level falls to this share
+    // of the way from the photo's darkest level (its 2nd percentile) to the field's, and what lies
+    // beyond the field is no brighter.
+    double frameShare = 0.05;
+    // What lies beyond a limbus on the sides of the eye is white or grey, the sclera: its weighted grey
+    // level is at least this share of its brightest channel (the orange of a fundus photo: about 0.6).
+    double minScleraGrey = 0.7;
+    // A dark outline about a click is the whole of a dark iris only when coloured: the median of its
+    // brightest channel over its weighted grey level is at least this (grey levels; pupils: 0 to 7).
+    double minIrisColour = 10;
 };
 
 // The search for the iris-to-sclera step, shared by centring and by a photo's own rings.

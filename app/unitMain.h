@@ -208,7 +208,7 @@ private:
     // the gauge's undo history and the loupe shown while dragging.
     void setupPrecisePlacement();
     void imgLineasDoubleClick(QMouseEvent* event);
-    void centreOnOutline(const std::optional<RoundOutline>& outline);
+    void centreOnOutline(const OutlineSearch& search);
     bool gaugeKeyPress(QKeyEvent* event);
     GaugePlacement gaugePlacement() const;
     void applyGaugePlacement(const GaugePlacement& placement);

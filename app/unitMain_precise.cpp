@@ -11,6 +11,7 @@
 #include "gauge/loupe.h"
 #include "i18n/catalogue.h"
 #include "imaging/fit.h"
+#include "output/outline_refusal.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -22,12 +23,6 @@
 
 namespace {
 constexpr int kHistoryLimit = 100;
-// Shown when the search finds nothing round around the point.
-const char kNoRoundOutline[] = "No se encontró ningún contorno redondo alrededor del punto";
-// What to try next, below it.
-const char kRoundOutlineNextStep[] =
-    "Haga doble clic en el iris, cerca del limbo, en lugar de en la pupila (o al "
-    "revés), o arrastre el centro del calibre hasta el centro del ojo.";
 const QSize kLoupeSize(160, 160);
 } // namespace
 
@@ -90,9 +85,9 @@ void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
                                    ? photoPointOfLayerPixel(at, layer, Photo.size())
                                    : photoToOverlay().inverted().map(QPointF(at) + QPointF(0.5, 0.5));
     const QImage photo = Photo; // shares the pixels; a new photo detaches from it
-    auto outline = std::make_shared<std::optional<RoundOutline>>();
+    auto outline = std::make_shared<OutlineSearch>();
     QThread* worker =
-        QThread::create([photo, photoPoint, outline] { *outline = findRoundOutline(photo, photoPoint); });
+        QThread::create([photo, photoPoint, outline] { *outline = searchRoundOutline(photo, photoPoint); });
     outlineWorkers.append(worker);
     QApplication::setOverrideCursor(Qt::BusyCursor);
     connect(worker, &QThread::finished, this,
@@ -109,10 +104,13 @@ void TFormMain::imgLineasDoubleClick(QMouseEvent* event) {
     worker->start();
 }
 
-void TFormMain::centreOnOutline(const std::optional<RoundOutline>& outline) {
+void TFormMain::centreOnOutline(const OutlineSearch& search) {
+    const std::optional<RoundOutline>& outline = search.outline;
     if (!outline) {
-        messages->message(this, i18n::lookup(QString::fromUtf8(kNoRoundOutline)) + QStringLiteral("\n\n") +
-                                    i18n::lookup(QString::fromUtf8(kRoundOutlineNextStep)));
+        QString text = i18n::lookup(QString::fromUtf8(outlineRefusalMessage(search.refusedBy)));
+        if (const char* next = outlineRefusalNextStep(search.refusedBy))
+            text += QStringLiteral("\n\n") + i18n::lookup(QString::fromUtf8(next));
+        messages->message(this, text);
         return;
     }
     const GaugePlacement before = gaugePlacement();

@@ -1,6 +1,6 @@
 // Accuracy of double-click centring on real eye photos with known pupil and limbus circles.
 //
-//   eval_outlines FOLDER [--dump OUTDIR] [--scale S]
+//   eval_outlines FOLDER [--dump OUTDIR] [--scale S] [--only SOURCE]...
 //
 // FOLDER holds the photos and a truth.csv with one row per photo:
 //   file,width,height,pupil_cx,pupil_cy,pupil_r,limbus_cx,limbus_cy,limbus_r,...,kind
@@ -13,10 +13,13 @@
 // Prints one line per click (with the check that refused, where nothing was found) and a summary per kind;
 // with --dump, writes each photo with what was found drawn on it. With --scale, every photo (and its truth)
 // is resampled by S first: the same eyes at other sizes, a check that the search is not fitted to the sizes
-// of this set.
+// of this set. With --only, the photos of the named sources only (the second word of the file name:
+// "webeyes" for vis_webeyes_brown5.jpg): a subset while tuning. A FOLDER of fundus photos (a truth.csv with
+// field circles) is evaluated by the fundus clicks of eval_fields. With --grid N, the photos of a folder
+// with no known circles are clicked on an N x N grid, to be judged by eye on the --dump images.
 #include "analysis/round_outline.h"
+#include "eval_fields.h"
 #include "eval_support.h"
-#include "imaging/fit.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,7 +45,7 @@ struct Known {
 };
 
 struct Row {
-    QString file, kind;
+    QString file, kind, source;
     Known pupil, limbus;
 };
 
@@ -68,7 +71,8 @@ std::vector<Row> readTruth(const QString& folder) {
         const QStringList f = csvFields(in.readLine());
         if (f.size() < 9)
             continue;
-        rows.push_back(Row{f[0], f.value(kindAt >= 0 ? kindAt : f.size() - 1), known(f, 3), known(f, 6)});
+        rows.push_back(Row{f[0], f.value(kindAt >= 0 ? kindAt : f.size() - 1), f[0].section('_', 1, 1),
+                           known(f, 3), known(f, 6)});
     }
     return rows;
 }
@@ -129,8 +133,7 @@ struct Tally {
     double seconds = 0;
 };
 
-void dump(const QString& outDir, const Row& row, QImage photo,
-          const std::vector<std::pair<QPointF, std::optional<RoundOutline>>>& found) {
+void dump(const QString& outDir, const Row& row, QImage photo, const FoundAt& found) {
     photo = photo.convertToFormat(QImage::Format_RGB32);
     QPainter p(&photo);
     p.setRenderHint(QPainter::Antialiasing);
@@ -143,18 +146,145 @@ void dump(const QString& outDir, const Row& row, QImage photo,
     };
     circle(row.pupil, Qt::green);
     circle(row.limbus, Qt::green);
-    for (const auto& [click, outline] : found) {
-        p.setPen(QPen(outline ? Qt::yellow : Qt::red, w));
-        p.drawLine(click - QPointF(3 * w, 0), click + QPointF(3 * w, 0));
-        p.drawLine(click - QPointF(0, 3 * w), click + QPointF(0, 3 * w));
-        if (outline) {
-            p.setPen(QPen(Qt::magenta, w));
-            p.drawEllipse(outline->centre, outline->radius, outline->radius);
-            p.drawPoint(outline->centre);
-        }
-    }
+    drawClicks(p, found, w);
     p.end();
     photo.save(QDir(outDir).filePath(QFileInfo(row.file).completeBaseName() + QStringLiteral(".png")));
+}
+
+// One table row per kind, then per kind and source, and the worst source on one line: the source
+// whose weaker share of pupils or limbi found is lowest, more wrong answers breaking a tie.
+void printSummary(const std::map<QString, Tally>& byKind, const std::map<QString, Tally>& bySource) {
+    const auto share = [](size_t n, int of) { return of ? 100.0 * double(n) / of : NAN; };
+    const auto table = [&](const char* what, const std::map<QString, Tally>& tallies) {
+        std::printf(
+            "\n| %s | pupil clicks | pupil found | median | p90 | iris clicks | limbus found | median | p90 "
+            "| wrong | refused | ms/click | white clicks answered "
+            "|\n|---|---|---|---|---|---|---|---|---|---|---|---|---|\n",
+            what);
+        for (const auto& [name, t] : tallies)
+            std::printf(
+                "| %s | %d | %.0f %% | %.1f %% | %.1f %% | %d | %.0f %% | %.1f %% | %.1f %% | %d (%.1f "
+                "%%) | %d | %.1f | %d of %d |\n",
+                qPrintable(name), t.pupilClicks, share(t.pupilErrors.size(), t.pupilClicks),
+                percentile(t.pupilErrors, 0.5), percentile(t.pupilErrors, 0.9), t.irisClicks,
+                share(t.limbusErrors.size(), t.irisClicks), percentile(t.limbusErrors, 0.5),
+                percentile(t.limbusErrors, 0.9), t.wrong, share(size_t(t.wrong), t.clicks), t.refused,
+                1000 * t.seconds / std::max(1, t.clicks + t.whiteClicks), t.whiteAnswers, t.whiteClicks);
+    };
+    table("kind", byKind);
+    table("kind/source", bySource);
+    const auto weaker = [&](const Tally& t) {
+        const double pupil = share(t.pupilErrors.size(), t.pupilClicks),
+                     limbus = share(t.limbusErrors.size(), t.irisClicks);
+        return std::fmin(std::isnan(pupil) ? 100 : pupil, std::isnan(limbus) ? 100 : limbus);
+    };
+    const std::pair<const QString, Tally>* worst = nullptr;
+    for (const auto& entry : bySource) {
+        const Tally& t = entry.second;
+        if (!worst || weaker(t) < weaker(worst->second) ||
+            (weaker(t) == weaker(worst->second) &&
+             t.wrong + t.whiteAnswers > worst->second.wrong + worst->second.whiteAnswers))
+            worst = &entry;
+    }
+    if (worst) {
+        const Tally& t = worst->second;
+        std::printf(
+            "\nworst source: %s  pupil found %.0f %% of %d, limbus found %.0f %% of %d, wrong %.1f %%, "
+            "white answered %d of %d\n",
+            qPrintable(worst->first), share(t.pupilErrors.size(), t.pupilClicks), t.pupilClicks,
+            share(t.limbusErrors.size(), t.irisClicks), t.irisClicks, share(size_t(t.wrong), t.clicks),
+            t.whiteAnswers, t.whiteClicks);
+    }
+}
+
+struct Options {
+    QString folder, dumpDir;
+    double scale = 1;
+    QStringList only; // sources
+    int grid = 0;     // clicks a side on photos with no known circles
+};
+
+std::optional<Options> options(const QStringList& args) {
+    Options o;
+    o.folder = args.value(1);
+    for (int i = 2; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--dump"))
+            o.dumpDir = args[++i];
+        else if (args[i] == QLatin1String("--scale"))
+            o.scale = args[++i].toDouble();
+        else if (args[i] == QLatin1String("--only"))
+            o.only << args[++i];
+        else if (args[i] == QLatin1String("--grid"))
+            o.grid = args[++i].toInt();
+    }
+    if (!(o.scale > 0.05 && o.scale <= 4)) {
+        std::fprintf(stderr, "--scale wants a factor between 0.05 and 4\n");
+        return std::nullopt;
+    }
+    return o;
+}
+
+// Every click of one photo: one line each, tallied by kind and by source.
+void evaluatePhoto(Row row, QImage photo, const Options& o, Tally& t, Tally& ts) {
+    if (o.scale != 1) {
+        photo = photo.scaled(std::max(1, int(std::lround(photo.width() * o.scale))),
+                             std::max(1, int(std::lround(photo.height() * o.scale))), Qt::IgnoreAspectRatio,
+                             Qt::SmoothTransformation);
+        for (Known* k : {&row.pupil, &row.limbus})
+            k->centre *= o.scale, k->radius *= o.scale;
+    }
+    FoundAt found;
+    for (const Click& c : clicksFor(row)) {
+        if (!QRectF(0, 0, photo.width(), photo.height()).contains(c.target))
+            continue;
+        const QPointF point = windowClick(photo.size(), c.target);
+        const auto start = std::chrono::steady_clock::now();
+        const OutlineSearch search = searchRoundOutline(photo, point);
+        const auto& outline = search.outline;
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        // What refused, on the lines with no answer.
+        const QByteArray why =
+            outline ? QByteArray() : QByteArray("  [refused: ") + outlineCheckName(search.refusedBy) + "]";
+        found.emplace_back(point, outline);
+        Answer answer = Answer::None;
+        if (outline)
+            answer = matches(*outline, row.pupil)    ? Answer::Pupil
+                     : matches(*outline, row.limbus) ? Answer::Limbus
+                                                     : Answer::Other;
+        const Known& wanted = c.aim == Aim::Pupil ? row.pupil : row.limbus;
+        const bool right =
+            c.aim == Aim::White ? !outline : answer == (c.aim == Aim::Pupil ? Answer::Pupil : Answer::Limbus);
+        const double error = outline && c.aim != Aim::White
+                                 ? 100 * distance(outline->centre, wanted.centre) / wanted.radius
+                                 : NAN;
+        for (Tally* tally : {&t, &ts}) {
+            tally->seconds += seconds;
+            if (c.aim == Aim::White) {
+                ++tally->whiteClicks;
+                tally->whiteAnswers += bool(outline);
+                continue;
+            }
+            ++tally->clicks;
+            ++(c.aim == Aim::Pupil ? tally->pupilClicks : tally->irisClicks);
+            if (right)
+                (c.aim == Aim::Pupil ? tally->pupilErrors : tally->limbusErrors).push_back(error);
+            else
+                ++(answer == Answer::None ? tally->refused : tally->wrong);
+        }
+        std::printf("%-30s %-9s %-13s at %7.1f %7.1f -> ", qPrintable(row.file), qPrintable(row.kind), c.name,
+                    point.x(), point.y());
+        const char* verdict = right ? "ok" : answer == Answer::None ? "refused" : "WRONG";
+        if (c.aim == Aim::White)
+            std::printf("%s%s\n", outline ? "answered  WRONG" : "nothing  ok", why.constData());
+        else if (outline)
+            std::printf("%7.1f %7.1f r %6.1f  err %5.1f %%  %s\n", outline->centre.x(), outline->centre.y(),
+                        outline->radius, error, verdict);
+        else
+            std::printf("nothing  %s%s\n", verdict, why.constData());
+    }
+    if (!o.dumpDir.isEmpty())
+        dump(o.dumpDir, row, photo, found);
 }
 
 } // namespace
@@ -165,113 +295,37 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: %s FOLDER [--dump OUTDIR] [--scale S] [--set FIELD=VALUE]...\n",
+        std::fprintf(stderr,
+                     "usage: %s FOLDER [--dump OUTDIR] [--scale S] [--only SOURCE]... [--grid N] [--set "
+                     "FIELD=VALUE]...\n",
                      argv[0]);
         return 2;
     }
-    const QString folder = args[1];
-    const int dumpAt = int(args.indexOf(QStringLiteral("--dump")));
-    const QString dumpDir = dumpAt > 0 ? args.value(dumpAt + 1) : QString();
-    const int scaleAt = int(args.indexOf(QStringLiteral("--scale")));
-    const double scale = scaleAt > 0 ? args.value(scaleAt + 1).toDouble() : 1.0;
-    if (!(scale > 0.05 && scale <= 4)) {
-        std::fprintf(stderr, "--scale wants a factor between 0.05 and 4\n");
+    const auto o = options(args);
+    if (!o)
         return 2;
-    }
-    const std::vector<Row> rows = readTruth(folder);
+    if (o->grid > 0)
+        return lookAtGrid(o->folder, o->dumpDir, o->only, o->grid);
+    if (isFieldFolder(o->folder))
+        return evaluateFields(o->folder, o->dumpDir, o->only);
+    const std::vector<Row> rows = readTruth(o->folder);
     if (rows.empty()) {
-        std::fprintf(stderr, "no truth.csv rows in %s\n", qPrintable(folder));
+        std::fprintf(stderr, "no truth.csv rows in %s\n", qPrintable(o->folder));
         return 2;
     }
-    std::map<QString, Tally> tallies;
-    const QSize panel(729, 606);
-    for (Row row : rows) {
-        QImageReader reader(QDir(folder).filePath(row.file));
+    std::map<QString, Tally> byKind, bySource;
+    for (const Row& row : rows) {
+        if (!o->only.isEmpty() && !o->only.contains(row.source))
+            continue;
+        QImageReader reader(QDir(o->folder).filePath(row.file));
         reader.setAutoTransform(true);
-        QImage photo = reader.read().convertToFormat(QImage::Format_RGB32);
+        const QImage photo = reader.read().convertToFormat(QImage::Format_RGB32);
         if (photo.isNull()) {
             std::fprintf(stderr, "%s: cannot read\n", qPrintable(row.file));
             continue;
         }
-        if (scale != 1) {
-            photo = photo.scaled(std::max(1, int(std::lround(photo.width() * scale))),
-                                 std::max(1, int(std::lround(photo.height() * scale))), Qt::IgnoreAspectRatio,
-                                 Qt::SmoothTransformation);
-            for (Known* k : {&row.pupil, &row.limbus})
-                k->centre *= scale, k->radius *= scale;
-        }
-        const QSize layer = fitPhotoRect(panel.width(), panel.height(), photo.width(), photo.height()).size();
-        Tally& t = tallies[row.kind];
-        std::vector<std::pair<QPointF, std::optional<RoundOutline>>> found;
-        for (const Click& c : clicksFor(row)) {
-            if (!QRectF(0, 0, photo.width(), photo.height()).contains(c.target))
-                continue;
-            const QPoint pixel(int(std::floor(c.target.x() * layer.width() / photo.width())),
-                               int(std::floor(c.target.y() * layer.height() / photo.height())));
-            const QPointF point = photoPointOfLayerPixel(pixel, layer, photo.size());
-            const auto start = std::chrono::steady_clock::now();
-            const OutlineSearch search = searchRoundOutline(photo, point);
-            const auto& outline = search.outline;
-            // What refused, on the lines with no answer.
-            const QByteArray why =
-                outline ? QByteArray()
-                        : QByteArray("  [refused: ") + outlineCheckName(search.refusedBy) + "]";
-            t.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            found.emplace_back(point, outline);
-            if (c.aim == Aim::White) {
-                ++t.whiteClicks;
-                t.whiteAnswers += bool(outline);
-                std::printf("%-30s %-9s %-13s at %7.1f %7.1f -> %s%s\n", qPrintable(row.file),
-                            qPrintable(row.kind), c.name, point.x(), point.y(),
-                            outline ? "answered  WRONG" : "nothing  ok", why.constData());
-                continue;
-            }
-            ++t.clicks;
-            Answer answer = Answer::None;
-            if (outline)
-                answer = matches(*outline, row.pupil)    ? Answer::Pupil
-                         : matches(*outline, row.limbus) ? Answer::Limbus
-                                                         : Answer::Other;
-            const Known& wanted = c.aim == Aim::Pupil ? row.pupil : row.limbus;
-            const bool right = answer == (c.aim == Aim::Pupil ? Answer::Pupil : Answer::Limbus);
-            double error = NAN;
-            if (outline)
-                error = 100 * distance(outline->centre, wanted.centre) / wanted.radius;
-            if (c.aim == Aim::Pupil)
-                ++t.pupilClicks;
-            else
-                ++t.irisClicks;
-            if (right)
-                (c.aim == Aim::Pupil ? t.pupilErrors : t.limbusErrors).push_back(error);
-            else if (answer == Answer::None)
-                ++t.refused;
-            else
-                ++t.wrong;
-            const char* verdict = right ? "ok" : answer == Answer::None ? "refused" : "WRONG";
-            std::printf("%-30s %-9s %-13s at %7.1f %7.1f -> ", qPrintable(row.file), qPrintable(row.kind),
-                        c.name, point.x(), point.y());
-            if (outline)
-                std::printf("%7.1f %7.1f r %6.1f  err %5.1f %%  %s\n", outline->centre.x(),
-                            outline->centre.y(), outline->radius, error, verdict);
-            else
-                std::printf("nothing  %s%s\n", verdict, why.constData());
-        }
-        if (!dumpDir.isEmpty())
-            dump(dumpDir, row, photo, found);
+        evaluatePhoto(row, photo, *o, byKind[row.kind], bySource[row.kind + '/' + row.source]);
     }
-    std::printf(
-        "\n| kind | pupil clicks | pupil found | median | p90 | iris clicks | limbus found | median | p90 "
-        "| wrong | refused | ms/click | white clicks answered "
-        "|\n|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
-    for (const auto& [kind, t] : tallies) {
-        const auto share = [](size_t n, int of) { return of ? 100.0 * double(n) / of : NAN; };
-        std::printf("| %s | %d | %.0f %% | %.1f %% | %.1f %% | %d | %.0f %% | %.1f %% | %.1f %% | %d (%.1f "
-                    "%%) | %d | %.1f | %d of %d |\n",
-                    qPrintable(kind), t.pupilClicks, share(t.pupilErrors.size(), t.pupilClicks),
-                    percentile(t.pupilErrors, 0.5), percentile(t.pupilErrors, 0.9), t.irisClicks,
-                    share(t.limbusErrors.size(), t.irisClicks), percentile(t.limbusErrors, 0.5),
-                    percentile(t.limbusErrors, 0.9), t.wrong, share(size_t(t.wrong), t.clicks), t.refused,
-                    1000 * t.seconds / std::max(1, t.clicks + t.whiteClicks), t.whiteAnswers, t.whiteClicks);
-    }
+    printSummary(byKind, bySource);
     return 0;
 }

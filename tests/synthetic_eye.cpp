@@ -134,7 +134,7 @@ static void drawIris(QPainter& p, const EyeSpec& s, const SyntheticEye& eye, con
     p.setPen(Qt::NoPen);
     p.setBrush(ring);
     p.drawPath(limbus);
-    p.setBrush(QColor(22, 18, 18));
+    p.setBrush(s.pupil);
     p.drawPath(ellipsePath(eye.pupilCentre, eye.pupilRadius * 2 / (1 + s.roundness),
                            eye.pupilRadius * 2 * s.roundness / (1 + s.roundness), s.tiltDegrees));
 }
@@ -196,7 +196,7 @@ SyntheticEye makeSyntheticEye(const EyeSpec& s) {
     return eye;
 }
 
-QImage makeSyntheticFundus(const QSize& size, const QPointF& centre, double radius, uint32_t seed) {
+QImage makeSyntheticFundus(const QSize& size, const QPointF& centre, double radius, uint32_t seed, bool tab) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(0, 1);
     QImage img(size, QImage::Format_RGB32);
@@ -210,6 +210,10 @@ QImage makeSyntheticFundus(const QSize& size, const QPointF& centre, double radi
     p.setPen(Qt::NoPen);
     p.setBrush(g);
     p.drawEllipse(centre, radius, radius);
+    if (tab) {
+        p.setBrush(QColor(120, 45, 20));
+        p.drawEllipse(centre + QPointF(1, -1) * (radius / std::sqrt(2.0)), 0.05 * radius, 0.05 * radius);
+    }
     QPainterPath field;
     field.addEllipse(centre, radius, radius);
     p.setClipPath(field);

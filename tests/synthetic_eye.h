@@ -22,6 +22,7 @@ struct EyeSpec {
     double lidCover = 0.2;          // share of the limbus circumference behind the upper lid
     QPointF reflection{0.25, -0.3}; // centre of the corneal reflection, in limbus radii
     QColor iris{110, 80, 50};
+    QColor pupil{22, 18, 18};
     double blur = 1.0;    // box blur radius, in pixels per 1000 pixels of the photo's longer side
     int jpegQuality = 85; // 0: no compression
     uint32_t seed = 1;
@@ -42,8 +43,10 @@ struct SyntheticEye {
 
 SyntheticEye makeSyntheticEye(const EyeSpec& spec);
 
-// A fundus photo: a round orange field on black with vessels and a bright optic disc.
-QImage makeSyntheticFundus(const QSize& size, const QPointF& centre, double radius, uint32_t seed);
+// A fundus photo: a round orange field on black with vessels and a bright optic disc; with a tab, the
+// small bright bump that fundus cameras put on the field's edge, at its upper right.
+QImage makeSyntheticFundus(const QSize& size, const QPointF& centre, double radius, uint32_t seed,
+                           bool tab = false);
 
 // Mild box blur and JPEG round trip, as a camera would deliver the photo.
 QImage degrade(const QImage& image, int blurRadius, int jpegQuality);

@@ -23,6 +23,7 @@ private slots:
     void cleanup() { w.reset(); }
     void doubleClickCentresOnPupil();
     void nothingRoundLeavesGauge();
+    void pupilNotToldFromIris();
     void arrowKeys_data();
     void arrowKeys();
     void undoRedo();
@@ -124,6 +125,33 @@ void TestPreciseWindow::nothingRoundLeavesGauge() {
     QVERIFY(
         sink.messages.last().startsWith(QStringLiteral("No round outline was found around the point\n\n")));
     QVERIFY(sink.messages.last().contains(QStringLiteral("drag the gauge's centre")));
+}
+
+// A click in a pupil that cannot be told from a dark iris sends the user to the iris, in either
+// language, and leaves the gauge where it was; a click on that iris then centres on the limbus.
+void TestPreciseWindow::pupilNotToldFromIris() {
+    EyeSpec s;
+    s.iris = s.pupil = QColor(62, 40, 28), s.lidCover = 0.15, s.seed = 21;
+    s.size = QSize(1224, 816), s.limbusCentre = QPointF(612, 408), s.limbusRadius = 245;
+    eye = makeSyntheticEye(s);
+    load(eye.photo);
+    const double scale = double(photoLayer()->width()) / eye.photo.width();
+    doubleClick((eye.pupilCentre * scale).toPoint());
+    QCOMPARE(sink.messages,
+             QStringList{QStringLiteral("No se distingue la pupila del iris: haga doble clic sobre "
+                                        "el iris para centrar en el limbo")});
+    QCOMPARE(w->gaugeHistory()->count(), 0);
+    i18n::SetLanguage(QStringLiteral("en"));
+    doubleClick(((eye.pupilCentre + QPointF(0, 20)) * scale).toPoint());
+    i18n::SetLanguage(QStringLiteral("es"));
+    QCOMPARE(sink.messages.last(),
+             QStringLiteral(
+                 "The pupil cannot be told from the iris: double-click on the iris to centre on the limbus"));
+    doubleClick(((eye.limbusCentre + QPointF(0.65 * eye.limbusRadius, 0)) * scale).toPoint());
+    QCOMPARE(sink.messages.size(), 2);
+    const QPointF found((w->CentreOffsetX + 0.5) * eye.photo.width(),
+                        (w->CentreOffsetY + 0.5) * eye.photo.height());
+    QVERIFY(QLineF(found, eye.limbusCentre).length() < 0.01 * eye.limbusRadius);
 }
 
 void TestPreciseWindow::arrowKeys_data() {

@@ -20,6 +20,9 @@ private slots:
     void eyes_data();
     void eyes();
     void fundus();
+    void darkIrisWithoutPupil();
+    void limbusArc_data();
+    void limbusArc();
     void nothingRound_data();
     void nothingRound();
     void offTheEye_data();
@@ -134,19 +137,61 @@ void TestRoundOutline::fundus() {
          {QPointF(800, 600), QPointF(400, 500), QPointF(900, 1000), QPointF(1200, 300)})
         expectCentre(photo, click, QPointF(810.5, 597.25), 640, "fundus field");
     // A field cut off by the frame on all four sides, black only in the corners, and one cut off well
-    // into it at top and bottom, black only at the sides: centre and radius both.
+    // into it at top and bottom, black only at the sides, each with the camera's tab on its edge:
+    // centre and radius both.
     const struct {
         QSize size;
         double radius;
     } cut[] = {{QSize(1411, 1411), 712}, {QSize(1600, 1000), 725}};
     for (const auto& [size, radius] : cut) {
         const QPointF centre(size.width() / 2.0, size.height() / 2.0);
-        const QImage field = makeSyntheticFundus(size, centre, radius, 8);
+        const QImage field = makeSyntheticFundus(size, centre, radius, 8, true);
         for (const QPointF& offset : {QPointF(0, 0), QPointF(-300, -200), QPointF(250, 300)}) {
             expectCentre(field, centre + offset, centre, radius, "field cut off by the frame");
             const auto found = findRoundOutline(field, centre + offset);
             QVERIFY(found && std::abs(found->radius - radius) < 0.01 * radius);
         }
+    }
+}
+
+// A dark iris whose pupil cannot be told from it: a click on the iris finds the limbus; a click in
+// the pupil finds nothing, and says it lies in a pupil not told from the iris.
+void TestRoundOutline::darkIrisWithoutPupil() {
+    EyeSpec s = eye(QSize(1224, 816), {0.5, 0.5}, 0.3);
+    s.iris = s.pupil = QColor(62, 40, 28), s.lidCover = 0.15, s.seed = 21;
+    const SyntheticEye e = makeSyntheticEye(s);
+    for (double side : {-1.0, 1.0})
+        expectCentre(e.photo, e.limbusCentre + QPointF(side * 0.65 * e.limbusRadius, 0), e.limbusCentre,
+                     e.limbusRadius, "limbus of a dark iris");
+    for (const QPointF& click : {e.pupilCentre, e.pupilCentre + QPointF(0, 0.5 * e.pupilRadius)}) {
+        const OutlineSearch search = searchRoundOutline(e.photo, click);
+        QVERIFY(!search.outline);
+        QVERIFY2(inUnseenPupil(search.refusedBy), outlineCheckName(search.refusedBy));
+    }
+}
+
+// A limbus of which only an arc shows, its upper part hidden by the lid or beyond the photo's top
+// edge, is found from the sides of the eye.
+void TestRoundOutline::limbusArc_data() {
+    QTest::addColumn<EyeSpec>("spec");
+    EyeSpec s = eye(QSize(1224, 816), {0.5, 0.55}, 0.3);
+    s.lidCover = 0.4, s.seed = 31;
+    QTest::newRow("upper part under the lid") << s;
+    s = eye(QSize(1224, 816), {0.5, 0.12}, 0.35);
+    s.lidCover = 0, s.seed = 32;
+    QTest::newRow("upper part beyond the photo") << s;
+}
+
+void TestRoundOutline::limbusArc() {
+    QFETCH(EyeSpec, spec);
+    const SyntheticEye e = makeSyntheticEye(spec);
+    for (double side : {-1.0, 1.0}) {
+        const QPointF click = e.limbusCentre + QPointF(side * 0.7 * e.limbusRadius, 0.1 * e.limbusRadius);
+        const auto found = findRoundOutline(e.photo, click);
+        QVERIFY(found);
+        QVERIFY2(std::hypot(found->centre.x() - e.limbusCentre.x(), found->centre.y() - e.limbusCentre.y()) <
+                     4,
+                 qPrintable(QStringLiteral("%1,%2").arg(found->centre.x()).arg(found->centre.y())));
     }
 }
 
