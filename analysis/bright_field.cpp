@@ -74,7 +74,7 @@ FieldSearch brightFieldAround(ClickSearch& s, const std::vector<RoundOutline>& a
     const double planeArea = double(value.cols) * value.rows;
     const double frame = darkestLevel(value);
     FieldSearch out;
-    const auto refuse = [&](OutlineCheck check) {
+    const auto refuse = [&](const Refusal& check) {
         if (!out.seen)
             out.refusedBy = check;
         out.seen = true;
@@ -85,17 +85,17 @@ FieldSearch brightFieldAround(ClickSearch& s, const std::vector<RoundOutline>& a
         if (r.area < t.minFieldShare * planeArea)
             continue;
         const Circle start = fieldRim(value, circleOf(r, 1), frame).value_or(circleOf(r, 1));
-        OutlineCheck why = OutlineCheck::None;
+        Refusal why;
         const auto outline = s.fits.fit(Circle{start.centre * f, start.radius * f}, -1, s.point, &why);
         if (!outline) {
             refuse(why);
             continue;
         }
         const Circle field{outline->centre / f, outline->radius / f};
-        why = !framedInBlack(value, field, frame)        ? OutlineCheck::FieldUnframed
-              : onDarkSpot(value, s.p, field)            ? OutlineCheck::FieldDarkSpot
-              : holdsPupilZone(*outline, aboutPupilZone) ? OutlineCheck::PupilZone
-                                                         : OutlineCheck::None;
+        why = Refusal(!framedInBlack(value, field, frame)        ? OutlineCheck::FieldUnframed
+                      : onDarkSpot(value, s.p, field)            ? OutlineCheck::FieldDarkSpot
+                      : holdsPupilZone(*outline, aboutPupilZone) ? OutlineCheck::PupilZone
+                                                                 : OutlineCheck::None);
         if (why != OutlineCheck::None) {
             refuse(why);
             continue;

@@ -14,7 +14,7 @@
 struct FieldSearch {
     std::optional<RoundOutline> field;
     bool seen = false; // a bright region large enough for a field was looked at
-    OutlineCheck refusedBy = OutlineCheck::None;
+    Refusal refusedBy;
 };
 
 // aboutPupilZone: limbi found about the point's own pupil zone (see LimbusChoice).

@@ -47,7 +47,7 @@ LimbusChoice chooseLimbus(const ClickSearch& s, const std::optional<Circle>& pup
     if (pupil)
         pupilInPlane = Circle{pupil->centre / f, pupil->radius / f};
     LimbusChoice out;
-    const auto refuse = [&](OutlineCheck check) {
+    const auto refuse = [&](const Refusal& check) {
         if (out.refusedBy == OutlineCheck::None)
             out.refusedBy = check;
     };
@@ -56,7 +56,7 @@ LimbusChoice chooseLimbus(const ClickSearch& s, const std::optional<Circle>& pup
     if (limbi.empty())
         refuse(OutlineCheck::NoLimbusStep);
     for (const LimbusCandidate& c : limbi) {
-        OutlineCheck why = OutlineCheck::None;
+        Refusal why;
         const auto outline =
             limbusAtFullSize(s.full, Circle{c.circle.centre * f, c.circle.radius * f}, f, s.point, why);
         if (!outline) {

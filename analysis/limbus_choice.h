@@ -18,7 +18,7 @@ struct LimbusChoice {
     // Limbi about the point's own pupil zone: the point is in a pupil not found, and no outline about
     // one of these (the opening of the lids, say) may be answered either.
     std::vector<RoundOutline> aboutPupilZone;
-    OutlineCheck refusedBy = OutlineCheck::None; // with no limbus: what refused the strongest candidate
+    Refusal refusedBy; // with no limbus: what refused the strongest candidate
 };
 
 // pupil: the pupil beside the point, in photo pixels.

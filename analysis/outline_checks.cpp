@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <iterator>
+#include <limits>
 
 const char* outlineCheckName(OutlineCheck check) {
     static const char* const names[] = {"none",
@@ -48,18 +50,28 @@ bool inUnseenPupil(OutlineCheck check) {
 
 namespace {
 
-// A check refuses when its test is true; the tests are written as the conditions that refuse.
+// A check measures one number of the evidence and refuses it beyond a limit: below its least, above
+// its most (the other bound left infinite).
+struct Measure {
+    double value, least, most;
+};
+constexpr double kNone = std::numeric_limits<double>::infinity();
+
 template <typename Evidence> struct NamedCheck {
     OutlineCheck check;
-    bool (*refuses)(const Evidence&, const OutlineTuning&);
+    Measure (*measure)(const Evidence&, const OutlineTuning&);
 };
 
 template <typename Evidence, size_t n>
-OutlineCheck firstRefusal(const NamedCheck<Evidence> (&checks)[n], const Evidence& e) {
+Refusal firstRefusal(const NamedCheck<Evidence> (&checks)[n], const Evidence& e) {
     const OutlineTuning& t = tuning().outline;
-    for (const NamedCheck<Evidence>& c : checks)
-        if (c.refuses(e, t))
-            return c.check;
+    for (const NamedCheck<Evidence>& c : checks) {
+        const Measure m = c.measure(e, t);
+        if (m.value < m.least)
+            return Refusal(c.check, m.value, m.least);
+        if (m.value > m.most)
+            return Refusal(c.check, m.value, m.most);
+    }
     return OutlineCheck::None;
 }
 
@@ -71,75 +83,107 @@ double distance(const QPointF& a, const QPointF& b) {
 using AllRound = AllRoundEvidence;
 const NamedCheck<AllRound> allRoundChecks[] = {
     {OutlineCheck::Agreement,
-     [](const AllRound& e, const OutlineTuning& t) { return e.agreement < t.minAgreement; }},
+     [](const AllRound& e, const OutlineTuning& t) {
+         return Measure{e.agreement, t.minAgreement, kNone};
+     }},
     {OutlineCheck::HiddenArc,
-     [](const AllRound& e, const OutlineTuning& t) { return largestGapDegrees(e.angles) > t.maxGapDegrees; }},
+     [](const AllRound& e, const OutlineTuning& t) {
+         return Measure{largestGapDegrees(e.angles), -kNone, t.maxGapDegrees};
+     }},
     {OutlineCheck::TooSmall,
      [](const AllRound& e, const OutlineTuning& t) {
-         return e.circle.radius <
-                std::max(t.leastRadiusPixels, t.minRadiusShare * std::max(e.full.width(), e.full.height()));
+         return Measure{
+             e.circle.radius,
+             std::max(t.leastRadiusPixels, t.minRadiusShare * std::max(e.full.width(), e.full.height())),
+             kNone};
      }},
     {OutlineCheck::RadiusChanged,
      [](const AllRound& e, const OutlineTuning& t) {
-         return e.circle.radius < t.minRadiusChange * e.start.radius ||
-                e.circle.radius > t.maxRadiusChange * e.start.radius;
+         return Measure{e.circle.radius / e.start.radius, t.minRadiusChange, t.maxRadiusChange};
      }},
     {OutlineCheck::CentreMoved,
      [](const AllRound& e, const OutlineTuning& t) {
-         return distance(e.circle.centre, e.start.centre) > t.maxCentreMove * e.start.radius;
+         return Measure{distance(e.circle.centre, e.start.centre) / e.start.radius, -kNone, t.maxCentreMove};
      }},
     {OutlineCheck::Scatter,
      [](const AllRound& e, const OutlineTuning& t) {
-         return e.typicalDistance > std::max(t.leastScatterPixels, t.maxScatter * e.circle.radius);
+         return Measure{e.typicalDistance, -kNone,
+                        std::max(t.leastScatterPixels, t.maxScatter * e.circle.radius)};
      }},
     {OutlineCheck::TooOval,
      [](const AllRound& e, const OutlineTuning& t) {
-         return e.ellipse.minor < t.minRoundOutline * e.ellipse.major;
+         return Measure{e.ellipse.minor / e.ellipse.major, t.minRoundOutline, kNone};
      }},
     {OutlineCheck::EllipseOffCircle,
      [](const AllRound& e, const OutlineTuning& t) {
-         return distance(e.ellipse.centre, e.circle.centre) > t.maxEllipseShift * e.circle.radius;
+         return Measure{distance(e.ellipse.centre, e.circle.centre) / e.circle.radius, -kNone,
+                        t.maxEllipseShift};
      }},
     // The costliest, last: edges can be found on a circle that only parts a dark pupil from a
     // lighter part of the same pupil (haze, a reflection lying on it).
     {OutlineCheck::NoStepAllRound,
      [](const AllRound& e, const OutlineTuning& t) {
-         return steppingShare(e.full, Circle{e.ellipse.centre, e.circle.radius}, e.sign) < t.minStepping;
+         return Measure{steppingShare(e.full, Circle{e.ellipse.centre, e.circle.radius}, e.sign),
+                        t.minStepping, kNone};
      }},
 };
 
 using Limbus = LimbusEvidence;
 const NamedCheck<Limbus> limbusChecks[] = {
+    // The side with fewer edges on the limbus, as a share of the rays cast on one side.
     {OutlineCheck::LimbusBothSides,
      [](const Limbus& e, const OutlineTuning& t) {
-         return e.sides[0] < t.minSideShare * e.lateralRays / 2 ||
-                e.sides[1] < t.minSideShare * e.lateralRays / 2;
+         const double shown =
+             e.lateralRays > 0 ? std::min(e.sides[0], e.sides[1]) / (e.lateralRays / 2.0) : kNone;
+         return Measure{shown, t.minSideShare, kNone};
      }},
     {OutlineCheck::LimbusRadiusChanged,
      [](const Limbus& e, const OutlineTuning& t) {
-         return e.circle.radius < t.limbusMinRadiusChange * e.start.radius ||
-                e.circle.radius > t.limbusMaxRadiusChange * e.start.radius;
+         return Measure{e.circle.radius / e.start.radius, t.limbusMinRadiusChange, t.limbusMaxRadiusChange};
      }},
     {OutlineCheck::LimbusCentreMoved,
      [](const Limbus& e, const OutlineTuning& t) {
-         return distance(e.circle.centre, e.start.centre) > t.limbusMaxCentreMove * e.start.radius;
+         return Measure{distance(e.circle.centre, e.start.centre) / e.start.radius, -kNone,
+                        t.limbusMaxCentreMove};
      }},
+    // The point's distance from the centre, in radii: it must lie inside, not on the edge itself.
     {OutlineCheck::LimbusPointOutside,
      [](const Limbus& e, const OutlineTuning& t) {
-         return !inside(e.point, e.circle.centre, t.limbusHoldsPoint * e.circle.radius);
+         return Measure{distance(e.point, e.circle.centre) / e.circle.radius, -kNone, t.limbusHoldsPoint};
      }},
     {OutlineCheck::LimbusScatter,
      [](const Limbus& e, const OutlineTuning& t) {
-         return e.scale > std::max(t.leastScatterPixels, t.maxScatter * e.circle.radius);
+         return Measure{e.scale, -kNone, std::max(t.leastScatterPixels, t.maxScatter * e.circle.radius)};
      }},
     // The white of the eye must show beyond it on both sides, within the photo: a step at the
-    // photo's own edge is no limbus.
+    // photo's own edge is no limbus. Measured as the photo's reach on the nearer side, in radii.
     {OutlineCheck::LimbusScleraOffPhoto,
      [](const Limbus& e, const OutlineTuning& t) {
-         return e.circle.centre.x() - t.scleraShare * e.circle.radius < 0 ||
-                e.circle.centre.x() + t.scleraShare * e.circle.radius > e.full.width();
+         const double reach = std::min(e.circle.centre.x(), e.full.width() - e.circle.centre.x());
+         return Measure{reach / e.circle.radius, t.scleraShare, kNone};
      }},
 };
+
+} // namespace
+
+Refusal allRoundRefusal(const AllRoundEvidence& e) {
+    return firstRefusal(allRoundChecks, e);
+}
+
+Refusal limbusRefusal(const LimbusEvidence& e) {
+    return firstRefusal(limbusChecks, e);
+}
+
+std::string refusalText(const Refusal& r) {
+    std::string text = outlineCheckName(r.check);
+    if (std::isnan(r.value) || std::isnan(r.limit))
+        return text;
+    char measure[64];
+    std::snprintf(measure, sizeof measure, " %.3g %s %.3g", r.value, r.value < r.limit ? "<" : ">", r.limit);
+    return text + measure;
+}
+
+namespace {
 
 // The levels of the pixels whose centres lie within reach of a point.
 std::vector<uchar> levelsWithin(const cv::Mat& value, const QPointF& point, double reach) {
@@ -159,14 +203,6 @@ void sampleAt(const cv::Mat& value, const QPointF& q, std::vector<uchar>& to) {
 }
 
 } // namespace
-
-OutlineCheck allRoundRefusal(const AllRoundEvidence& e) {
-    return firstRefusal(allRoundChecks, e);
-}
-
-OutlineCheck limbusRefusal(const LimbusEvidence& e) {
-    return firstRefusal(limbusChecks, e);
-}
 
 double largestGapDegrees(std::vector<double> angles) {
     if (angles.empty())

@@ -26,7 +26,7 @@ struct AllRoundEvidence {
 };
 
 // The first check the outline fails, in order of cost; None when it passes them all.
-OutlineCheck allRoundRefusal(const AllRoundEvidence& e);
+Refusal allRoundRefusal(const AllRoundEvidence& e);
 
 // A limbus refined at full size from a candidate, on the sides of the eye.
 struct LimbusEvidence {
@@ -39,7 +39,7 @@ struct LimbusEvidence {
     QPointF point;         // the click, in photo pixels
 };
 
-OutlineCheck limbusRefusal(const LimbusEvidence& e);
+Refusal limbusRefusal(const LimbusEvidence& e);
 
 // The largest arc, in degrees, between neighbouring angles (degrees) round the circle.
 double largestGapDegrees(std::vector<double> angles);

@@ -70,7 +70,7 @@ FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int fa
 }
 
 std::optional<RoundOutline> fitAllRound(const PhotoGray& full, const Circle& start, int sign, int factor,
-                                        float glareLevel, OutlineCheck& refusedBy) {
+                                        float glareLevel, Refusal& refusedBy) {
     const FineFit fine = refineAtFullSize(full, start, sign, factor, false, glareLevel);
     refusedBy = OutlineCheck::FewEdges;
     if (fine.points.size() < kLeastEllipsePoints)
@@ -94,7 +94,7 @@ std::optional<RoundOutline> fitAllRound(const PhotoGray& full, const Circle& sta
 }
 
 std::optional<RoundOutline> limbusAtFullSize(const PhotoGray& full, const Circle& start, int factor,
-                                             const QPointF& point, OutlineCheck& refusedBy) {
+                                             const QPointF& point, Refusal& refusedBy) {
     const int rays = tuning().outline.fineRays;
     const FineFit fine = refineAtFullSize(full, start, 1, factor, true);
     refusedBy = OutlineCheck::FewEdges;
@@ -113,16 +113,16 @@ std::optional<RoundOutline> limbusAtFullSize(const PhotoGray& full, const Circle
 }
 
 std::optional<RoundOutline> AllRoundFits::fit(const Circle& start, int sign, const QPointF& point,
-                                              OutlineCheck* refusedBy) {
+                                              Refusal* refusedBy) {
     auto known = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) {
         return e.sign == sign && e.start.centre == start.centre && e.start.radius == start.radius;
     });
     if (known == entries.end()) {
-        OutlineCheck why = OutlineCheck::None;
+        Refusal why;
         auto outline = fitAllRound(full, start, sign, factor, glareLevel, why);
         known = entries.insert(entries.end(), Entry{start, sign, std::move(outline), why});
     }
-    OutlineCheck why = known->refusedBy;
+    Refusal why = known->refusedBy;
     if (known->outline && !inside(point, known->outline->centre, known->outline->radius))
         why = OutlineCheck::PointOutside;
     if (refusedBy)

@@ -39,12 +39,12 @@ FineFit refineAtFullSize(const PhotoGray& photo, Circle circle, int sign, int fa
 // circle and fitted with an ellipse; none, with the check that refused, when the edges there do not
 // make one close to the start.
 std::optional<RoundOutline> fitAllRound(const PhotoGray& full, const Circle& start, int sign, int factor,
-                                        float glareLevel, OutlineCheck& refusedBy);
+                                        float glareLevel, Refusal& refusedBy);
 
 // The limbus at full size from a candidate: a robust circle through its edges on both sides of the
 // eye; none, with the check that refused, unless both sides show it and the point lies inside.
 std::optional<RoundOutline> limbusAtFullSize(const PhotoGray& full, const Circle& start, int factor,
-                                             const QPointF& point, OutlineCheck& refusedBy);
+                                             const QPointF& point, Refusal& refusedBy);
 
 // Outlines refined from start circles, kept for one search: the pupil is often reached both from
 // the point and from the darkest spot near it, and each refinement reads the photo at full size.
@@ -56,14 +56,14 @@ public:
     // The outline refined from the start circle, when it holds the point; else none, and what
     // refused it in refusedBy when given.
     std::optional<RoundOutline> fit(const Circle& start, int sign, const QPointF& point,
-                                    OutlineCheck* refusedBy = nullptr);
+                                    Refusal* refusedBy = nullptr);
 
 private:
     struct Entry {
         Circle start;
         int sign;
         std::optional<RoundOutline> outline;
-        OutlineCheck refusedBy;
+        Refusal refusedBy;
     };
     const PhotoGray& full;
     int factor;

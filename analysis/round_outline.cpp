@@ -24,7 +24,7 @@
 
 namespace {
 
-OutlineSearch refused(OutlineCheck check) {
+OutlineSearch refused(const Refusal& check) {
     return OutlineSearch{std::nullopt, check};
 }
 

@@ -3,7 +3,9 @@
 #include <QImage>
 #include <QPointF>
 
+#include <cmath>
 #include <optional>
+#include <string>
 
 // The smallest round outline around a point of a photo: the pupil's edge for a point inside the
 // pupil, the limbus for a point on the iris, the edge of a fundus photo's round field.
@@ -54,9 +56,23 @@ bool inUnseenPupil(OutlineCheck check);
 // A short fixed name of a check, for logs and evaluation programs ("limbus-both-sides").
 const char* outlineCheckName(OutlineCheck check);
 
+// A check that refused, with what it measured and the limit it measured against, so that the
+// evaluation programs can say by how much; both NaN for a check that measures no single number.
+struct Refusal {
+    OutlineCheck check = OutlineCheck::None;
+    double value = NAN, limit = NAN;
+    Refusal() = default;
+    Refusal(OutlineCheck check) : check(check) {} // a refusal without a measure
+    Refusal(OutlineCheck check, double value, double limit) : check(check), value(value), limit(limit) {}
+    operator OutlineCheck() const { return check; }
+};
+
+// A refusal's name, with its measure against its limit when it has one ("agreement 0.42 < 0.5").
+std::string refusalText(const Refusal& refusal);
+
 struct OutlineSearch {
     std::optional<RoundOutline> outline;
-    OutlineCheck refusedBy = OutlineCheck::None; // with no outline: what refused the last one looked at
+    Refusal refusedBy; // with no outline: what refused the last one looked at
 };
 
 // The pupil for a point inside it, the limbus for a point on the iris, the field of a fundus photo

@@ -195,7 +195,7 @@ int evaluateFields(const QString& folder, const QString& dumpDir, const QStringL
                         qPrintable(c.name), point.x(), point.y());
             if (!search.outline) {
                 ++t.refused, allRight = false;
-                std::printf("nothing  refused  [refused: %s]\n", outlineCheckName(search.refusedBy));
+                std::printf("nothing  refused  [refused: %s]\n", refusalText(search.refusedBy).c_str());
                 continue;
             }
             const RoundOutline& o = *search.outline;

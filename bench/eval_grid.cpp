@@ -36,7 +36,7 @@ int lookAtGrid(const QString& folder, const QString& dumpDir, const QStringList&
                     std::printf("%7.1f %7.1f r %6.1f\n", s.outline->centre.x(), s.outline->centre.y(),
                                 s.outline->radius);
                 else
-                    std::printf("nothing  [refused: %s]\n", outlineCheckName(s.refusedBy));
+                    std::printf("nothing  [refused: %s]\n", refusalText(s.refusedBy).c_str());
                 const QColor colour = QColor::fromHsv((37 * (j * n + i)) % 360, 255, 255);
                 p.setPen(QPen(s.outline ? colour : Qt::red, w));
                 p.drawLine(point - QPointF(3 * w, 0), point + QPointF(3 * w, 0));

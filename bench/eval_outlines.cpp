@@ -245,7 +245,7 @@ void evaluatePhoto(Row row, QImage photo, const Options& o, Tally& t, Tally& ts)
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         // What refused, on the lines with no answer.
         const QByteArray why =
-            outline ? QByteArray() : QByteArray("  [refused: ") + outlineCheckName(search.refusedBy) + "]";
+            outline ? QByteArray() : QByteArray("  [refused: ") + refusalText(search.refusedBy).c_str() + "]";
         found.emplace_back(point, outline);
         Answer answer = Answer::None;
         if (outline)
