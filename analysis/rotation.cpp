@@ -143,7 +143,10 @@ SectorFit fitSectors(const std::vector<SectorShift>& shifts, double columnDegree
     return fit;
 }
 
-RotationResult refused(RotationResult r, RotationRefusal reason, RotationCheck check) {
+RotationResult refused(RotationResult r, RotationRefusal reason, RotationCheck check, double value = NAN,
+                       double limit = NAN) {
+    r.checkValue = value;
+    r.checkLimit = limit;
     r.degrees = 0;
     r.confidence = 0;
     r.measured = false;
@@ -266,11 +269,12 @@ Strips unrollBoth(const PhotoPair& photos, const Rings& ref, const Rings& cur) {
     return s;
 }
 
-// The sectors' fit, or the check that refused it.
+// The sectors' fit, or the check that refused it with the sectors it found.
 struct FitOutcome {
     SectorFit fit;
     RotationRefusal refusal = RotationRefusal::None;
     RotationCheck check = RotationCheck::None;
+    int sectorsFound = 0;
 };
 
 // The sectors matched about the coarse turn and fitted; while the fit finds the current centre off,
@@ -283,12 +287,12 @@ FitOutcome fitSectorsCentred(const PhotoPair& photos, Strips& strips, Rings& cur
     FitOutcome out;
     for (int round = 0; round <= t.centreRounds; ++round) {
         if (photos.stopped())
-            return {out.fit, RotationRefusal::Cancelled, RotationCheck::Cancelled};
+            return {out.fit, RotationRefusal::Cancelled, RotationCheck::Cancelled, 0};
         const int reach = round == 0 ? t.firstReach : t.laterReach;
         const auto shifts = sectorShifts(strips.reference, strips.current, turn / columnDegrees, reach);
         if (int(shifts.size()) < t.minSectors)
             return {out.fit, round == 0 ? RotationRefusal::TooLittleIris : RotationRefusal::PhotosDoNotMatch,
-                    RotationCheck::Sectors};
+                    RotationCheck::Sectors, int(shifts.size())};
         out.fit = fitSectors(shifts, columnDegrees, turn);
         turn = out.fit.turn;
         const QPointF error = out.fit.centreError * cur.limbus->radius;
@@ -304,17 +308,6 @@ FitOutcome fitSectorsCentred(const PhotoPair& photos, Strips& strips, Rings& cur
     return out;
 }
 
-// The whole rings matched round the circle: the coarse turn, refused when the peak is weak or
-// another turn matches nearly as well.
-RotationCheck peakCheck(const CircularPeak& peak) {
-    const RotationTuning& t = tuning().rotation;
-    if (peak.score < t.minPeakScore)
-        return RotationCheck::PeakScore;
-    if (peak.runnerUp > t.maxRunnerUp * peak.score)
-        return RotationCheck::RunnerUp;
-    return RotationCheck::None;
-}
-
 // The answer judged from the coarse peak's margin and the sectors' fit: enough sectors on the fit,
 // close enough to it, and a confidence made of the margin, the inliers' share, the spread and the
 // ring's coverage.
@@ -324,10 +317,15 @@ RotationResult judged(RotationResult result, const CircularPeak& peak, const Sec
     result.spread = fit.spread;
     result.turnError = fit.turnError;
     result.lopsidedness = fit.lopsidedness;
-    if (fit.inliers < t.minSectors || fit.inlierShare < t.minInliers)
-        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::Inliers);
+    if (fit.inliers < t.minSectors)
+        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::Inliers, fit.inliers,
+                       t.minSectors);
+    if (fit.inlierShare < t.minInliers)
+        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::Inliers, fit.inlierShare,
+                       t.minInliers);
     if (fit.spread > t.maxSpread)
-        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::Spread);
+        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::Spread, fit.spread,
+                       t.maxSpread);
     result.measured = true;
     result.degrees = wrapDegrees(fit.turn);
     const double margin = std::clamp((peak.score - std::max(0.0, peak.runnerUp)) / peak.score, 0.0, 1.0);
@@ -336,7 +334,8 @@ RotationResult judged(RotationResult result, const CircularPeak& peak, const Sec
     result.confidence =
         std::clamp(margin * fit.inlierShare * (1 - fit.spread / (2 * t.maxSpread)) * coverage, 0.0, 1.0);
     if (result.confidence < t.minConfidence)
-        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::Confidence);
+        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::Confidence,
+                       result.confidence, t.minConfidence);
     return result;
 }
 
@@ -347,17 +346,27 @@ RotationResult matchStrips(const PhotoPair& photos, const Rings& ref, Rings cur,
     RotationResult result;
     result.referenceLimbus = ref.limbus;
     result.currentLimbus = cur.limbus;
-    if (strips.reference.visibleShare() < t.minVisible || strips.current.visibleShare() < t.minVisible)
-        return refused(result, RotationRefusal::TooLittleIris, RotationCheck::VisibleShare);
+    const double visible = std::min(strips.reference.visibleShare(), strips.current.visibleShare());
+    if (visible < t.minVisible)
+        return refused(result, RotationRefusal::TooLittleIris, RotationCheck::VisibleShare, visible,
+                       t.minVisible);
     if (photos.stopped())
         return refused(result, RotationRefusal::Cancelled, RotationCheck::Cancelled);
+    // The whole rings matched round the circle: the coarse turn, refused when the peak is weak or
+    // another turn matches nearly as well.
     const CircularPeak peak = circularPeak(strips.reference, strips.current);
     result.peakScore = peak.score;
     result.runnerUp = peak.runnerUp;
-    if (const RotationCheck check = peakCheck(peak); check != RotationCheck::None)
-        return refused(result, RotationRefusal::PhotosDoNotMatch, check);
+    if (peak.score < t.minPeakScore)
+        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::PeakScore, peak.score,
+                       t.minPeakScore);
+    if (peak.runnerUp > t.maxRunnerUp * peak.score)
+        return refused(result, RotationRefusal::PhotosDoNotMatch, RotationCheck::RunnerUp,
+                       peak.runnerUp / peak.score, t.maxRunnerUp);
     const FitOutcome outcome =
         fitSectorsCentred(photos, strips, cur, peak.columns * strips.reference.columnDegrees());
+    if (outcome.check == RotationCheck::Sectors)
+        return refused(result, outcome.refusal, outcome.check, outcome.sectorsFound, t.minSectors);
     if (outcome.check != RotationCheck::None)
         return refused(result, outcome.refusal, outcome.check);
     // A carried limbus is shown where the fit put it; one found in the photo stays as found.
@@ -382,7 +391,8 @@ RotationResult matchRings(const PhotoPair& photos, const Rings& ref, const Rings
         return forward;
     forward.bothWays = std::abs(wrapDegrees(forward.degrees + back.degrees));
     if (forward.bothWays > tuning().rotation.maxBothWays)
-        return refused(forward, RotationRefusal::PhotosDoNotMatch, RotationCheck::BothWays);
+        return refused(forward, RotationRefusal::PhotosDoNotMatch, RotationCheck::BothWays, forward.bothWays,
+                       tuning().rotation.maxBothWays);
     return forward;
 }
 

@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include <atomic>
+#include <cmath>
 #include <optional>
 
 // How far the eye in a current photo is turned against a reference photo of the same eye: the
@@ -51,9 +52,12 @@ struct RotationResult {
     // Degrees, -180..180, positive counter-clockwise on the screen: a landmark at angle a about the
     // reference limbus lies at a + degrees about the current one.
     double degrees = 0;
-    double confidence = 0;                                // 0..1
-    RotationRefusal refusal = RotationRefusal::None;      // why nothing was measured
-    RotationCheck check = RotationCheck::None;            // the check that refused
+    double confidence = 0;                           // 0..1
+    RotationRefusal refusal = RotationRefusal::None; // why nothing was measured
+    RotationCheck check = RotationCheck::None;       // the check that refused
+    // What that check measured and the limit it measured against, for the evaluation programs; NaN for
+    // a check that measures no single number (no limbus, cancelled).
+    double checkValue = NAN, checkLimit = NAN;
     std::optional<Circle> referenceLimbus, currentLimbus; // in photo pixels, pixel i covering [i, i + 1)
     int sectors = 0;                                      // sectors of the ring that agreed
     // What the confidence was made of, for the evaluation programs: the whole rings' correlation at

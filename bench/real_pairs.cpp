@@ -170,7 +170,12 @@ void printCall(const std::vector<Photo>& photos, const Call& c) {
             r.degrees, r.confidence, r.sectors, r.peakScore, r.runnerUp, r.spread, r.turnError,
             r.lopsidedness, r.bothWays);
     else
-        std::printf("refused: %s (%s)", refusalMessage(r.refusal), checkName(r.check));
+        std::printf("refused: %s (%s%s)", refusalMessage(r.refusal), checkName(r.check),
+                    std::isnan(r.checkValue) ? ""
+                                             : qPrintable(QStringLiteral(" %1 %2 %3")
+                                                              .arg(r.checkValue, 0, 'g', 3)
+                                                              .arg(r.checkValue < r.checkLimit ? "<" : ">")
+                                                              .arg(r.checkLimit, 0, 'g', 3)));
     const auto ring = [](const std::optional<Circle>& o) {
         if (o)
             std::printf(" [%.0f,%.0f r%.0f]", o->centre.x(), o->centre.y(), o->radius);

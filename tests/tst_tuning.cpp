@@ -105,6 +105,9 @@ void TestTuning::settingChangesTheAnswer() {
         const RotationResult r = measureRotation(eye.photo, eye.photo);
         QVERIFY(!r.measured);
         QCOMPARE(checkName(r.check), "peak score");
+        // The refusal says by how much: the whole rings' correlation against the limit set.
+        QVERIFY(r.checkValue < 1.01);
+        QCOMPARE(r.checkLimit, 1.01);
     }
     QVERIFY(measureRotation(eye.photo, eye.photo).measured);
 }
