@@ -25,6 +25,8 @@ QImage drawable(const QImage& image) {
 QImage halved(const QImage& source) {
     const int w = (source.width() + 1) / 2, h = (source.height() + 1) / 2;
     QImage out(w, h, source.format());
+    if (out.isNull())
+        return out; // no memory for it
     const int lastX = source.width() - 1;
     for (int y = 0; y < h; ++y) {
         const auto* top = reinterpret_cast<const quint32*>(source.constScanLine(2 * y));
@@ -57,15 +59,20 @@ const QImage& ScaledCopies::photo() const {
 }
 
 const QImage& ScaledCopies::copyFor(double scale) {
-    if (levels.empty() && !source.isNull())
-        levels.push_back(drawable(source));
+    if (levels.empty() && !source.isNull()) {
+        QImage first = drawable(source);
+        levels.push_back(first.isNull() ? source : std::move(first)); // no memory to convert: as it is
+    }
     if (levels.empty())
         return empty;
     size_t level = 0;
     double levelScale = 1.0;
     while (levelScale / 2 >= scale && levels[level].width() > 1 && levels[level].height() > 1) {
         if (level + 1 == levels.size()) {
-            levels.push_back(halved(levels.back()));
+            QImage next = halved(levels.back());
+            if (next.isNull())
+                break; // no memory for a smaller copy: the larger one is drawn, only slower
+            levels.push_back(std::move(next));
         }
         ++level;
         levelScale /= 2;
